@@ -1,0 +1,37 @@
+# Compiler warnings and sanitizers, applied to every target of the project.
+add_compile_options(-Wall -Wextra -Wpedantic)
+if(QELTX_WERROR)
+  add_compile_options(-Werror)
+endif()
+if(QELTX_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# One call per library folder: every .cpp in it belongs to the library, so parallel work
+# on different modules never edits the same list.
+function(qeltx_glob_sources out dir)
+  file(GLOB_RECURSE found CONFIGURE_DEPENDS "${dir}/*.cpp" "${dir}/*.h")
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+# A GoogleTest executable from every .cpp of a test folder.
+function(qeltx_gtest name dir)
+  file(GLOB found CONFIGURE_DEPENDS "${dir}/*.cpp")
+  add_executable(${name} ${found})
+  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main)
+  include(GoogleTest)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+# One Qt Test executable per .cpp of a widget test folder.
+function(qeltx_qtest_each dir)
+  file(GLOB found CONFIGURE_DEPENDS "${dir}/*.cpp")
+  foreach(src ${found})
+    get_filename_component(stem ${src} NAME_WE)
+    add_executable(${stem} ${src})
+    target_link_libraries(${stem} PRIVATE ${ARGN} Qt6::Test)
+    add_test(NAME ${stem} COMMAND ${stem})
+    set_tests_properties(${stem} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+  endforeach()
+endfunction()

@@ -1,0 +1,2 @@
+// Program entry of the Qelt X Editor.
+int main() { return 0; }

@@ -1,0 +1,2 @@
+// Placeholder until the windows land.
+namespace qeltx::app {}
