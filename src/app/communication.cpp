@@ -1,0 +1,124 @@
+// Listing the attached devices and linking to the pedal.
+#include "app/editor.h"
+#include "app/main_window.h"
+#include "app/print_console.h"
+
+#include "core/hex.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+
+namespace qeltx::app {
+
+namespace {
+// The bridge chip's own description; the pedal's users know it as the product.
+const QString kBridgeDescription = QStringLiteral("FT230X Basic UART");
+const QString kProductName = QStringLiteral("Qelt X");
+}  // namespace
+
+void TformMain::ScanAtStartup() {
+    link::D2XXUnit& usb = editor_.usb();
+    usb.GetFTDeviceCount();
+    if (usb.deviceCount == 0) return;
+    for (std::uint32_t index = 0; index < usb.deviceCount; ++index) {
+        usb.GetFTDeviceSerialNo(index);
+        const QString serial = QString::fromStdString(usb.deviceString);
+        menuSerialNumber->setText(menuSerialNumber->text() + serial);
+        editor_.state.linkSerialNumber = serial;
+        usb.GetFTDeviceDescription(index);
+        const QString description = QString::fromStdString(usb.deviceString);
+        lblDeviceName->setText(description == kBridgeDescription ? kProductName : description);
+    }
+}
+
+void TformMain::ScanDevices() {
+    link::D2XXUnit& usb = editor_.usb();
+    lblDeviceName->setText(QStringLiteral("Device Name"));
+    usb.GetFTDeviceCount();
+    editor_.printToConsole(QStringLiteral("FT device count: ") + QString::number(usb.deviceCount));
+    if (usb.deviceCount == 0) {
+        editor_.dialogs().message(QStringLiteral("No device found"));
+        lblDeviceName->setText(QStringLiteral("No device found"));
+        return;
+    }
+    for (std::uint32_t index = 0; index < usb.deviceCount; ++index) {
+        usb.GetFTDeviceSerialNo(index);
+        editor_.printToConsole(QStringLiteral("FT_Device_String: ") + QString::fromStdString(usb.deviceString));
+        editor_.state.linkSerialNumber = QString::fromStdString(usb.deviceString);
+        usb.GetFTDeviceDescription(index);
+        const QString description = QString::fromStdString(usb.deviceString);
+        lblDeviceName->setText(description);
+        editor_.dialogs().message(description + QStringLiteral(" found, click Link"));
+    }
+}
+
+void TformMain::menuScanClick() { ScanDevices(); }
+
+bool TformMain::LinkDevice() {
+    link::D2XXUnit& usb = editor_.usb();
+    editor_.printToConsole(QStringLiteral("serial number: ") + editor_.state.linkSerialNumber);
+
+    // A failed Link is never silent: the reason is shown even while driver reports are off,
+    // together with what the backend knows beyond the status (permissions, a busy port).
+    const bool reportsWereOn = usb.showDeviceErrors;
+    usb.showDeviceErrors = false;
+    const core::FtStatus status = usb.Open_USB_Device_By_Serial_Number(editor_.state.linkSerialNumber.toStdString());
+    usb.showDeviceErrors = reportsWereOn;
+
+    const bool opened = status == core::FT_OK;
+    if (opened) {
+        lblDeviceName->setText(lblDeviceName->text() + QStringLiteral(" linked"));
+        usb.SetFTDeviceBaudRate();
+        usb.SetFTDeviceDataCharacteristics();
+        editor_.printToConsole(QStringLiteral("FT_HANDLE: 0x") +
+                               QString::fromStdString(core::word32ToHex(usb.deviceHandle)));
+        editor_.formPrint()->appendWithoutScroll(QStringLiteral("baud rate = ") + QString::number(usb.portBaudRate));
+        btnUpload->setEnabled(true);
+        btnRequest->setEnabled(true);
+        menuScan->setEnabled(false);
+        menuConnect->setEnabled(false);
+        menuDisconnect->setEnabled(true);
+    } else {
+        QString text = QString::fromStdString(core::ftErrorMessage("Open_USB_Device_By_Serial_Number", status));
+        const std::string problem = usb.driver().lastOpenProblem();
+        if (!problem.empty()) text += QStringLiteral("\n\n") + QString::fromStdString(problem);
+        editor_.printToConsole(text);
+        editor_.dialogs().message(text);
+    }
+    return opened;
+}
+
+void TformMain::menuConnectClick() {
+    if (!LinkDevice()) return;
+    if (editor_.state.firmwareUpgradeMode) {
+        menuFirmwareUpgradeMode->setEnabled(true);
+        return;
+    }
+    editor_.state.linkEstablished = true;
+    menuFirmwareUpgradeMode->setEnabled(true);
+    btnOpenEffect->setEnabled(true);
+    setMenuEnabled(menuMIDI, true);
+    setMenuEnabled(menuMode, true);
+    lblLive->setEnabled(true);
+    Timer_USB_read.start();
+}
+
+void TformMain::menuDisconnectClick() {
+    if (editor_.usb().CloseFTDevice() != core::FT_OK) return;
+    lblDeviceName->setText(lblDeviceName->text().remove(QStringLiteral("linked"), Qt::CaseSensitive));
+    menuScan->setEnabled(true);
+    menuConnect->setEnabled(true);
+    menuDisconnect->setEnabled(false);
+    for (QPushButton* b : {btnUpload, btnOpenEffect, btnRequest, btnAssign, btnStoreSettingsOnPedal}) {
+        b->setEnabled(false);
+    }
+    setMenuEnabled(menuMIDI, false);
+    setMenuEnabled(menuMode, false);
+    lblLive->setEnabled(false);
+    Timer_USB_read.stop();
+}
+
+}  // namespace qeltx::app

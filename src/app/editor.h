@@ -1,0 +1,107 @@
+// The Editor object: owns the editor state, the six windows, the driver stack and the seams.
+// Tests make a fresh one per test; nothing of the editor is a static global.
+#pragma once
+
+#include "app/editor_state.h"
+#include "app/seams.h"
+#include "link/d2xx_unit.h"
+#include "link/driver.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace qeltx::pedal_sim {
+class PedalModel;
+}
+
+namespace qeltx::app {
+
+class TformMain;
+class TformFirmwareUpgrade;
+class TformPrint;
+class TformFXParameters;
+class TformImpulseResponse;
+class TformNewVersionMsg;
+
+// What the editor is built from. Anything left empty gets the real thing.
+struct EditorSetup {
+    std::unique_ptr<Dialogs> dialogs;
+    std::unique_ptr<Timing> timing;
+    std::unique_ptr<Platform> platform;
+    // The devices the editor reaches; when empty, the system's backends (and the virtual
+    // pedal when `virtualPedal` is set).
+    std::unique_ptr<link::Driver> driver;
+    bool virtualPedal = false;
+    // Serial-port paths to list as devices (a pseudo-terminal served by qeltx-pedal-sim).
+    QStringList explicitPorts;
+    // The maker's web server, without a trailing slash.
+    QString serverAddress = QStringLiteral(QELTX_UPDATE_SERVER);
+};
+
+class Editor : public QObject {
+    Q_OBJECT
+public:
+    explicit Editor(EditorSetup setup = {});
+    ~Editor() override;
+
+    // Creates the six windows in their order and shows the main window.
+    void start();
+
+    EditorState state;
+
+    Dialogs& dialogs() { return *dialogs_; }
+    Timing& timing() { return *timing_; }
+    Platform& platform() { return *platform_; }
+    link::D2XXUnit& usb() { return *usb_; }
+    link::Driver& driver() { return *driver_; }
+    // The in-process virtual pedal, when the editor was started with it.
+    pedal_sim::PedalModel* virtualPedal() { return pedalModel_.get(); }
+    const QString& serverAddress() const { return serverAddress_; }
+
+    TformMain* formMain() { return formMain_.get(); }
+    TformFirmwareUpgrade* formFirmwareUpgrade() { return formFirmwareUpgrade_.get(); }
+    TformPrint* formPrint() { return formPrint_.get(); }
+    TformFXParameters* formFXParameters() { return formFXParameters_.get(); }
+    TformImpulseResponse* formImpulseResponse() { return formImpulseResponse_.get(); }
+    TformNewVersionMsg* formNewVersionMsg() { return formNewVersionMsg_.get(); }
+
+    // The log sink of every module: one line in the debug console.
+    void printToConsole(const QString& text);
+
+    // Runs a handler; an error it raises is shown as the general error report and the editor
+    // runs on. No exception crosses the event loop.
+    void guard(const std::function<void()>& handler);
+    // The same, as something to connect to a signal.
+    template <typename F>
+    auto guarded(F handler) {
+        return [this, handler](auto&&...) { guard(handler); };
+    }
+
+private:
+    void buildDriverStack(EditorSetup& setup);
+
+    std::unique_ptr<Dialogs> dialogs_;
+    std::unique_ptr<Timing> timing_;
+    std::unique_ptr<Platform> platform_;
+    std::unique_ptr<pedal_sim::PedalModel> pedalModel_;
+    std::vector<std::unique_ptr<link::Driver>> ownedDrivers_;
+    link::Driver* driver_ = nullptr;
+    std::unique_ptr<link::D2XXUnit> usb_;
+    QString serverAddress_;
+
+    std::unique_ptr<TformMain> formMain_;
+    std::unique_ptr<TformFirmwareUpgrade> formFirmwareUpgrade_;
+    std::unique_ptr<TformPrint> formPrint_;
+    std::unique_ptr<TformFXParameters> formFXParameters_;
+    std::unique_ptr<TformImpulseResponse> formImpulseResponse_;
+    std::unique_ptr<TformNewVersionMsg> formNewVersionMsg_;
+    // Lines logged before the console exists; it takes them when it is created.
+    QStringList earlyLines_;
+};
+
+}  // namespace qeltx::app

@@ -1,0 +1,28 @@
+// The editor state every window reads and writes, with its start-up values.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace qeltx::app {
+
+inline constexpr std::uint8_t kPresetMode = 0;
+inline constexpr std::uint8_t kBankMode = 1;
+
+struct EditorState {
+    bool firmwareUpgradeMode = false;
+    bool linkEstablished = false;
+    bool applyingReadBack = false;
+    bool applyingPedalReport = false;
+    bool showUpdateMessage = true;
+    std::uint8_t pedalMode = kPresetMode;
+    bool effectChosen = false;
+    QString selectedCategory;
+    QString currentEffectName;
+    QString appVersion;
+    // Serial number of the device Link opens: the last one a listing saw.
+    QString linkSerialNumber;
+};
+
+}  // namespace qeltx::app

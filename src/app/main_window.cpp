@@ -1,0 +1,239 @@
+// The main window: controls, menus, start-up, the console shortcut and Support.
+#include "app/main_window.h"
+
+#include "app/editor.h"
+#include "app/print_console.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace qeltx::app {
+
+namespace {
+
+constexpr int kClientWidth = 399;
+constexpr int kClientHeight = 391;
+constexpr int kPollIntervalMs = 20;
+constexpr int kVersionCheckDelayMs = 1000;
+constexpr int kKeyP = 80;
+
+template <typename W>
+W* named(W* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QAction* addEntry(QMenu* menu, const char* name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+QMenu* addSubmenu(QWidget* parent, QMenuBar* bar, QMenu* into, const char* name, const QString& caption) {
+    auto* menu = new QMenu(caption, parent);
+    menu->setObjectName(QLatin1String(name));
+    menu->menuAction()->setObjectName(QLatin1String(name) + QLatin1String("Action"));
+    if (bar) bar->addMenu(menu);
+    if (into) into->addMenu(menu);
+    return menu;
+}
+
+}  // namespace
+
+void setMenuEnabled(QMenu* menu, bool enabled) { menu->menuAction()->setEnabled(enabled); }
+bool isMenuEnabled(const QMenu* menu) { return menu->menuAction()->isEnabled(); }
+
+TformMain::TformMain(Editor& editor) : QMainWindow(nullptr), editor_(editor) {
+    setObjectName(QStringLiteral("formMain"));
+    setWindowTitle(QStringLiteral("Qelt X Editor"));
+    // Fixed border with minimize only, as the pedal's editor has always looked.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    buildControls();
+    buildMenus();
+    connectHandlers();
+    Timer_USB_read.setObjectName(QStringLiteral("Timer_USB_read"));
+    Timer_USB_read.setInterval(kPollIntervalMs);
+    TimerCheckWebVersion.setObjectName(QStringLiteral("TimerCheckWebVersion"));
+    TimerCheckWebVersion.setInterval(kVersionCheckDelayMs);
+    qApp->installEventFilter(this);
+}
+
+void TformMain::buildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("clientArea"));
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+
+    constexpr int left = 8, leftWidth = 190, right = 206, rightWidth = 185;
+    lblDeviceName = named(new QLabel(QStringLiteral("Device Name: "), client), "lblDeviceName");
+    lblDeviceName->setGeometry(left, 8, leftWidth, 18);
+    lblFirmwareVersion = named(new QLabel(QStringLiteral("Firmware Version: "), client), "lblFirmwareVersion");
+    lblFirmwareVersion->setGeometry(left, 28, leftWidth, 18);
+
+    int y = 54;
+    auto button = [&](const char* name, const char* caption) {
+        auto* b = named(new QPushButton(QString::fromLatin1(caption), client), name);
+        b->setGeometry(left, y, leftWidth, 28);
+        y += 33;
+        return b;
+    };
+    btnOpenEffect = button("btnOpenEffect", "Get FX Stored on Pedal");
+    btnRequest = button("btnRequest", "Request");
+    btnAssign = button("btnAssign", "Assign");
+    btnStoreSettingsOnPedal = button("btnStoreSettingsOnPedal", "Store Settings On Pedal");
+    btnUpload = button("btnUpload", "Upload Selected Effect");
+
+    lblStatus = named(new QLabel(QStringLiteral("Status: "), client), "lblStatus");
+    lblStatus->setGeometry(left, y, leftWidth, 34);
+    lblStatus->setWordWrap(true);
+    y += 38;
+
+    lblBankNum = named(new QGroupBox(QStringLiteral("FX Bank"), client), "lblBankNum");
+    lblBankNum->setGeometry(left, y, leftWidth, 62);
+    rdbtnBank1 = named(new QRadioButton(QStringLiteral("Bank I"), lblBankNum), "rdbtnBank1");
+    rdbtnBank2 = named(new QRadioButton(QStringLiteral("Bank II"), lblBankNum), "rdbtnBank2");
+    rdbtnBank3 = named(new QRadioButton(QStringLiteral("Bank III"), lblBankNum), "rdbtnBank3");
+    rdbtnBank1->setGeometry(8, 20, 85, 18);
+    rdbtnBank2->setGeometry(96, 20, 85, 18);
+    rdbtnBank3->setGeometry(8, 40, 85, 18);
+    rdbtnBank1->setChecked(true);
+    lblBankNum->setEnabled(false);
+    y += 66;
+
+    lblLive = named(new QGroupBox(QStringLiteral("Live OFF"), client), "lblLive");
+    lblLive->setGeometry(left, y, leftWidth, kClientHeight - y - 8);
+    swLive = named(new QCheckBox(lblLive), "swLive");
+    swLive->setGeometry(8, 20, 60, 20);
+    swLive->setChecked(false);
+    lblLive->setEnabled(false);
+
+    lstCategory = named(new QListWidget(client), "lstCategory");
+    lstCategory->setGeometry(right, 8, rightWidth, 134);
+    lstEffects = named(new QListWidget(client), "lstEffects");
+    lstEffects->setGeometry(right, 148, rightWidth, kClientHeight - 148 - 8);
+}
+
+void TformMain::buildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setNativeMenuBar(false);
+
+    menuFile = addSubmenu(this, bar, nullptr, "menuFile", QStringLiteral("File"));
+    menuLoadConfiguration = addEntry(menuFile, "menuLoadConfiguration", QStringLiteral("Load Configuration"));
+    menuSaveConfiguration = addEntry(menuFile, "menuSaveConfiguration", QStringLiteral("Save Configuration"));
+    menuLoadIR = addEntry(menuFile, "menuLoadIR", QStringLiteral("Load IR"));
+    menuLoadIR->setEnabled(false);
+
+    menuConnection = addSubmenu(this, bar, nullptr, "menuConnection", QStringLiteral("Connection"));
+    menuScan = addEntry(menuConnection, "menuScan", QStringLiteral("Scan"));
+    menuConnect = addEntry(menuConnection, "menuConnect", QStringLiteral("Link"));
+    menuDisconnect = addEntry(menuConnection, "menuDisconnect", QStringLiteral("Unlink"));
+    menuDisconnect->setEnabled(false);
+
+    menuSettings = addSubmenu(this, bar, nullptr, "menuSettings", QStringLiteral("Settings"));
+    menuLook = addSubmenu(this, nullptr, menuSettings, "menuLook", QStringLiteral("Look"));
+    menuMIDI = addSubmenu(this, nullptr, menuSettings, "menuMIDI", QStringLiteral("MIDI"));
+    menuMIDIchannel = addSubmenu(this, nullptr, menuMIDI, "menuMIDIchannel", QStringLiteral("Channel"));
+    setMenuEnabled(menuMIDI, false);
+    menuMode = addSubmenu(this, nullptr, menuSettings, "menuMode", QStringLiteral("Mode"));
+    menuModePreset = addEntry(menuMode, "menuModePreset", QStringLiteral("Preset Mode"));
+    menuModeBank = addEntry(menuMode, "menuModeBank", QStringLiteral("FX Bank Mode"));
+    menuModePreset->setCheckable(true);
+    menuModeBank->setCheckable(true);
+    setMenuEnabled(menuMode, false);
+
+    menuFirmwareUpgrade = addSubmenu(this, bar, nullptr, "menuFirmwareUpgrade", QStringLiteral("Firmware Upgrade"));
+    menuFirmwareUpgradeMode = addEntry(menuFirmwareUpgrade, "menuFirmwareUpgradeMode", QStringLiteral("Upgrade Mode"));
+    menuFirmwareUpgradeMode->setCheckable(true);
+    menuStartFirmwareUpgrade =
+        addEntry(menuFirmwareUpgrade, "menuStartFirmwareUpgrade", QStringLiteral("Start Firmware Upgrade"));
+    menuStartFirmwareUpgrade->setEnabled(false);
+    menuEraseSettings = addEntry(menuFirmwareUpgrade, "menuEraseSettings", QStringLiteral("Erase Settings"));
+
+    menuInfo = addSubmenu(this, bar, nullptr, "menuInfo", QStringLiteral("Info"));
+    menuSupport = addEntry(menuInfo, "menuSupport", QStringLiteral("Support"));
+    menuAppVersion = addEntry(menuInfo, "menuAppVersion", QStringLiteral("Version: "));
+    menuAppVersion->setEnabled(false);
+    menuNewAppVersion = addEntry(menuInfo, "menuNewAppVersion", QStringLiteral("New version available:"));
+    menuNewAppVersion->setEnabled(false);
+    menuSerialNumber = addEntry(menuInfo, "menuSerialNumber", QStringLiteral("Device Serial: "));
+    menuUpdateNow = addEntry(menuInfo, "menuUpdateNow", QStringLiteral("Update Now"));
+    menuShowUpdateMsg = addEntry(menuInfo, "menuShowUpdateMsg", QStringLiteral("Show Update Message"));
+    menuShowUpdateMsg->setCheckable(true);
+}
+
+void TformMain::connectHandlers() {
+    connect(menuSupport, &QAction::triggered, this, editor_.guarded([this] { menuSupportClick(); }));
+    connect(menuScan, &QAction::triggered, this, editor_.guarded([this] { menuScanClick(); }));
+    connect(menuConnect, &QAction::triggered, this, editor_.guarded([this] { menuConnectClick(); }));
+    connect(menuDisconnect, &QAction::triggered, this, editor_.guarded([this] { menuDisconnectClick(); }));
+    connect(&Timer_USB_read, &QTimer::timeout, this, editor_.guarded([this] { Timer_USB_readTimer(); }));
+}
+
+void TformMain::FormCreate() {
+    link::D2XXUnit& usb = editor_.usb();
+    usb.showDeviceErrors = false;
+    ScanAtStartup();
+    usb.SetPortParameters(link::portModeNormal);
+    for (QPushButton* b : {btnRequest, btnAssign, btnStoreSettingsOnPedal, btnUpload, btnOpenEffect}) {
+        b->setEnabled(false);
+    }
+    editor_.state.appVersion =
+        editor_.platform().programVersion().value_or(QStringLiteral("Version info not available"));
+    menuAppVersion->setText(menuAppVersion->text() + QLatin1Char(' ') + editor_.state.appVersion);
+    menuShowUpdateMsg->setChecked(editor_.state.showUpdateMessage);
+    BuildMIDIChannelMenu();
+}
+
+void TformMain::BuildMIDIChannelMenu() {
+    midiChannelItems.clear();
+    for (int channel = 0; channel <= 16; ++channel) {
+        const QString caption = channel == 0 ? QStringLiteral("OMNI") : QString::number(channel);
+        QAction* item = menuMIDIchannel->addAction(caption);
+        item->setObjectName(QStringLiteral("midiChannelItem%1").arg(channel));
+        item->setCheckable(true);
+        midiChannelItems.push_back(item);
+    }
+}
+
+bool TformMain::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    // Alt is deliberately not examined.
+    if ((modifiers & Qt::ControlModifier) && (modifiers & Qt::ShiftModifier) && key == kKeyP) {
+        editor_.formPrint()->show();
+        return true;
+    }
+    return false;
+}
+
+bool TformMain::eventFilter(QObject* watched, QEvent* event) {
+    // The main window sees keys before its controls do, so the shortcut works wherever the focus is.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        bool consumed = false;
+        editor_.guard([&] { consumed = FormKeyDown(key->key(), key->modifiers()); });
+        if (consumed) return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TformMain::menuSupportClick() { OpenURL(editor_.serverAddress() + QStringLiteral("/contact-us/")); }
+
+void TformMain::OpenURL(const QString& address) {
+    if (!editor_.platform().openUrl(address)) {
+        editor_.dialogs().message(QStringLiteral("Could not open ") + address);
+    }
+}
+
+void TformMain::Timer_USB_readTimer() {}
+
+}  // namespace qeltx::app

@@ -1,0 +1,104 @@
+// The debug console window.
+#include "app/print_console.h"
+
+#include "app/editor.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace qeltx::app {
+
+TformPrint::TformPrint(Editor& editor) : QWidget(nullptr), editor_(editor) {
+    setObjectName(QStringLiteral("formPrint"));
+    setWindowTitle(QStringLiteral("Debug Console"));
+    setFixedSize(506, 676);
+    move(1075, 0);
+
+    auto place = [this](auto* widget, const char* name, int x, int width) {
+        widget->setObjectName(QLatin1String(name));
+        widget->setGeometry(x, 8, width, 25);
+        return widget;
+    };
+    btnClear = place(new QPushButton(QStringLiteral("Clear"), this), "btnClear", 8, 50);
+    btnScrollTop = place(new QPushButton(QStringLiteral("UP"), this), "btnScrollTop", 62, 40);
+    CheckBox1 = place(new QCheckBox(QStringLiteral("scroll"), this), "CheckBox1", 108, 56);
+    CheckBox1->setChecked(true);
+    btnEraseEeprom = place(new QPushButton(QStringLiteral("Erase EEPROM"), this), "btnEraseEeprom", 166, 96);
+    btnReadEEPROM = place(new QPushButton(QStringLiteral("Read EEPROM"), this), "btnReadEEPROM", 266, 92);
+    lblI2Caddr = place(new QLabel(QStringLiteral("E2P addr"), this), "lblI2Caddr", 362, 52);
+    cmbI2Caddr = place(new QComboBox(this), "cmbI2Caddr", 414, 44);
+    cmbI2Caddr->addItems({QStringLiteral("50"), QStringLiteral("51")});
+    cmbI2Caddr->setCurrentIndex(-1);
+    btnSave = place(new QPushButton(QStringLiteral("Save..."), this), "btnSave", 460, 40);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(8, 40, 489, 607);
+    Memo1->setReadOnly(true);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setUndoRedoEnabled(false);
+    autoScroll = true;
+
+    connect(btnClear, &QPushButton::clicked, this, editor_.guarded([this] { btnClearClick(); }));
+    connect(btnScrollTop, &QPushButton::clicked, this, editor_.guarded([this] { btnScrollTopClick(); }));
+    connect(CheckBox1, &QCheckBox::toggled, this, editor_.guarded([this] { CheckBox1Change(); }));
+    connect(btnSave, &QPushButton::clicked, this, editor_.guarded([this] { btnSaveClick(); }));
+}
+
+void TformPrint::append(const QString& text, bool scroll) {
+    QScrollBar* bar = Memo1->verticalScrollBar();
+    const int kept = bar->value();
+    Memo1->appendPlainText(text);
+    if (scroll) {
+        bar->setValue(bar->maximum());
+    } else {
+        bar->setValue(kept);
+    }
+}
+
+void TformPrint::printToConsole(const QString& text) { append(text, autoScroll); }
+
+void TformPrint::appendWithoutScroll(const QString& text) { append(text, false); }
+
+QStringList TformPrint::lines() const {
+    QStringList out;
+    const QTextDocument* doc = Memo1->document();
+    if (doc->isEmpty()) return out;
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) out << block.text();
+    return out;
+}
+
+void TformPrint::btnClearClick() { Memo1->clear(); }
+
+void TformPrint::btnScrollTopClick() { Memo1->verticalScrollBar()->setValue(0); }
+
+void TformPrint::CheckBox1Change() { autoScroll = CheckBox1->isChecked(); }
+
+void TformPrint::btnSaveClick() {
+    const QString path = editor_.dialogs().saveFile(QStringLiteral("Save console"),
+                                                    editor_.platform().documentsFolder(),
+                                                    QStringLiteral("Text files (*.txt)"));
+    if (path.isEmpty()) return;
+    if (!saveLinesTo(path)) editor_.dialogs().message(QStringLiteral("Could not write ") + path);
+}
+
+bool TformPrint::saveLinesTo(const QString& path) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
+    const QByteArray text = Memo1->toPlainText().toUtf8() + '\n';
+    if (file.write(text) != text.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+}  // namespace qeltx::app

@@ -1,0 +1,52 @@
+// TformPrint: the debug console, where every module logs, and its tools.
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace qeltx::app {
+
+class Editor;
+
+class TformPrint : public QWidget {
+    Q_OBJECT
+public:
+    explicit TformPrint(Editor& editor);
+
+    // The log sink: appends one line and, when "scroll" is ticked, shows it.
+    void printToConsole(const QString& text);
+    // For the few callers that add a line without moving the view.
+    void appendWithoutScroll(const QString& text);
+    QStringList lines() const;
+
+    void btnClearClick();
+    void btnScrollTopClick();
+    void CheckBox1Change();
+    // Writes every line to a text file the user chooses (what support asks for).
+    void btnSaveClick();
+    bool saveLinesTo(const QString& path);
+
+    QPushButton* btnClear = nullptr;
+    QPushButton* btnScrollTop = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QPushButton* btnSave = nullptr;
+    QPushButton* btnEraseEeprom = nullptr;
+    QPushButton* btnReadEEPROM = nullptr;
+    QLabel* lblI2Caddr = nullptr;
+    QComboBox* cmbI2Caddr = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+
+    bool autoScroll = true;
+
+private:
+    void append(const QString& text, bool scroll);
+
+    Editor& editor_;
+};
+
+}  // namespace qeltx::app

@@ -1,0 +1,94 @@
+// Qt implementations of the dialogs, timing and platform seams.
+#include "app/qt_seams.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+#include <QUrl>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
+namespace qeltx::app {
+
+namespace {
+const QString kTitle = QStringLiteral("Qelt X Editor");
+}
+
+void QtDialogs::message(const QString& text) {
+    QMessageBox::information(QApplication::activeWindow(), kTitle, text);
+}
+
+bool QtDialogs::confirm(const QString& text) {
+    return QMessageBox::question(QApplication::activeWindow(), kTitle, text, QMessageBox::Yes | QMessageBox::No) !=
+           QMessageBox::No;
+}
+
+QString QtDialogs::openFile(const QString& title, const QString& folder, const QString& filter) {
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, folder, filter);
+}
+
+QString QtDialogs::saveFile(const QString& title, const QString& folder, const QString& filter) {
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, folder, filter);
+}
+
+void QtDialogs::errorReport(const QString& text) {
+    QMessageBox::critical(QApplication::activeWindow(), kTitle, text);
+}
+
+void RealTiming::pause(int ms) {
+    if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+void RealTiming::processEvents(int ms) {
+    // Sleeping in the event loop's own wait keeps a waiting exchange off the processor while
+    // clicks, repaints and timers still run.
+    if (ms > 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QThread::msleep(static_cast<unsigned long>(ms));
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+qint64 RealTiming::nowMs() {
+    static_assert(sizeof(qint64) == 8);
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+QString DesktopPlatform::documentsFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+QString DesktopPlatform::tempFolder() { return QDir::tempPath(); }
+
+QString DesktopPlatform::programFolder() { return QCoreApplication::applicationDirPath(); }
+
+bool DesktopPlatform::openUrl(const QString& url) { return QDesktopServices::openUrl(QUrl(url)); }
+
+bool DesktopPlatform::startElevated(const QString& program, const QString& parameters) {
+#ifdef Q_OS_WIN
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"runas",
+        reinterpret_cast<LPCWSTR>(program.utf16()), reinterpret_cast<LPCWSTR>(parameters.utf16()), nullptr,
+        SW_SHOWNORMAL));
+    return result > 32;
+#else
+    return QProcess::startDetached(program, QProcess::splitCommand(parameters));
+#endif
+}
+
+std::optional<QString> DesktopPlatform::programVersion() {
+    const QString version = QCoreApplication::applicationVersion();
+    if (version.isEmpty()) return std::nullopt;
+    return version;
+}
+
+}  // namespace qeltx::app

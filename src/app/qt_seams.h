@@ -1,0 +1,36 @@
+// The seams as a user meets them: Qt's boxes and dialogs, real sleeps, the desktop's folders.
+#pragma once
+
+#include "app/seams.h"
+
+class QWidget;
+
+namespace qeltx::app {
+
+class QtDialogs : public Dialogs {
+public:
+    void message(const QString& text) override;
+    bool confirm(const QString& text) override;
+    QString openFile(const QString& title, const QString& folder, const QString& filter) override;
+    QString saveFile(const QString& title, const QString& folder, const QString& filter) override;
+    void errorReport(const QString& text) override;
+};
+
+class RealTiming : public Timing {
+public:
+    void pause(int ms) override;
+    void processEvents(int ms) override;
+    qint64 nowMs() override;
+};
+
+class DesktopPlatform : public Platform {
+public:
+    QString documentsFolder() override;
+    QString tempFolder() override;
+    QString programFolder() override;
+    bool openUrl(const QString& url) override;
+    bool startElevated(const QString& program, const QString& parameters) override;
+    std::optional<QString> programVersion() override;
+};
+
+}  // namespace qeltx::app

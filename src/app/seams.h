@@ -1,0 +1,50 @@
+// The seams the editor talks to the outside through, so tests can answer dialogs, skip
+// pauses and use a temporary documents folder: dialogs, timing and the platform.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace qeltx::app {
+
+// Modal boxes and file dialogs.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual void message(const QString& text) = 0;
+    // A Yes/No box: true for any answer other than No.
+    virtual bool confirm(const QString& text) = 0;
+    // Empty text when the user cancels.
+    virtual QString openFile(const QString& title, const QString& folder, const QString& filter) = 0;
+    virtual QString saveFile(const QString& title, const QString& folder, const QString& filter) = 0;
+    // The general error report for a handler that ended on an error.
+    virtual void errorReport(const QString& text) = 0;
+};
+
+// Pauses and waits. A pause blocks the window; a wait lets the event loop run.
+class Timing {
+public:
+    virtual ~Timing() = default;
+    virtual void pause(int ms) = 0;
+    // Lets pending window events run, then sleeps up to `ms` until something arrives (0 = don't sleep).
+    virtual void processEvents(int ms = 0) = 0;
+    // Milliseconds on this clock (virtual in tests).
+    virtual qint64 nowMs() = 0;
+};
+
+// Folders, web pages, other programs and the program's own version.
+class Platform {
+public:
+    virtual ~Platform() = default;
+    virtual QString documentsFolder() = 0;
+    virtual QString tempFolder() = 0;
+    virtual QString programFolder() = 0;
+    virtual bool openUrl(const QString& url) = 0;
+    virtual bool startElevated(const QString& program, const QString& parameters) = 0;
+    // Four dotted numbers, or nothing where the platform cannot say.
+    virtual std::optional<QString> programVersion() = 0;
+};
+
+}  // namespace qeltx::app
