@@ -1,0 +1,187 @@
+// Test stand-ins for the editor's seams: dialogs that record and answer from a queue,
+// virtual time, a temporary documents folder, and a driver listing chosen devices.
+#pragma once
+
+#include "app/editor.h"
+#include "app/seams.h"
+#include "link/driver.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qeltx::testing {
+
+struct DialogLog {
+    QStringList messages;
+    QStringList errors;
+    QStringList confirmations;
+    std::deque<bool> answers;       // Yes/No answers, Yes when empty
+    std::deque<QString> fileNames;  // answers of open/save dialogs, cancel when empty
+};
+
+class ScriptedDialogs : public app::Dialogs {
+public:
+    explicit ScriptedDialogs(std::shared_ptr<DialogLog> log) : log_(std::move(log)) {}
+    void message(const QString& text) override { log_->messages << text; }
+    bool confirm(const QString& text) override {
+        log_->confirmations << text;
+        if (log_->answers.empty()) return true;
+        const bool answer = log_->answers.front();
+        log_->answers.pop_front();
+        return answer;
+    }
+    QString openFile(const QString&, const QString&, const QString&) override { return nextFile(); }
+    QString saveFile(const QString&, const QString&, const QString&) override { return nextFile(); }
+    void errorReport(const QString& text) override { log_->errors << text; }
+
+private:
+    QString nextFile() {
+        if (log_->fileNames.empty()) return {};
+        QString name = log_->fileNames.front();
+        log_->fileNames.pop_front();
+        return name;
+    }
+    std::shared_ptr<DialogLog> log_;
+};
+
+struct Clock {
+    qint64 now = 0;
+    qint64 paused = 0;
+};
+
+class VirtualTiming : public app::Timing {
+public:
+    explicit VirtualTiming(std::shared_ptr<Clock> clock) : clock_(std::move(clock)) {}
+    void pause(int ms) override {
+        clock_->now += ms;
+        clock_->paused += ms;
+    }
+    void processEvents(int ms) override { clock_->now += ms > 0 ? ms : 1; }
+    qint64 nowMs() override { return clock_->now; }
+
+private:
+    std::shared_ptr<Clock> clock_;
+};
+
+struct PlatformLog {
+    QTemporaryDir documents;
+    QStringList openedUrls;
+    QStringList startedPrograms;
+    std::optional<QString> version = QStringLiteral("1.0.0.0");
+};
+
+class TempPlatform : public app::Platform {
+public:
+    explicit TempPlatform(std::shared_ptr<PlatformLog> log) : log_(std::move(log)) {}
+    QString documentsFolder() override { return log_->documents.path(); }
+    QString tempFolder() override { return log_->documents.path() + QStringLiteral("/tmp"); }
+    QString programFolder() override { return log_->documents.path() + QStringLiteral("/program"); }
+    bool openUrl(const QString& url) override {
+        log_->openedUrls << url;
+        return true;
+    }
+    bool startElevated(const QString& program, const QString& parameters) override {
+        log_->startedPrograms << program + QLatin1Char(' ') + parameters;
+        return true;
+    }
+    std::optional<QString> programVersion() override { return log_->version; }
+
+private:
+    std::shared_ptr<PlatformLog> log_;
+};
+
+// Lists the devices a test names; opening succeeds for the serial numbers it allows.
+class ListingDriver : public link::Driver {
+public:
+    struct Device {
+        std::string serial;
+        std::string description;
+        bool opens = true;
+    };
+    std::vector<Device> devices;
+    std::vector<std::string> openAttempts;
+    link::FtHandle open = 0;
+
+    core::FtStatus listDeviceCount(std::uint32_t& count) override {
+        count = static_cast<std::uint32_t>(devices.size());
+        return core::FT_OK;
+    }
+    core::FtStatus listSerialNumber(std::uint32_t index, std::string& serial) override {
+        if (index >= devices.size()) return core::FT_DEVICE_NOT_FOUND;
+        serial = devices[index].serial;
+        return core::FT_OK;
+    }
+    core::FtStatus listDescription(std::uint32_t index, std::string& description) override {
+        if (index >= devices.size()) return core::FT_DEVICE_NOT_FOUND;
+        description = devices[index].description;
+        return core::FT_OK;
+    }
+    core::FtStatus openBySerialNumber(const std::string& serial, link::FtHandle& handle) override {
+        openAttempts.push_back(serial);
+        for (std::size_t i = 0; i < devices.size(); ++i) {
+            if (devices[i].serial == serial && devices[i].opens) {
+                handle = open = static_cast<link::FtHandle>(i + 1);
+                return core::FT_OK;
+            }
+        }
+        return core::FT_DEVICE_NOT_FOUND;
+    }
+    core::FtStatus close(link::FtHandle handle) override {
+        if (handle == 0 || handle != open) return core::FT_INVALID_HANDLE;
+        open = 0;
+        return core::FT_OK;
+    }
+    core::FtStatus setBaudRate(link::FtHandle h, std::uint32_t) override { return check(h); }
+    core::FtStatus setDataCharacteristics(link::FtHandle h, std::uint8_t, std::uint8_t, std::uint8_t) override {
+        return check(h);
+    }
+    core::FtStatus getQueueStatus(link::FtHandle h, std::uint32_t& rx) override {
+        rx = 0;
+        return check(h);
+    }
+    core::FtStatus read(link::FtHandle h, std::uint8_t*, std::uint32_t, std::uint32_t& n) override {
+        n = 0;
+        return check(h);
+    }
+    core::FtStatus write(link::FtHandle h, const std::uint8_t*, std::uint32_t count, std::uint32_t& n) override {
+        n = count;
+        return check(h);
+    }
+    core::FtStatus purge(link::FtHandle h, std::uint32_t) override { return check(h); }
+    std::string lastOpenProblem() const override { return problem; }
+    std::string backendName() const override { return "listing"; }
+    std::string problem;
+
+private:
+    core::FtStatus check(link::FtHandle h) const { return h != 0 && h == open ? core::FT_OK : core::FT_INVALID_HANDLE; }
+};
+
+// A fresh editor on test seams; the driver is the caller's (or the virtual pedal).
+struct TestEditor {
+    std::shared_ptr<DialogLog> dialogs = std::make_shared<DialogLog>();
+    std::shared_ptr<Clock> clock = std::make_shared<Clock>();
+    std::shared_ptr<PlatformLog> platform = std::make_shared<PlatformLog>();
+    std::unique_ptr<app::Editor> editor;
+
+    explicit TestEditor(std::unique_ptr<link::Driver> driver = nullptr, bool virtualPedal = false) {
+        app::EditorSetup setup;
+        setup.dialogs = std::make_unique<ScriptedDialogs>(dialogs);
+        setup.timing = std::make_unique<VirtualTiming>(clock);
+        setup.platform = std::make_unique<TempPlatform>(platform);
+        setup.driver = std::move(driver);
+        setup.virtualPedal = virtualPedal || !setup.driver;
+        setup.serverAddress = QStringLiteral("http://127.0.0.1:1");
+        editor = std::make_unique<app::Editor>(std::move(setup));
+        editor->start();
+    }
+    app::Editor& operator*() { return *editor; }
+    app::Editor* operator->() { return editor.get(); }
+};
+
+}  // namespace qeltx::testing
