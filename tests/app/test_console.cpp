@@ -1,0 +1,80 @@
+// The debug console: lines kept while hidden, the scroll flag, UP, Clear and Save.
+#include "app/print_console.h"
+#include "support/test_seams.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QtTest>
+
+using namespace qeltx;
+
+class ConsoleTest : public QObject {
+    Q_OBJECT
+private slots:
+    void scrollFlagDecidesWhetherTheViewFollows();
+    void clearEmptiesOnlyTheText();
+    void saveWritesEveryLine();
+};
+
+static void fill(app::TformPrint& console, int count) {
+    for (int i = 0; i < count; ++i) console.printToConsole(QStringLiteral("line %1").arg(i));
+}
+
+void ConsoleTest::scrollFlagDecidesWhetherTheViewFollows() {
+    testing::TestEditor editor;
+    app::TformPrint& console = *editor->formPrint();
+    console.show();
+    QScrollBar* bar = console.Memo1->verticalScrollBar();
+    fill(console, 200);
+    QCOMPARE(bar->value(), bar->maximum());
+
+    console.btnScrollTop->click();
+    QCOMPARE(bar->value(), 0);
+
+    console.CheckBox1->click();  // untick "scroll"
+    QVERIFY(!console.autoScroll);
+    fill(console, 50);
+    QCOMPARE(bar->value(), 0);
+    console.appendWithoutScroll(QStringLiteral("direct"));
+    QCOMPARE(bar->value(), 0);
+
+    console.CheckBox1->click();
+    console.printToConsole(QStringLiteral("last"));
+    QCOMPARE(bar->value(), bar->maximum());
+    QCOMPARE(console.lines().size(), 252);
+    QCOMPARE(console.lines().last(), QStringLiteral("last"));
+}
+
+void ConsoleTest::clearEmptiesOnlyTheText() {
+    testing::TestEditor editor;
+    app::TformPrint& console = *editor->formPrint();
+    console.CheckBox1->click();
+    fill(console, 3);
+    console.printToConsole(QString());
+    QCOMPARE(console.lines().size(), 4);
+    console.btnClear->click();
+    QVERIFY(console.lines().isEmpty());
+    QVERIFY(!console.autoScroll);
+}
+
+void ConsoleTest::saveWritesEveryLine() {
+    testing::TestEditor editor;
+    app::TformPrint& console = *editor->formPrint();
+    fill(console, 3);
+    const QString path = editor.platform->documents.filePath(QStringLiteral("console.txt"));
+    editor.dialogs->fileNames.push_back(path);
+    console.btnSave->click();
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("line 0\nline 1\nline 2\n"));
+    // A folder that cannot be written is reported, not silently ignored.
+    editor.dialogs->fileNames.push_back(QStringLiteral("/nonexistent-folder/console.txt"));
+    console.btnSave->click();
+    QCOMPARE(editor.dialogs->messages.size(), 1);
+}
+
+QTEST_MAIN(ConsoleTest)
+#include "test_console.moc"
