@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/editor_state.h"
+#include "app/exchange.h"
 #include "app/seams.h"
 #include "link/d2xx_unit.h"
 #include "link/driver.h"
@@ -59,6 +60,7 @@ public:
     Platform& platform() { return *platform_; }
     link::D2XXUnit& usb() { return *usb_; }
     link::Driver& driver() { return *driver_; }
+    Exchange& exchange() { return *exchange_; }
     // The in-process virtual pedal, when the editor was started with it.
     pedal_sim::PedalModel* virtualPedal() { return pedalModel_.get(); }
     const QString& serverAddress() const { return serverAddress_; }
@@ -92,6 +94,7 @@ private:
     std::vector<std::unique_ptr<link::Driver>> ownedDrivers_;
     link::Driver* driver_ = nullptr;
     std::unique_ptr<link::D2XXUnit> usb_;
+    std::unique_ptr<Exchange> exchange_;
     QString serverAddress_;
 
     std::unique_ptr<TformMain> formMain_;

@@ -1,0 +1,81 @@
+// One exchange with the pedal: composing a command into the transmit buffer and writing it,
+// then waiting for and draining the reply. No widgets here, so the command-line tool uses it too.
+#pragma once
+
+#include "app/seams.h"
+#include "link/d2xx_unit.h"
+
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace qeltx::app {
+
+// How long the editor waits for the pedal before it gives up, and how long a silence ends a
+// reply (longer than the bridge's 16 ms latency timer).
+struct ReplyLimits {
+    int replyTimeoutMs = 2000;
+    int quietGapMs = 60;
+    int sliceMs = 1;
+};
+
+enum class DrainOutcome {
+    Complete,      // the expected reply is in
+    Quiet,         // the pedal went quiet before it was complete
+    TimedOut,      // nothing, or not enough, within the time limit
+    DriverFailed,  // the driver failed while waiting
+};
+
+struct Drained {
+    DrainOutcome outcome = DrainOutcome::TimedOut;
+    std::vector<std::uint8_t> bytes;  // every byte received in this exchange, in order
+};
+
+class Exchange {
+public:
+    using LogSink = std::function<void(const QString&)>;
+    // Decides when the bytes gathered so far are a whole reply.
+    using Completeness = std::function<bool(std::span<const std::uint8_t>)>;
+
+    Exchange(link::D2XXUnit& usb, Timing& timing, LogSink log);
+
+    ReplyLimits limits;
+
+    // Converts hex command text into txBuffer and writes it, with the purge and pause of the
+    // command. A text holding a non-hex character is refused (logged) and nothing is sent.
+    bool SendCommandText(const QString& text, bool purgeFirst, int pauseMs);
+    // Writes the first `count` bytes already placed in txBuffer.
+    bool sendBufferBytes(std::span<const std::uint8_t> bytes);
+
+    // Waits for the first byte, then gathers bytes until `complete` says so, the pedal falls
+    // quiet, or the time limit runs out. Lets window events run meanwhile, without spinning.
+    Drained drainReply(const Completeness& complete);
+
+private:
+    link::D2XXUnit& usb_;
+    Timing& timing_;
+    LogSink log_;
+};
+
+// Stops the 20 ms poll for the length of an exchange and puts it back as it was, however
+// the exchange ends.
+class PollPause {
+public:
+    explicit PollPause(QTimer& timer) : timer_(timer), wasActive_(timer.isActive()) { timer_.stop(); }
+    ~PollPause() {
+        if (wasActive_) timer_.start();
+    }
+    PollPause(const PollPause&) = delete;
+    PollPause& operator=(const PollPause&) = delete;
+
+private:
+    QTimer& timer_;
+    bool wasActive_;
+};
+
+}  // namespace qeltx::app
