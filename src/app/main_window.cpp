@@ -2,6 +2,7 @@
 #include "app/main_window.h"
 
 #include "app/editor.h"
+#include "app/preferences.h"
 #include "app/print_console.h"
 
 #include <QAction>
@@ -107,7 +108,6 @@ void TformMain::buildControls() {
     rdbtnBank2->setGeometry(96, 20, 85, 18);
     rdbtnBank3->setGeometry(8, 40, 85, 18);
     rdbtnBank1->setChecked(true);
-    lblBankNum->setEnabled(false);
     y += 66;
 
     lblLive = named(new QGroupBox(QStringLiteral("Live OFF"), client), "lblLive");
@@ -190,7 +190,12 @@ void TformMain::FormCreate() {
     editor_.state.appVersion =
         editor_.platform().programVersion().value_or(QStringLiteral("Version info not available"));
     menuAppVersion->setText(menuAppVersion->text() + QLatin1Char(' ') + editor_.state.appVersion);
+    CreateDataFolder(kMakerFolder);
+    CreateDataSubfolder(kMakerFolder, kProductFolder);
+    ReadStartupPreferences();
     menuShowUpdateMsg->setChecked(editor_.state.showUpdateMessage);
+    BuildLookMenu();
+    ApplySavedStyle();
     BuildMIDIChannelMenu();
 }
 

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <array>
 #include <vector>
 
 class QAction;
@@ -40,6 +41,18 @@ public:
     void menuScanClick();
     void menuConnectClick();
     void menuDisconnectClick();
+
+    // Preferences and look (main_window_preferences.cpp).
+    void CreateDataFolder(const QString& name);
+    void CreateDataSubfolder(const QString& name, const QString& sub);
+    void ReadStartupPreferences();
+    void BuildLookMenu();
+    void ApplySavedStyle();
+    void menuLookClickItem(QAction* item);
+    // Applies "Style_<number>"; false (and the look unchanged) when there is no such style.
+    bool applyStyle(int number);
+    QString makerFolder() const;
+    QString productFolder() const;
 
     // The 20 ms poll for what the pedal sends by itself.
     void Timer_USB_readTimer();
@@ -89,6 +102,7 @@ public:
     QAction* menuUpdateNow = nullptr;
     QAction* menuShowUpdateMsg = nullptr;
     std::vector<QAction*> midiChannelItems;
+    std::array<QAction*, 8> lookMenuItems{};
 
     QTimer Timer_USB_read;
     QTimer TimerCheckWebVersion;

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -169,7 +170,10 @@ struct TestEditor {
     std::shared_ptr<PlatformLog> platform = std::make_shared<PlatformLog>();
     std::unique_ptr<app::Editor> editor;
 
-    explicit TestEditor(std::unique_ptr<link::Driver> driver = nullptr, bool virtualPedal = false) {
+    // `prepare` runs on the documents folder before start-up reads it.
+    explicit TestEditor(std::unique_ptr<link::Driver> driver = nullptr, bool virtualPedal = false,
+                        const std::function<void(const QString&)>& prepare = {}) {
+        if (prepare) prepare(platform->documents.path());
         app::EditorSetup setup;
         setup.dialogs = std::make_unique<ScriptedDialogs>(dialogs);
         setup.timing = std::make_unique<VirtualTiming>(clock);

@@ -1,0 +1,119 @@
+// The main window's data folders, preference files and Look menu.
+#include "app/editor.h"
+#include "app/main_window.h"
+#include "app/preferences.h"
+#include "resources/resource_store.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QMenu>
+#include <QRadioButton>
+
+namespace qeltx::app {
+
+namespace {
+constexpr int kLookEntries = 7;
+const QString kYes = QStringLiteral("YES");
+const QString kNo = QStringLiteral("NO");
+const QString kPreset = QStringLiteral("PRESET");
+const QString kBank = QStringLiteral("BANK");
+}  // namespace
+
+QString TformMain::makerFolder() const {
+    return QDir(editor_.platform().documentsFolder()).filePath(kMakerFolder);
+}
+
+QString TformMain::productFolder() const { return QDir(makerFolder()).filePath(kProductFolder); }
+
+void TformMain::CreateDataFolder(const QString& name) {
+    const QString path = QDir(editor_.platform().documentsFolder()).filePath(name);
+    if (!QDir().mkpath(path)) editor_.dialogs().message(QStringLiteral("Error creating folder: ") + path);
+}
+
+void TformMain::CreateDataSubfolder(const QString& name, const QString& sub) {
+    const QString path = QDir(QDir(editor_.platform().documentsFolder()).filePath(name)).filePath(sub);
+    if (!QDir().mkpath(path)) editor_.dialogs().message(QStringLiteral("Error creating subfolder: ") + path);
+}
+
+void TformMain::ReadStartupPreferences() {
+    // A file that cannot be read or written is reported once and its default used; start-up
+    // never fails on a preference.
+    const QDir product(productFolder());
+    const QString notice = product.filePath(kNoticeFile);
+    if (!QFile::exists(notice)) {
+        if (!writePreferenceText(notice, kYes)) editor_.dialogs().message(QStringLiteral("Could not write ") + notice);
+    } else if (auto text = readPreferenceText(notice)) {
+        if (*text == kYes) editor_.state.showUpdateMessage = true;
+        if (*text == kNo) editor_.state.showUpdateMessage = false;
+    } else {
+        editor_.dialogs().message(QStringLiteral("Could not read ") + notice);
+    }
+
+    const QString mode = product.filePath(kModeFile);
+    if (!QFile::exists(mode) && !writePreferenceText(mode, kPreset)) {
+        editor_.dialogs().message(QStringLiteral("Could not write ") + mode);
+    }
+    const std::optional<QString> text = QFile::exists(mode) ? readPreferenceText(mode) : std::optional<QString>(kPreset);
+    if (!text) editor_.dialogs().message(QStringLiteral("Could not read ") + mode);
+    const QString word = text.value_or(kPreset);
+    if (word == kPreset) {
+        editor_.state.pedalMode = kPresetMode;
+        menuModePreset->setChecked(true);
+        menuModeBank->setChecked(false);
+        lblBankNum->setEnabled(false);
+    } else if (word == kBank) {
+        editor_.state.pedalMode = kBankMode;
+        menuModePreset->setChecked(false);
+        menuModeBank->setChecked(true);
+        lblBankNum->setEnabled(true);
+        rdbtnBank1->setChecked(true);
+    }
+}
+
+void TformMain::BuildLookMenu() {
+    for (int i = 0; i < kLookEntries; ++i) {
+        QAction* item = menuLook->addAction(QString::number(i));
+        item->setObjectName(QStringLiteral("lookMenuItem%1").arg(i));
+        lookMenuItems[static_cast<std::size_t>(i)] = item;
+        connect(item, &QAction::triggered, this, editor_.guarded([this, item] { menuLookClickItem(item); }));
+    }
+}
+
+bool TformMain::applyStyle(int number) {
+    const auto sheet = resources::styleResource("Style_" + std::to_string(number));
+    if (!sheet) return false;
+    qApp->setStyleSheet(QString::fromUtf8(sheet->data(), static_cast<qsizetype>(sheet->size())));
+    return true;
+}
+
+void TformMain::ApplySavedStyle() {
+    const QString path = QDir(makerFolder()).filePath(kStyleFile);
+    int number = 0;
+    if (QFile::exists(path)) {
+        const std::optional<QString> text = readPreferenceText(path);
+        bool isNumber = false;
+        const int read = text ? text->toInt(&isNumber) : 0;
+        if (isNumber) {
+            number = read;
+        } else {
+            editor_.dialogs().message(QStringLiteral("The look saved in ") + path +
+                                      QStringLiteral(" is not a number; the default look is used."));
+        }
+    }
+    applyStyle(number);
+}
+
+void TformMain::menuLookClickItem(QAction* item) {
+    const auto found = std::find(lookMenuItems.begin(), lookMenuItems.end(), item);
+    if (found == lookMenuItems.end()) return;
+    const int index = static_cast<int>(found - lookMenuItems.begin());
+    applyStyle(index);
+    const QString path = QDir(makerFolder()).filePath(kStyleFile);
+    if (!writePreferenceText(path, QString::number(index))) {
+        editor_.dialogs().message(QStringLiteral("Could not write ") + path);
+    }
+}
+
+}  // namespace qeltx::app

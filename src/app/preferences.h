@@ -1,0 +1,24 @@
+// The editor's three preference files under the documents folder: the look, the mode and
+// whether the new-version notice is wanted.
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace qeltx::app {
+
+inline const QString kMakerFolder = QStringLiteral("KORVA");
+inline const QString kProductFolder = QStringLiteral("Qelt X");
+inline const QString kStyleFile = QStringLiteral("style.txt");
+inline const QString kModeFile = QStringLiteral("Mode.txt");
+inline const QString kNoticeFile = QStringLiteral("ShowMessageVersionAtStartup.txt");
+
+// A whole preference file as text: UTF-8 unless a byte-order mark names another Unicode
+// form, Latin-1 when the bytes are not valid UTF-8. Nothing when it cannot be read.
+std::optional<QString> readPreferenceText(const QString& path);
+// Replaces the file's content with `text` (UTF-8, no byte-order mark, no line end), through a
+// temporary file so a failed write leaves the old content. False when it cannot be written.
+bool writePreferenceText(const QString& path, const QString& text);
+
+}  // namespace qeltx::app

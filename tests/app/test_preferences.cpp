@@ -1,0 +1,156 @@
+// The data folders, the three preference files read at start-up, and the Look menu.
+#include "app/main_window.h"
+#include "app/preferences.h"
+#include "resources/resource_store.h"
+#include "support/test_seams.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QMenu>
+#include <QRadioButton>
+#include <QtTest>
+
+using namespace qeltx;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QString product(const QString& docs, const QString& file) { return docs + "/KORVA/Qelt X/" + file; }
+
+}  // namespace
+
+class PreferencesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void firstRunCreatesFoldersAndDefaults();
+    void modeFile_data();
+    void modeFile();
+    void noticeFileSaysNo();
+    void savedStyle_data();
+    void savedStyle();
+    void lookClickAppliesAndStores();
+    void unreadableFilesFallBackToDefaults();
+};
+
+void PreferencesTest::firstRunCreatesFoldersAndDefaults() {
+    testing::TestEditor editor;
+    const QString docs = editor.platform->documents.path();
+    QVERIFY(QDir(docs + "/KORVA/Qelt X").exists());
+    QCOMPARE(readFile(product(docs, "Mode.txt")), QByteArray("PRESET"));
+    QCOMPARE(readFile(product(docs, "ShowMessageVersionAtStartup.txt")), QByteArray("YES"));
+    QVERIFY(!QFile::exists(docs + "/KORVA/style.txt"));
+    app::TformMain& m = *editor->formMain();
+    QCOMPARE(editor->state.pedalMode, app::kPresetMode);
+    QVERIFY(m.menuModePreset->isChecked() && !m.menuModeBank->isChecked());
+    QVERIFY(!m.lblBankNum->isEnabled());
+    QCOMPARE(m.menuLook->actions().size(), 7);
+    QCOMPARE(m.lookMenuItems[6]->text(), QStringLiteral("6"));
+    QVERIFY(m.lookMenuItems[7] == nullptr);
+    QVERIFY(editor.dialogs->messages.isEmpty());
+}
+
+void PreferencesTest::modeFile_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("presetChecked");
+    QTest::addColumn<bool>("bankChecked");
+    QTest::addColumn<bool>("bankGroupEnabled");
+    QTest::newRow("BANK") << QByteArray("BANK") << 1 << false << true << true;
+    QTest::newRow("BANK with BOM") << QByteArray("\xEF\xBB\xBF" "BANK") << 1 << false << true << true;
+    QTest::newRow("bank") << QByteArray("bank") << 0 << false << false << true;
+    QTest::newRow("BANK CR LF") << QByteArray("BANK\r\n") << 0 << false << false << true;
+    QTest::newRow("PRESET") << QByteArray("PRESET") << 0 << true << false << false;
+}
+
+void PreferencesTest::modeFile() {
+    QFETCH(QByteArray, content);
+    QFETCH(int, mode);
+    QFETCH(bool, presetChecked);
+    QFETCH(bool, bankChecked);
+    QFETCH(bool, bankGroupEnabled);
+    testing::TestEditor editor(nullptr, true, [&](const QString& docs) { writeFile(product(docs, "Mode.txt"), content); });
+    app::TformMain& m = *editor->formMain();
+    QCOMPARE(int(editor->state.pedalMode), mode);
+    QCOMPARE(m.menuModePreset->isChecked(), presetChecked);
+    QCOMPARE(m.menuModeBank->isChecked(), bankChecked);
+    QCOMPARE(m.lblBankNum->isEnabled(), bankGroupEnabled);
+    if (mode == 1) QVERIFY(m.rdbtnBank1->isChecked());
+    QCOMPARE(readFile(product(editor.platform->documents.path(), "Mode.txt")), content);
+}
+
+void PreferencesTest::noticeFileSaysNo() {
+    testing::TestEditor editor(nullptr, true, [](const QString& docs) {
+        writeFile(product(docs, "ShowMessageVersionAtStartup.txt"), "NO");
+    });
+    QVERIFY(!editor->state.showUpdateMessage);
+    QVERIFY(!editor->formMain()->menuShowUpdateMsg->isChecked());
+}
+
+void PreferencesTest::savedStyle_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<int>("messages");
+    QTest::newRow("7 is applied though the menu stops at 6") << QByteArray("7") << "Style_7" << 0;
+    QTest::newRow("9 names no style") << QByteArray("9") << "" << 0;
+    QTest::newRow("not a number") << QByteArray("dark") << "Style_0" << 1;
+}
+
+void PreferencesTest::savedStyle() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, style);
+    QFETCH(int, messages);
+    qApp->setStyleSheet(QString());
+    testing::TestEditor editor(nullptr, true, [&](const QString& docs) { writeFile(docs + "/KORVA/style.txt", content); });
+    QCOMPARE(editor.dialogs->messages.size(), messages);
+    if (style.isEmpty()) {
+        QCOMPARE(qApp->styleSheet(), QString());
+        return;
+    }
+    // Each look exists as a resource and is the one applied.
+    const auto expected = resources::styleResource(style.toStdString());
+    QVERIFY2(expected, qPrintable(style));
+    QCOMPARE(qApp->styleSheet(), QString::fromStdString(*expected));
+}
+
+void PreferencesTest::lookClickAppliesAndStores() {
+    const auto style4 = resources::styleResource("Style_4");
+    QVERIFY(style4);
+    testing::TestEditor editor;
+    editor->formMain()->lookMenuItems[4]->trigger();
+    const QString docs = editor.platform->documents.path();
+    QCOMPARE(readFile(docs + "/KORVA/style.txt"), QByteArray("4"));
+    QCOMPARE(qApp->styleSheet(), QString::fromStdString(*style4));
+    qApp->setStyleSheet(QString());
+    // The next start applies it again.
+    testing::TestEditor next(nullptr, true, [&](const QString& d) { writeFile(d + "/KORVA/style.txt", "4"); });
+    QCOMPARE(qApp->styleSheet(), QString::fromStdString(*style4));
+}
+
+void PreferencesTest::unreadableFilesFallBackToDefaults() {
+    // A folder where the file should be cannot be read or written, even by root.
+    testing::TestEditor editor(nullptr, true, [](const QString& docs) {
+        QDir().mkpath(product(docs, "Mode.txt"));
+        QDir().mkpath(docs + "/KORVA/style.txt");
+    });
+    QCOMPARE(editor->state.pedalMode, app::kPresetMode);
+    QVERIFY(editor->formMain()->menuModePreset->isChecked());
+    QVERIFY(editor->formMain()->isVisible());
+    QVERIFY(!editor.dialogs->messages.isEmpty());
+}
+
+QTEST_MAIN(PreferencesTest)
+#include "test_preferences.moc"
