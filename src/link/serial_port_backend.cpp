@@ -1,0 +1,366 @@
+// The serial-port backend on Qt SerialPort.
+#include "link/serial_port_backend.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+
+#if defined(Q_OS_UNIX)
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+#if defined(Q_OS_LINUX)
+#include <sys/sysmacros.h>
+#endif
+#endif
+
+namespace qeltx::link {
+
+using core::FT_DEVICE_NOT_FOUND;
+using core::FT_DEVICE_NOT_OPENED;
+using core::FT_INVALID_BAUD_RATE;
+using core::FT_INVALID_HANDLE;
+using core::FT_INVALID_PARAMETER;
+using core::FT_IO_ERROR;
+using core::FT_OK;
+
+namespace {
+
+// D2XX line codes the backend accepts.
+constexpr std::uint8_t kBits7 = 7;
+constexpr std::uint8_t kStopBits2 = 2;
+constexpr std::uint8_t kParityOdd = 1;
+constexpr std::uint8_t kParityMark = 3;
+constexpr std::uint8_t kParitySpace = 4;
+
+// Linux gives the slave sides of pseudo-terminals the majors 136 to 143.
+constexpr unsigned kPtySlaveMajorFirst = 136;
+constexpr unsigned kPtySlaveMajorLast = 143;
+
+// A write may take twice its time on the line, plus this, before the backend stops waiting.
+constexpr int kWriteSlackMs = 500;
+constexpr int kBitsPerByteOnLine = 11;  // start, eight data, parity, stop
+// How many times one call takes in newly received data; data that keeps streaming in is
+// counted on the next call rather than holding this one.
+constexpr int kMaxPullsPerCall = 8;
+
+std::string canonicalPath(const std::string& path) {
+    const QString canonical = QFileInfo(QString::fromStdString(path)).canonicalFilePath();
+    return canonical.isEmpty() ? path : canonical.toStdString();
+}
+
+bool lacksPermission([[maybe_unused]] const std::string& path) {
+#if defined(Q_OS_UNIX)
+    return ::access(path.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
+#else
+    return false;
+#endif
+}
+
+std::string permissionProblem(const std::string& path) {
+#if defined(Q_OS_LINUX)
+    return "No permission to open " + path +
+           ". Install the udev rule that comes with the editor (sudo cp packaging/99-qeltx.rules "
+           "/etc/udev/rules.d/ && sudo udevadm control --reload, then unplug and replug the pedal), "
+           "or add yourself to the dialout group (sudo usermod -aG dialout $USER, then log out and in).";
+#else
+    return "No permission to open " + path + ".";
+#endif
+}
+
+std::string busyProblem(const std::string& path) {
+#if defined(Q_OS_LINUX)
+    return path +
+           " is in use by another program. Close any other program using the pedal. If none is open, "
+           "ModemManager or brltty may be holding the port: stop ModemManager (sudo systemctl stop "
+           "ModemManager), remove brltty (sudo apt remove brltty), or install the udev rule "
+           "packaging/99-qeltx.rules, which tells ModemManager to leave the pedal alone.";
+#else
+    return path + " is in use by another program. Close any other program using the pedal and try again.";
+#endif
+}
+
+}  // namespace
+
+struct SerialPortDriver::Port {
+    std::string path;
+    bool pseudoTerminal = false;
+    // Set on the first read or resource error: the far end went away.
+    bool gone = false;
+    LineRequest line;
+    // Last, so it goes first: its signals reach the fields above.
+    std::unique_ptr<QSerialPort> serial;
+};
+
+SerialPortDriver::SerialPortDriver() = default;
+
+SerialPortDriver::~SerialPortDriver() {
+    for (const FtHandle handle : ports_.handles()) close(handle);
+}
+
+void SerialPortDriver::addExplicitPort(const std::string& path) {
+    if (std::find(explicitPorts_.begin(), explicitPorts_.end(), path) == explicitPorts_.end())
+        explicitPorts_.push_back(path);
+}
+
+bool SerialPortDriver::isPseudoTerminalPath(const std::string& path) {
+    const std::string real = canonicalPath(path);
+    if (real.rfind("/dev/pts/", 0) == 0) return true;
+#if defined(Q_OS_LINUX)
+    struct stat info {};
+    if (::stat(real.c_str(), &info) == 0 && S_ISCHR(info.st_mode)) {
+        const unsigned major = ::major(info.st_rdev);
+        return major >= kPtySlaveMajorFirst && major <= kPtySlaveMajorLast;
+    }
+#elif defined(Q_OS_MACOS)
+    if (real.rfind("/dev/ttys", 0) == 0) return true;
+#endif
+    return false;
+}
+
+void SerialPortDriver::refreshListing() {
+    listed_.clear();
+    std::vector<std::string> ftdiPaths;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        if (!info.hasVendorIdentifier() || info.vendorIdentifier() != kFtdiVendorId) continue;
+        const std::string path = info.systemLocation().toStdString();
+        // A bridge without a serial number can still be opened, by its path.
+        std::string serial = info.serialNumber().toStdString();
+        if (serial.empty()) serial = path;
+        listed_.push_back({serial, info.description().toStdString(), path});
+        ftdiPaths.push_back(canonicalPath(path));
+    }
+    for (const std::string& path : explicitPorts_) {
+        if (std::find(ftdiPaths.begin(), ftdiPaths.end(), canonicalPath(path)) != ftdiPaths.end()) continue;
+        listed_.push_back({path, path, path});
+    }
+}
+
+const SerialPortDriver::Listed* SerialPortDriver::findListed(const std::string& serial) const {
+    const auto it = std::find_if(listed_.begin(), listed_.end(), [&](const Listed& l) { return l.serial == serial; });
+    return it == listed_.end() ? nullptr : &*it;
+}
+
+FtStatus SerialPortDriver::listDeviceCount(std::uint32_t& count) {
+    refreshListing();
+    count = static_cast<std::uint32_t>(listed_.size());
+    return FT_OK;
+}
+
+FtStatus SerialPortDriver::listSerialNumber(std::uint32_t index, std::string& serial) {
+    if (index >= listed_.size()) return FT_DEVICE_NOT_FOUND;
+    serial = listed_[index].serial;
+    return FT_OK;
+}
+
+FtStatus SerialPortDriver::listDescription(std::uint32_t index, std::string& description) {
+    if (index >= listed_.size()) return FT_DEVICE_NOT_FOUND;
+    description = listed_[index].description;
+    return FT_OK;
+}
+
+FtStatus SerialPortDriver::openBySerialNumber(const std::string& serial, FtHandle& handle) {
+    lastOpenProblem_.clear();
+    if (serial.empty()) return FT_DEVICE_NOT_FOUND;
+    // Opening without a listing first is allowed, as with the chip maker's library.
+    if (!findListed(serial)) refreshListing();
+    const Listed* listed = findListed(serial);
+    if (!listed) return FT_DEVICE_NOT_FOUND;
+    const std::string path = listed->path;
+
+    for (const FtHandle open : ports_.handles()) {
+        if ((*ports_.find(open))->path == path) {
+            lastOpenProblem_ = path + " is already open in the editor.";
+            return FT_DEVICE_NOT_OPENED;
+        }
+    }
+
+    auto port = std::make_unique<Port>();
+    port->path = path;
+    port->pseudoTerminal = isPseudoTerminalPath(path);
+    port->serial = std::make_unique<QSerialPort>();
+    QSerialPort& serialPort = *port->serial;
+    serialPort.setPortName(QString::fromStdString(path));
+    serialPort.setBaudRate(static_cast<qint32>(kSerialOpenBaudRate));
+    serialPort.setDataBits(QSerialPort::Data8);
+    serialPort.setStopBits(QSerialPort::OneStop);
+    serialPort.setParity(QSerialPort::NoParity);
+    serialPort.setFlowControl(QSerialPort::NoFlowControl);
+    if (!serialPort.open(QIODevice::ReadWrite)) {
+        switch (serialPort.error()) {
+        case QSerialPort::DeviceNotFoundError:
+            return FT_DEVICE_NOT_FOUND;
+        case QSerialPort::PermissionError:
+            // Qt says PermissionError both for a device the user may not open and for one
+            // that another program holds (its lock file, or exclusive mode).
+            lastOpenProblem_ = lacksPermission(path) ? permissionProblem(path) : busyProblem(path);
+            return FT_DEVICE_NOT_OPENED;
+        default:
+            lastOpenProblem_ = path + " could not be opened: " + serialPort.errorString().toStdString();
+            return FT_DEVICE_NOT_OPENED;
+        }
+    }
+
+    // When the far end goes away, Qt reports the error again on every notification until the
+    // port is closed: note it once and close from the event loop (closing inside the signal
+    // would pull the port out from under the read that raised it). Calls that come first
+    // close it themselves.
+    Port* raw = port.get();
+    QObject::connect(&serialPort, &QSerialPort::errorOccurred, &serialPort,
+                     [raw](QSerialPort::SerialPortError error) {
+                         if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError) return;
+                         if (raw->gone) return;
+                         raw->gone = true;
+                         QSerialPort* serial = raw->serial.get();
+                         QMetaObject::invokeMethod(serial, [serial] { serial->close(); }, Qt::QueuedConnection);
+                     });
+    handle = ports_.add(std::move(port));
+    return FT_OK;
+}
+
+SerialPortDriver::Port* SerialPortDriver::findPort(FtHandle handle) {
+    std::unique_ptr<Port>* port = ports_.find(handle);
+    return port ? port->get() : nullptr;
+}
+
+FtStatus SerialPortDriver::usable(FtHandle handle, Port*& port) {
+    port = findPort(handle);
+    if (!port) return FT_INVALID_HANDLE;
+    if (port->gone) {
+        if (port->serial->isOpen()) port->serial->close();
+        return FT_IO_ERROR;
+    }
+    return FT_OK;
+}
+
+FtStatus SerialPortDriver::close(FtHandle handle) {
+    Port* port = findPort(handle);
+    if (!port) return FT_INVALID_HANDLE;
+    QObject::disconnect(port->serial.get(), nullptr, nullptr, nullptr);
+    if (port->serial->isOpen()) port->serial->close();
+    ports_.erase(handle);
+    return FT_OK;
+}
+
+FtStatus SerialPortDriver::setBaudRate(FtHandle handle, std::uint32_t baud) {
+    Port* port = nullptr;
+    if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
+    if (baud == 0 || baud > static_cast<std::uint32_t>(std::numeric_limits<qint32>::max())) return FT_INVALID_BAUD_RATE;
+    port->line.baud = baud;
+    if (port->pseudoTerminal) return FT_OK;
+    return port->serial->setBaudRate(static_cast<qint32>(baud)) ? FT_OK : FT_INVALID_BAUD_RATE;
+}
+
+FtStatus SerialPortDriver::setDataCharacteristics(FtHandle handle, std::uint8_t wordLength, std::uint8_t stopBits,
+                                                  std::uint8_t parity) {
+    Port* port = nullptr;
+    if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
+    if (wordLength != kBits7 && wordLength != kBits8) return FT_INVALID_PARAMETER;
+    if (stopBits != kStopBits1 && stopBits != kStopBits2) return FT_INVALID_PARAMETER;
+    if (parity > kParitySpace) return FT_INVALID_PARAMETER;
+    port->line.wordLength = wordLength;
+    port->line.stopBits = stopBits;
+    port->line.parity = parity;
+    if (port->pseudoTerminal) return FT_OK;
+
+    QSerialPort& serial = *port->serial;
+    const auto dataBits = wordLength == kBits7 ? QSerialPort::Data7 : QSerialPort::Data8;
+    const auto stop = stopBits == kStopBits2 ? QSerialPort::TwoStop : QSerialPort::OneStop;
+    QSerialPort::Parity qtParity = QSerialPort::NoParity;
+    switch (parity) {
+    case kParityOdd: qtParity = QSerialPort::OddParity; break;
+    case kParityEven: qtParity = QSerialPort::EvenParity; break;
+    case kParityMark: qtParity = QSerialPort::MarkParity; break;
+    case kParitySpace: qtParity = QSerialPort::SpaceParity; break;
+    default: break;
+    }
+    const bool applied = serial.setDataBits(dataBits) && serial.setStopBits(stop) && serial.setParity(qtParity);
+    return applied ? FT_OK : FT_IO_ERROR;
+}
+
+FtStatus SerialPortDriver::getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) {
+    Port* port = nullptr;
+    if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
+    // A zero wait takes in what the system holds without blocking; the editor may poll where
+    // no event loop runs.
+    for (int i = 0; i < kMaxPullsPerCall && !port->gone && port->serial->waitForReadyRead(0); ++i) {
+    }
+    if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
+    rxBytes = static_cast<std::uint32_t>(
+        std::min<qint64>(port->serial->bytesAvailable(), std::numeric_limits<std::uint32_t>::max()));
+    return FT_OK;
+}
+
+FtStatus SerialPortDriver::read(FtHandle handle, std::uint8_t* buffer, std::uint32_t toRead,
+                                std::uint32_t& bytesRead) {
+    bytesRead = 0;
+    std::uint32_t queued = 0;
+    if (const FtStatus status = getQueueStatus(handle, queued); status != FT_OK) return status;
+    const std::uint32_t wanted = std::min(toRead, queued);
+    if (wanted == 0) return FT_OK;
+    const qint64 got = findPort(handle)->serial->read(reinterpret_cast<char*>(buffer), wanted);
+    if (got < 0) return FT_IO_ERROR;
+    bytesRead = static_cast<std::uint32_t>(got);
+    return FT_OK;
+}
+
+FtStatus SerialPortDriver::write(FtHandle handle, const std::uint8_t* buffer, std::uint32_t toWrite,
+                                 std::uint32_t& bytesWritten) {
+    bytesWritten = 0;
+    Port* port = nullptr;
+    if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
+    if (toWrite == 0) return FT_OK;
+    QSerialPort& serial = *port->serial;
+    if (serial.write(reinterpret_cast<const char*>(buffer), toWrite) != static_cast<qint64>(toWrite))
+        return FT_IO_ERROR;
+
+    const std::uint32_t baud = std::max<std::uint32_t>(port->line.baud, kSerialOpenBaudRate);
+    const qint64 lineMs = static_cast<qint64>(toWrite) * kBitsPerByteOnLine * 1000 / baud;
+    QDeadlineTimer deadline(2 * lineMs + kWriteSlackMs);
+    while (serial.bytesToWrite() > 0 && !port->gone && !deadline.hasExpired()) {
+        if (!serial.waitForBytesWritten(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1)))) break;
+    }
+    if (port->gone) return usable(handle, port);
+    // What is still queued is this write's tail (earlier writes go out first).
+    const qint64 left = std::min<qint64>(serial.bytesToWrite(), toWrite);
+    bytesWritten = toWrite - static_cast<std::uint32_t>(left);
+    return FT_OK;
+}
+
+FtStatus SerialPortDriver::purge(FtHandle handle, std::uint32_t mask) {
+    Port* port = nullptr;
+    if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
+    QSerialPort::Directions directions;
+    if (mask & kPurgeRx) directions |= QSerialPort::Input;
+    if (mask & kPurgeTx) directions |= QSerialPort::Output;
+    if (!directions) return FT_OK;
+    return port->serial->clear(directions) ? FT_OK : FT_IO_ERROR;
+}
+
+std::optional<LineRequest> SerialPortDriver::requestedLine(FtHandle handle) {
+    const Port* port = findPort(handle);
+    return port ? std::optional<LineRequest>(port->line) : std::nullopt;
+}
+
+bool SerialPortDriver::isPseudoTerminal(FtHandle handle) {
+    const Port* port = findPort(handle);
+    return port && port->pseudoTerminal;
+}
+
+bool SerialPortDriver::isPortOpen(FtHandle handle) {
+    const Port* port = findPort(handle);
+    return port && !port->gone && port->serial->isOpen();
+}
+
+std::string SerialPortDriver::portPath(FtHandle handle) {
+    const Port* port = findPort(handle);
+    return port ? port->path : std::string();
+}
+
+}  // namespace qeltx::link
