@@ -9,6 +9,7 @@
 #include "app/print_console.h"
 #include "app/qt_seams.h"
 #include "core/errors.h"
+#include "link/composite_driver.h"
 #include "pedal_sim/pedal_model.h"
 #include "pedal_sim/virtual_pedal_driver.h"
 
@@ -37,12 +38,20 @@ Editor::~Editor() {
 
 void Editor::buildDriverStack(EditorSetup& setup) {
     if (setup.driver) {
-        ownedDrivers_.push_back(std::move(setup.driver));
-    } else if (setup.virtualPedal) {
-        pedalModel_ = std::make_unique<pedal_sim::PedalModel>();
-        ownedDrivers_.push_back(std::make_unique<pedal_sim::VirtualPedalDriver>(*pedalModel_));
+        ownedDriver_ = std::move(setup.driver);
+        driver_ = ownedDriver_.get();
+        return;
     }
-    driver_ = ownedDrivers_.front().get();
+    link::SystemDriverOptions options;
+    for (const QString& port : std::as_const(setup.explicitPorts)) options.explicitPorts.push_back(port.toStdString());
+    auto composite = setup.systemBackends ? link::makeSystemDrivers(options) : std::make_unique<link::CompositeDriver>();
+    if (setup.virtualPedal) {
+        // Listed last, so Link (which opens the device listed last) reaches it.
+        pedalModel_ = std::make_unique<pedal_sim::PedalModel>();
+        composite->adoptBackend(std::make_unique<pedal_sim::VirtualPedalDriver>(*pedalModel_));
+    }
+    driver_ = composite.get();
+    ownedDriver_ = std::move(composite);
 }
 
 void Editor::start() {

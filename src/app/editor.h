@@ -38,6 +38,8 @@ struct EditorSetup {
     // pedal when `virtualPedal` is set).
     std::unique_ptr<link::Driver> driver;
     bool virtualPedal = false;
+    // Whether the system's backends (D2XX library, serial ports, libftdi1) are listed.
+    bool systemBackends = true;
     // Serial-port paths to list as devices (a pseudo-terminal served by qeltx-pedal-sim).
     QStringList explicitPorts;
     // The maker's web server, without a trailing slash.
@@ -91,7 +93,7 @@ private:
     std::unique_ptr<Timing> timing_;
     std::unique_ptr<Platform> platform_;
     std::unique_ptr<pedal_sim::PedalModel> pedalModel_;
-    std::vector<std::unique_ptr<link::Driver>> ownedDrivers_;
+    std::unique_ptr<link::Driver> ownedDriver_;
     link::Driver* driver_ = nullptr;
     std::unique_ptr<link::D2XXUnit> usb_;
     std::unique_ptr<Exchange> exchange_;

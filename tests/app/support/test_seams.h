@@ -180,6 +180,7 @@ struct TestEditor {
         setup.platform = std::make_unique<TempPlatform>(platform);
         setup.driver = std::move(driver);
         setup.virtualPedal = virtualPedal || !setup.driver;
+        setup.systemBackends = false;
         setup.serverAddress = QStringLiteral("http://127.0.0.1:1");
         editor = std::make_unique<app::Editor>(std::move(setup));
         editor->start();
