@@ -2,34 +2,42 @@
 #include "pedal_sim/virtual_pedal_driver.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace qeltx::pedal_sim {
 
 using core::FT_DEVICE_NOT_FOUND;
 using core::FT_INVALID_HANDLE;
+using core::FT_IO_ERROR;
 using core::FT_OK;
 
 VirtualPedalDriver::VirtualPedalDriver(PedalModel& model) : model_(model) {}
 
+core::FtStatus VirtualPedalDriver::check(link::FtHandle handle) const {
+    if (!valid(handle)) return FT_INVALID_HANDLE;
+    if (model_.faults().offBus) return FT_IO_ERROR;
+    return FT_OK;
+}
+
 core::FtStatus VirtualPedalDriver::listDeviceCount(std::uint32_t& count) {
-    count = 1;
+    count = model_.faults().offBus ? 0 : 1;
     return FT_OK;
 }
 
 core::FtStatus VirtualPedalDriver::listSerialNumber(std::uint32_t index, std::string& serial) {
-    if (index != 0) return FT_DEVICE_NOT_FOUND;
+    if (index != 0 || model_.faults().offBus) return FT_DEVICE_NOT_FOUND;
     serial = kVirtualPedalSerial;
     return FT_OK;
 }
 
 core::FtStatus VirtualPedalDriver::listDescription(std::uint32_t index, std::string& description) {
-    if (index != 0) return FT_DEVICE_NOT_FOUND;
+    if (index != 0 || model_.faults().offBus) return FT_DEVICE_NOT_FOUND;
     description = kVirtualPedalDescription;
     return FT_OK;
 }
 
 core::FtStatus VirtualPedalDriver::openBySerialNumber(const std::string& serial, link::FtHandle& handle) {
-    if (serial != kVirtualPedalSerial) return FT_DEVICE_NOT_FOUND;
+    if (serial != kVirtualPedalSerial || model_.faults().offBus) return FT_DEVICE_NOT_FOUND;
     if (openHandle_ != 0) return core::FT_DEVICE_NOT_OPENED;  // one program at a time, as a real bridge
     openHandle_ = nextHandle_++;
     handle = openHandle_;
@@ -37,20 +45,21 @@ core::FtStatus VirtualPedalDriver::openBySerialNumber(const std::string& serial,
 }
 
 core::FtStatus VirtualPedalDriver::close(link::FtHandle handle) {
+    // Closing releases the handle even when the device is gone, so the editor can recover.
     if (!valid(handle)) return FT_INVALID_HANDLE;
     openHandle_ = 0;
     return FT_OK;
 }
 
 core::FtStatus VirtualPedalDriver::setBaudRate(link::FtHandle handle, std::uint32_t baud) {
-    if (!valid(handle)) return FT_INVALID_HANDLE;
+    if (auto status = check(handle)) return status;
     line_.baud = baud;
     return FT_OK;
 }
 
 core::FtStatus VirtualPedalDriver::setDataCharacteristics(link::FtHandle handle, std::uint8_t wordLength,
                                                           std::uint8_t stopBits, std::uint8_t parity) {
-    if (!valid(handle)) return FT_INVALID_HANDLE;
+    if (auto status = check(handle)) return status;
     line_.wordLength = wordLength;
     line_.stopBits = stopBits;
     line_.parity = parity;
@@ -58,35 +67,51 @@ core::FtStatus VirtualPedalDriver::setDataCharacteristics(link::FtHandle handle,
 }
 
 core::FtStatus VirtualPedalDriver::getQueueStatus(link::FtHandle handle, std::uint32_t& rxBytes) {
-    if (!valid(handle)) return FT_INVALID_HANDLE;
-    rxBytes = static_cast<std::uint32_t>(model_.output().size());
+    if (auto status = check(handle)) return status;
+    std::size_t n = wire_.available();
+    if (model_.faults().splitReadsAt != 0) n = std::min(n, model_.faults().splitReadsAt);
+    rxBytes = static_cast<std::uint32_t>(n);
     return FT_OK;
 }
 
 core::FtStatus VirtualPedalDriver::read(link::FtHandle handle, std::uint8_t* buffer, std::uint32_t toRead,
                                         std::uint32_t& bytesRead) {
     bytesRead = 0;
-    if (!valid(handle)) return FT_INVALID_HANDLE;
-    auto& out = model_.output();
-    const auto n = std::min<std::size_t>(toRead, out.size());
-    std::copy_n(out.begin(), n, buffer);
-    out.erase(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(n));
-    bytesRead = static_cast<std::uint32_t>(n);
+    if (auto status = check(handle)) return status;
+    std::size_t n = toRead;
+    if (model_.faults().splitReadsAt != 0) n = std::min(n, model_.faults().splitReadsAt);
+    bytesRead = static_cast<std::uint32_t>(wire_.read(buffer, n));
     return FT_OK;
 }
 
 core::FtStatus VirtualPedalDriver::write(link::FtHandle handle, const std::uint8_t* buffer, std::uint32_t toWrite,
                                          std::uint32_t& bytesWritten) {
     bytesWritten = 0;
-    if (!valid(handle)) return FT_INVALID_HANDLE;
-    model_.receive(buffer, toWrite, line_);
+    if (auto status = check(handle)) return status;
+    wire_.write(buffer, toWrite, line_);
     bytesWritten = toWrite;
     return FT_OK;
 }
 
 core::FtStatus VirtualPedalDriver::purge(link::FtHandle handle, std::uint32_t mask) {
-    if (!valid(handle)) return FT_INVALID_HANDLE;
-    if (mask & link::kPurgeRx) model_.output().clear();
+    if (auto status = check(handle)) return status;
+    if (mask & link::kPurgeRx) wire_.purgeReceived();
+    if (mask & link::kPurgeTx) wire_.purgeUnsent();
+    return FT_OK;
+}
+
+core::FtStatus VirtualPedalDriver::setLatencyTimer(link::FtHandle handle, std::uint8_t milliseconds) {
+    if (auto status = check(handle)) return status;
+    latencyMs_ = milliseconds;
+    Pacing pacing = model_.pacing();
+    pacing.latency = std::chrono::milliseconds(milliseconds);
+    model_.setPacing(pacing);
+    return FT_OK;
+}
+
+core::FtStatus VirtualPedalDriver::getLatencyTimer(link::FtHandle handle, std::uint8_t& milliseconds) {
+    if (auto status = check(handle)) return status;
+    milliseconds = latencyMs_;
     return FT_OK;
 }
 

@@ -1,9 +1,12 @@
 // The in-process driver backend: the virtual pedal listed as one device and reached through
-// the same D2XX operation set as a real bridge.
+// the same D2XX operation set as a real bridge. Bytes cross at once, or paced on the model's
+// clock when the model is told to pace them; a pedal that dropped off the bus fails every
+// call on its handle with FT_IO_ERROR and is no longer listed.
 #pragma once
 
 #include "link/driver.h"
 #include "pedal_sim/pedal_model.h"
+#include "pedal_sim/serial_wire.h"
 
 #include <string>
 
@@ -30,6 +33,9 @@ public:
     core::FtStatus write(link::FtHandle handle, const std::uint8_t* buffer, std::uint32_t toWrite,
                          std::uint32_t& bytesWritten) override;
     core::FtStatus purge(link::FtHandle handle, std::uint32_t mask) override;
+    // Sets the latency of paced answers (FTDI's default is 16 ms).
+    core::FtStatus setLatencyTimer(link::FtHandle handle, std::uint8_t milliseconds) override;
+    core::FtStatus getLatencyTimer(link::FtHandle handle, std::uint8_t& milliseconds) override;
     std::string backendName() const override { return "virtual"; }
 
     PedalModel& model() { return model_; }
@@ -38,9 +44,13 @@ public:
 
 private:
     bool valid(link::FtHandle handle) const { return handle != 0 && handle == openHandle_; }
+    // FT_OK for a usable handle, else what the call returns.
+    core::FtStatus check(link::FtHandle handle) const;
 
     PedalModel& model_;
+    SerialWire wire_{model_};
     LineSettings line_;
+    std::uint8_t latencyMs_ = 16;
     link::FtHandle openHandle_ = 0;
     link::FtHandle nextHandle_ = 0x2A;
 };

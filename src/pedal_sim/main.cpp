@@ -1,0 +1,135 @@
+// qeltx-pedal-sim: the virtual pedal on a pseudo-terminal. The first line on standard output
+// is the terminal's path; the pedal is served until SIGINT or SIGTERM.
+#include "pedal_sim/pedal_model.h"
+#include "pedal_sim/pty_server.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr int kExitFailure = 1;
+
+struct Arguments {
+    bool bootloader = false;
+    std::uint32_t paceBaud = 0;
+    std::optional<unsigned> latencyMs;
+    std::string dumpFlash;
+    std::optional<unsigned> stored;
+};
+
+void usage() {
+    std::fprintf(stderr,
+                 "usage: qeltx-pedal-sim [--bootloader] [--pace BAUD] [--latency-ms N] [--dump-flash FILE] "
+                 "[--stored N]\n"
+                 "  --bootloader      start in the serial bootloader (8E1 on real hardware)\n"
+                 "  --pace BAUD       deliver bytes at BAUD (10 bits a byte at 8N1, 11 at 8E1)\n"
+                 "  --latency-ms N    USB latency of a partly filled packet when pacing (default 16)\n"
+                 "  --dump-flash FILE write the flash (128 KiB from 0x08000000) to FILE on exit\n"
+                 "  --stored N        algorithm number held at start, 0 = none\n");
+}
+
+std::optional<unsigned long> number(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    char* end = nullptr;
+    const std::string s(text);
+    const unsigned long v = std::strtoul(s.c_str(), &end, 10);
+    if (*end != '\0') return std::nullopt;
+    return v;
+}
+
+std::optional<Arguments> parse(int argc, char** argv) {
+    Arguments a;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        auto value = [&]() -> std::optional<std::string_view> {
+            if (i + 1 >= argc) return std::nullopt;
+            return std::string_view(argv[++i]);
+        };
+        if (arg == "--bootloader") {
+            a.bootloader = true;
+        } else if (arg == "--pace" || arg == "--latency-ms" || arg == "--stored") {
+            const auto v = value();
+            const auto n = v ? number(*v) : std::nullopt;
+            if (!n) return std::nullopt;
+            if (arg == "--pace") {
+                if (*n == 0) return std::nullopt;
+                a.paceBaud = static_cast<std::uint32_t>(*n);
+            } else if (arg == "--latency-ms") {
+                a.latencyMs = static_cast<unsigned>(*n);
+            } else {
+                if (*n > 0xFF) return std::nullopt;
+                a.stored = static_cast<unsigned>(*n);
+            }
+        } else if (arg == "--dump-flash") {
+            const auto v = value();
+            if (!v || v->empty()) return std::nullopt;
+            a.dumpFlash = std::string(*v);
+        } else {
+            return std::nullopt;
+        }
+    }
+    return a;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace qeltx::pedal_sim;
+    const auto args = parse(argc, argv);
+    if (!args) {
+        usage();
+        return kExitUsage;
+    }
+    // Signals are taken through a descriptor so the server's poll sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+    const int stopFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
+    if (stopFd < 0) {
+        std::perror("signalfd");
+        return kExitFailure;
+    }
+    try {
+        PedalOptions options;
+        options.startInBootloader = args->bootloader;
+        if (args->stored) options.storedNumber = static_cast<std::uint8_t>(*args->stored);
+        PedalModel model(options);
+        if (args->paceBaud != 0) {
+            model.useRealTime();
+            Pacing pacing;
+            pacing.baud = args->paceBaud;
+            if (args->latencyMs) pacing.latency = std::chrono::milliseconds(*args->latencyMs);
+            model.setPacing(pacing);
+        }
+        PtyServer server(model);
+        std::printf("%s\n", server.slavePath().c_str());
+        std::fflush(stdout);
+        server.run(stopFd);
+        if (!args->dumpFlash.empty()) {
+            std::ofstream out(args->dumpFlash, std::ios::binary | std::ios::trunc);
+            const auto bytes = model.flash().bytes();
+            out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            if (!out) {
+                std::fprintf(stderr, "qeltx-pedal-sim: cannot write %s\n", args->dumpFlash.c_str());
+                return kExitFailure;
+            }
+        }
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "qeltx-pedal-sim: %s\n", error.what());
+        return kExitFailure;
+    }
+    close(stopFd);
+    return 0;
+}

@@ -1,0 +1,94 @@
+// The pseudo-terminal server of qeltx-pedal-sim.
+#include "pedal_sim/pty_server.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdexcept>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace qeltx::pedal_sim {
+
+namespace {
+
+constexpr std::size_t kReadChunk = 4096;
+constexpr std::int64_t kNanosPerMs = 1'000'000;
+
+std::runtime_error systemError(const char* what) {
+    return std::runtime_error(std::string(what) + ": " + std::strerror(errno));
+}
+
+}  // namespace
+
+PtyServer::PtyServer(PedalModel& model) : model_(model), wire_(model) {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (master_ < 0) throw systemError("posix_openpt");
+    if (grantpt(master_) != 0 || unlockpt(master_) != 0) throw systemError("grantpt/unlockpt");
+    char name[256] = {};
+    if (ptsname_r(master_, name, sizeof name) != 0) throw systemError("ptsname_r");
+    slavePath_ = name;
+    slaveKeeper_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slaveKeeper_ < 0) throw systemError("open slave");
+    // Raw bytes until the other end sets its own mode: no echo, no line editing, no CR/LF mapping.
+    termios tio{};
+    if (tcgetattr(slaveKeeper_, &tio) == 0) {
+        cfmakeraw(&tio);
+        tcsetattr(slaveKeeper_, TCSANOW, &tio);
+    }
+}
+
+PtyServer::~PtyServer() {
+    if (slaveKeeper_ >= 0) ::close(slaveKeeper_);
+    if (master_ >= 0) ::close(master_);
+}
+
+void PtyServer::takeInput() {
+    std::uint8_t buffer[kReadChunk];
+    for (;;) {
+        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n <= 0) return;  // EAGAIN: all taken; EIO: no one at the other end for now
+        wire_.write(buffer, static_cast<std::size_t>(n), model_.expectedLine());
+    }
+}
+
+void PtyServer::giveOutput() {
+    const std::size_t ready = wire_.available();
+    if (ready > 0) {
+        const std::size_t old = backlog_.size();
+        backlog_.resize(old + ready);
+        backlog_.resize(old + wire_.read(backlog_.data() + old, ready));
+    }
+    while (!backlog_.empty()) {
+        const ssize_t n = ::write(master_, backlog_.data(), backlog_.size());
+        if (n <= 0) return;  // the terminal's queue is full: wait for POLLOUT
+        backlog_.erase(backlog_.begin(), backlog_.begin() + n);
+    }
+}
+
+int PtyServer::pollTimeoutMs() {
+    const auto next = wire_.nextChange();
+    if (!next) return -1;
+    const std::int64_t wait = (*next - model_.clock().now()).count();
+    if (wait <= 0) return 0;
+    return static_cast<int>((wait + kNanosPerMs - 1) / kNanosPerMs);
+}
+
+void PtyServer::run(int stopFd) {
+    for (;;) {
+        pollfd fds[2] = {{master_, static_cast<short>(POLLIN | (backlog_.empty() ? 0 : POLLOUT)), 0},
+                         {stopFd, POLLIN, 0}};
+        const int r = ::poll(fds, 2, pollTimeoutMs());
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            throw systemError("poll");
+        }
+        if (fds[1].revents & POLLIN) return;
+        if (fds[0].revents & POLLIN) takeInput();
+        giveOutput();
+    }
+}
+
+}  // namespace qeltx::pedal_sim
