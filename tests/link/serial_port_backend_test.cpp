@@ -1,0 +1,216 @@
+// The serial-port backend against a real pseudo-terminal.
+#include "link/serial_port_backend.h"
+#include "pty_pair.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace qeltx::link {
+namespace {
+
+using testing::eventually;
+using testing::PtyPair;
+
+class SerialPortBackendTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(pty.ok());
+        driver.addExplicitPort(pty.slavePath());
+    }
+
+    // Lists, finds the pty among the devices and opens it.
+    FtHandle openPty() {
+        std::uint32_t count = 0;
+        EXPECT_EQ(driver.listDeviceCount(count), core::FT_OK);
+        std::string serial;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            EXPECT_EQ(driver.listSerialNumber(i, serial), core::FT_OK);
+            if (serial == pty.slavePath()) break;
+        }
+        EXPECT_EQ(serial, pty.slavePath());
+        FtHandle handle = 0;
+        EXPECT_EQ(driver.openBySerialNumber(serial, handle), core::FT_OK) << driver.lastOpenProblem();
+        EXPECT_NE(handle, 0u);
+        return handle;
+    }
+
+    std::uint32_t queued(FtHandle handle) {
+        std::uint32_t count = 0;
+        EXPECT_EQ(driver.getQueueStatus(handle, count), core::FT_OK);
+        return count;
+    }
+
+    PtyPair pty;
+    SerialPortDriver driver;
+};
+
+// Every byte value, the terminal's special ones included, must cross unchanged.
+std::vector<std::uint8_t> allByteValues() {
+    std::vector<std::uint8_t> bytes(256);
+    std::iota(bytes.begin(), bytes.end(), std::uint8_t{0});
+    return bytes;
+}
+
+TEST_F(SerialPortBackendTest, ListsTheExplicitPortByItsPath) {
+    std::uint32_t count = 0;
+    ASSERT_EQ(driver.listDeviceCount(count), core::FT_OK);
+    ASSERT_GE(count, 1u);
+    std::string serial;
+    std::string description;
+    ASSERT_EQ(driver.listSerialNumber(count - 1, serial), core::FT_OK);
+    ASSERT_EQ(driver.listDescription(count - 1, description), core::FT_OK);
+    EXPECT_EQ(serial, pty.slavePath());
+    EXPECT_EQ(description, pty.slavePath());
+    EXPECT_EQ(driver.listSerialNumber(count, serial), core::FT_DEVICE_NOT_FOUND);
+
+    FtHandle handle = 0;
+    EXPECT_EQ(driver.openBySerialNumber("NOSUCHSERIAL", handle), core::FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(driver.openBySerialNumber("", handle), core::FT_DEVICE_NOT_FOUND);
+}
+
+TEST_F(SerialPortBackendTest, BytesCrossBothWaysWithoutAnEventLoop) {
+    const FtHandle handle = openPty();
+    EXPECT_TRUE(driver.isPseudoTerminal(handle));
+    EXPECT_TRUE(SerialPortDriver::isPseudoTerminalPath(pty.slavePath()));
+    EXPECT_FALSE(SerialPortDriver::isPseudoTerminalPath("/dev/null"));
+
+    const std::vector<std::uint8_t> out = allByteValues();
+    std::uint32_t written = 0;
+    ASSERT_EQ(driver.write(handle, out.data(), static_cast<std::uint32_t>(out.size()), written), core::FT_OK);
+    EXPECT_EQ(written, out.size());
+    EXPECT_EQ(pty.receive(out.size()), out);
+
+    EXPECT_EQ(queued(handle), 0u);
+    std::vector<std::uint8_t> in = allByteValues();
+    std::reverse(in.begin(), in.end());
+    pty.send(in);
+    ASSERT_TRUE(eventually([&] { return queued(handle) == in.size(); })) << queued(handle);
+
+    // Two reads: the count asked for is a limit, and the rest stays queued.
+    std::vector<std::uint8_t> got(in.size(), 0);
+    std::uint32_t n = 0;
+    ASSERT_EQ(driver.read(handle, got.data(), 100, n), core::FT_OK);
+    EXPECT_EQ(n, 100u);
+    EXPECT_EQ(queued(handle), in.size() - 100);
+    ASSERT_EQ(driver.read(handle, got.data() + 100, 65536, n), core::FT_OK);
+    EXPECT_EQ(n, in.size() - 100);
+    EXPECT_EQ(got, in);
+    EXPECT_EQ(queued(handle), 0u);
+
+    EXPECT_EQ(driver.read(handle, got.data(), 65536, n), core::FT_OK);
+    EXPECT_EQ(n, 0u);
+}
+
+TEST_F(SerialPortBackendTest, LineSettingsAreCheckedAndRememberedOnAPseudoTerminal) {
+    const FtHandle handle = openPty();
+    EXPECT_EQ(driver.setBaudRate(handle, 115200), core::FT_OK);
+    EXPECT_EQ(driver.setDataCharacteristics(handle, kBits8, kStopBits1, kParityEven), core::FT_OK);
+    auto line = driver.requestedLine(handle);
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->baud, 115200u);
+    EXPECT_EQ(line->wordLength, kBits8);
+    EXPECT_EQ(line->stopBits, kStopBits1);
+    EXPECT_EQ(line->parity, kParityEven);
+
+    struct Bad {
+        std::uint8_t wordLength, stopBits, parity;
+    };
+    for (const Bad bad : {Bad{9, 0, 0}, Bad{8, 1, 0}, Bad{8, 0, 5}}) {
+        EXPECT_EQ(driver.setDataCharacteristics(handle, bad.wordLength, bad.stopBits, bad.parity),
+                  core::FT_INVALID_PARAMETER);
+    }
+    EXPECT_EQ(driver.setBaudRate(handle, 0), core::FT_INVALID_BAUD_RATE);
+    EXPECT_EQ(driver.requestedLine(handle)->parity, kParityEven);
+
+    // The port still carries bytes after "even parity".
+    const std::vector<std::uint8_t> greeting{0x7F};
+    std::uint32_t written = 0;
+    ASSERT_EQ(driver.write(handle, greeting.data(), 1, written), core::FT_OK);
+    EXPECT_EQ(pty.receive(1), greeting);
+    EXPECT_EQ(driver.setDataCharacteristics(handle, kBits8, kStopBits1, kParityNone), core::FT_OK);
+    EXPECT_EQ(driver.requestedLine(handle)->parity, kParityNone);
+}
+
+TEST_F(SerialPortBackendTest, PurgeDropsWhatWasReceived) {
+    const FtHandle handle = openPty();
+    pty.send({1, 2, 3, 4, 5});
+    ASSERT_TRUE(eventually([&] { return queued(handle) == 5; }));
+    EXPECT_EQ(driver.purge(handle, kPurgeRx | kPurgeTx), core::FT_OK);
+    EXPECT_EQ(queued(handle), 0u);
+    pty.send({6});
+    ASSERT_TRUE(eventually([&] { return queued(handle) == 1; }));
+    std::uint8_t byte = 0;
+    std::uint32_t n = 0;
+    ASSERT_EQ(driver.read(handle, &byte, 1, n), core::FT_OK);
+    EXPECT_EQ(byte, 6);
+}
+
+TEST_F(SerialPortBackendTest, FarEndGoneClosesThePortAndEveryCallSaysIoError) {
+    const FtHandle handle = openPty();
+    pty.closeMaster();
+
+    std::uint32_t count = 0;
+    EXPECT_EQ(driver.getQueueStatus(handle, count), core::FT_IO_ERROR);
+    EXPECT_FALSE(driver.isPortOpen(handle));
+    std::uint8_t byte = 0x55;
+    std::uint32_t n = 7;
+    EXPECT_EQ(driver.read(handle, &byte, 1, n), core::FT_IO_ERROR);
+    EXPECT_EQ(n, 0u);
+    EXPECT_EQ(driver.write(handle, &byte, 1, n), core::FT_IO_ERROR);
+    EXPECT_EQ(driver.setBaudRate(handle, 115200), core::FT_IO_ERROR);
+    EXPECT_EQ(driver.purge(handle, kPurgeRx), core::FT_IO_ERROR);
+
+    // Unlink still works, once.
+    EXPECT_EQ(driver.close(handle), core::FT_OK);
+    EXPECT_EQ(driver.close(handle), core::FT_INVALID_HANDLE);
+    EXPECT_EQ(driver.getQueueStatus(handle, count), core::FT_INVALID_HANDLE);
+}
+
+TEST_F(SerialPortBackendTest, FarEndGoneWhileTheEventLoopRunsClosesThePortByItself) {
+    const FtHandle handle = openPty();
+    pty.closeMaster();
+    // No driver call: the port's own notifier sees the hang-up and the backend closes it, so
+    // the error cannot repeat for ever.
+    EXPECT_TRUE(eventually([&] { return !driver.isPortOpen(handle); }, true));
+    std::uint32_t count = 0;
+    EXPECT_EQ(driver.getQueueStatus(handle, count), core::FT_IO_ERROR);
+    EXPECT_EQ(driver.close(handle), core::FT_OK);
+}
+
+TEST_F(SerialPortBackendTest, APortOpenElsewhereIsRefusedWithTheReason) {
+    const FtHandle handle = openPty();
+
+    FtHandle second = 0;
+    EXPECT_EQ(driver.openBySerialNumber(pty.slavePath(), second), core::FT_DEVICE_NOT_OPENED);
+    EXPECT_NE(driver.lastOpenProblem().find("already open"), std::string::npos) << driver.lastOpenProblem();
+
+    // Another program (here another backend, with its own lock on the port).
+    SerialPortDriver other;
+    other.addExplicitPort(pty.slavePath());
+    EXPECT_EQ(other.openBySerialNumber(pty.slavePath(), second), core::FT_DEVICE_NOT_OPENED);
+    const std::string problem = other.lastOpenProblem();
+    EXPECT_NE(problem.find("in use by another program"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("ModemManager"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("brltty"), std::string::npos) << problem;
+
+    // Closed here, it opens there.
+    EXPECT_EQ(driver.close(handle), core::FT_OK);
+    EXPECT_EQ(other.openBySerialNumber(pty.slavePath(), second), core::FT_OK) << other.lastOpenProblem();
+    EXPECT_TRUE(other.lastOpenProblem().empty());
+}
+
+TEST(SerialPortBackend, AMissingExplicitPortIsListedButNotFoundOnOpen) {
+    SerialPortDriver driver;
+    driver.addExplicitPort("/dev/pts/qeltx-no-such-port");
+    std::uint32_t count = 0;
+    ASSERT_EQ(driver.listDeviceCount(count), core::FT_OK);
+    FtHandle handle = 0;
+    EXPECT_EQ(driver.openBySerialNumber("/dev/pts/qeltx-no-such-port", handle), core::FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(handle, 0u);
+}
+
+}  // namespace
+}  // namespace qeltx::link
