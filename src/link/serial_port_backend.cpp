@@ -355,7 +355,7 @@ bool SerialPortDriver::isPseudoTerminal(FtHandle handle) {
 
 bool SerialPortDriver::isPortOpen(FtHandle handle) {
     const Port* port = findPort(handle);
-    return port && !port->gone && port->serial->isOpen();
+    return port && port->serial->isOpen();
 }
 
 std::string SerialPortDriver::portPath(FtHandle handle) {

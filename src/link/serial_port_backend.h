@@ -72,7 +72,8 @@ public:
     // What tests and the console may ask about an open handle.
     std::optional<LineRequest> requestedLine(FtHandle handle);
     bool isPseudoTerminal(FtHandle handle);
-    // False once the device has gone away (and for handles that are not open).
+    // Whether the system port is open: the backend closes it as soon as its device goes away
+    // (the handle stays until closed). False for handles that are not open.
     bool isPortOpen(FtHandle handle);
     // The port's path, empty for handles that are not open.
     std::string portPath(FtHandle handle);
