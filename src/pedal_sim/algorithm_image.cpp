@@ -51,9 +51,7 @@ std::optional<AlgorithmImage> parseAlgorithmImage(std::span<const std::uint8_t> 
                 at += length;
                 break;
             }
-            case kRecordFiller:
-                if (at + 1 > bytes.size()) return refuse(problem, "filler record cut short");
-                ++at;
+            case kRecordFiller:  // the type byte is the whole record
                 break;
             case kRecordEnd:
                 ended = true;

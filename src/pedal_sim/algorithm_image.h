@@ -25,7 +25,7 @@ inline constexpr std::size_t kImageControlCountOffset = 127;
 
 // Load record types.
 inline constexpr std::uint8_t kRecordWrite = 0x01;
-inline constexpr std::uint8_t kRecordFiller = 0x03;
+inline constexpr std::uint8_t kRecordFiller = 0x03;  // one byte, nothing follows
 inline constexpr std::uint8_t kRecordEnd = 0x06;
 // A write record carries a device-address byte and a 16-bit target before its data.
 inline constexpr std::size_t kWriteRecordPrefix = 3;

@@ -47,7 +47,7 @@ inline Bytes buildImage(const ImageSpec& spec) {
     }
     write(0x0000, area);
     write(0x0400, Bytes(40, 0x11));
-    image.insert(image.end(), {0x03, 0x00});
+    image.push_back(0x03);
     write(0x0800, Bytes{1, 2, 3, 4, 5});
     image.push_back(0x06);
     image.insert(image.end(), spec.padding, 0x00);
