@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fstream>
 #include <limits>
 
 #if defined(Q_OS_UNIX)
@@ -83,6 +84,17 @@ std::string busyProblem(const std::string& path) {
            "packaging/99-qeltx.rules, which tells ModemManager to leave the pedal alone.";
 #else
     return path + " is in use by another program. Close any other program using the pedal and try again.";
+#endif
+}
+
+// The kernel's FTDI driver shows the bridge's latency timer as a sysfs file of its tty.
+std::string latencyTimerFile([[maybe_unused]] const std::string& path) {
+#if defined(Q_OS_LINUX)
+    const QString name = QFileInfo(QString::fromStdString(canonicalPath(path))).fileName();
+    if (name.isEmpty()) return {};
+    return "/sys/class/tty/" + name.toStdString() + "/device/latency_timer";
+#else
+    return {};
 #endif
 }
 
@@ -341,6 +353,30 @@ FtStatus SerialPortDriver::purge(FtHandle handle, std::uint32_t mask) {
     if (mask & kPurgeTx) directions |= QSerialPort::Output;
     if (!directions) return FT_OK;
     return port->serial->clear(directions) ? FT_OK : FT_IO_ERROR;
+}
+
+FtStatus SerialPortDriver::setLatencyTimer(FtHandle handle, std::uint8_t milliseconds) {
+    Port* port = nullptr;
+    if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
+    const std::string file = port->pseudoTerminal ? std::string() : latencyTimerFile(port->path);
+    if (file.empty() || !QFileInfo::exists(QString::fromStdString(file))) return core::FT_NOT_SUPPORTED;
+    if (milliseconds == 0) return FT_INVALID_PARAMETER;
+    std::ofstream out(file);
+    out << static_cast<unsigned>(milliseconds) << '\n';
+    out.flush();
+    return out ? FT_OK : FT_IO_ERROR;  // writing it takes root or a udev rule
+}
+
+FtStatus SerialPortDriver::getLatencyTimer(FtHandle handle, std::uint8_t& milliseconds) {
+    Port* port = nullptr;
+    if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
+    const std::string file = port->pseudoTerminal ? std::string() : latencyTimerFile(port->path);
+    if (file.empty()) return core::FT_NOT_SUPPORTED;
+    std::ifstream in(file);
+    unsigned value = 0;
+    if (!(in >> value) || value > 0xFF) return core::FT_NOT_SUPPORTED;
+    milliseconds = static_cast<std::uint8_t>(value);
+    return FT_OK;
 }
 
 std::optional<LineRequest> SerialPortDriver::requestedLine(FtHandle handle) {

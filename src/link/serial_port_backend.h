@@ -66,6 +66,10 @@ public:
     FtStatus write(FtHandle handle, const std::uint8_t* buffer, std::uint32_t toWrite,
                    std::uint32_t& bytesWritten) override;
     FtStatus purge(FtHandle handle, std::uint32_t mask) override;
+    // Through the kernel's FTDI serial driver (Linux sysfs latency_timer); FT_NOT_SUPPORTED
+    // where the port has none (a pseudo-terminal, other systems).
+    FtStatus setLatencyTimer(FtHandle handle, std::uint8_t milliseconds) override;
+    FtStatus getLatencyTimer(FtHandle handle, std::uint8_t& milliseconds) override;
     std::string lastOpenProblem() const override { return lastOpenProblem_; }
     std::string backendName() const override { return "serial"; }
 

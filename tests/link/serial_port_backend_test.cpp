@@ -132,6 +132,11 @@ TEST_F(SerialPortBackendTest, LineSettingsAreCheckedAndRememberedOnAPseudoTermin
     EXPECT_EQ(pty.receive(1), greeting);
     EXPECT_EQ(driver.setDataCharacteristics(handle, kBits8, kStopBits1, kParityNone), core::FT_OK);
     EXPECT_EQ(driver.requestedLine(handle)->parity, kParityNone);
+
+    // A pseudo-terminal has no bridge, so no latency timer.
+    std::uint8_t latency = 0;
+    EXPECT_EQ(driver.getLatencyTimer(handle, latency), core::FT_NOT_SUPPORTED);
+    EXPECT_EQ(driver.setLatencyTimer(handle, 2), core::FT_NOT_SUPPORTED);
 }
 
 TEST_F(SerialPortBackendTest, PurgeDropsWhatWasReceived) {

@@ -39,6 +39,7 @@ struct SerialRig : Rig {
     SerialRig() { serial.addExplicitPort(pty.slavePath()); }
     Driver& driver() override { return serial; }
     std::string openable() override { return pty.slavePath(); }
+    bool hasLatencyTimer() const override { return true; }
 };
 
 struct LibFtdiRig : Rig {
