@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/new_version_msg.h"
 #include "app/print_console.h"
+#include "app/qt_network.h"
 #include "app/qt_seams.h"
 #include "core/errors.h"
 #include "link/composite_driver.h"
@@ -19,6 +20,7 @@ Editor::Editor(EditorSetup setup) : serverAddress_(setup.serverAddress) {
     dialogs_ = setup.dialogs ? std::move(setup.dialogs) : std::make_unique<QtDialogs>();
     timing_ = setup.timing ? std::move(setup.timing) : std::make_unique<RealTiming>();
     platform_ = setup.platform ? std::move(setup.platform) : std::make_unique<DesktopPlatform>();
+    network_ = setup.network ? std::move(setup.network) : std::make_unique<QtNetwork>();
     buildDriverStack(setup);
     usb_ = std::make_unique<link::D2XXUnit>(*driver_, [this](const std::string& text) {
         dialogs_->message(QString::fromStdString(text));

@@ -4,6 +4,7 @@
 
 #include "app/editor_state.h"
 #include "app/exchange.h"
+#include "app/network.h"
 #include "app/seams.h"
 #include "link/d2xx_unit.h"
 #include "link/driver.h"
@@ -34,6 +35,7 @@ struct EditorSetup {
     std::unique_ptr<Dialogs> dialogs;
     std::unique_ptr<Timing> timing;
     std::unique_ptr<Platform> platform;
+    std::unique_ptr<Network> network;
     // The devices the editor reaches; when empty, the system's backends (and the virtual
     // pedal when `virtualPedal` is set).
     std::unique_ptr<link::Driver> driver;
@@ -60,6 +62,7 @@ public:
     Dialogs& dialogs() { return *dialogs_; }
     Timing& timing() { return *timing_; }
     Platform& platform() { return *platform_; }
+    Network& network() { return *network_; }
     link::D2XXUnit& usb() { return *usb_; }
     link::Driver& driver() { return *driver_; }
     Exchange& exchange() { return *exchange_; }
@@ -92,6 +95,7 @@ private:
     std::unique_ptr<Dialogs> dialogs_;
     std::unique_ptr<Timing> timing_;
     std::unique_ptr<Platform> platform_;
+    std::unique_ptr<Network> network_;
     std::unique_ptr<pedal_sim::PedalModel> pedalModel_;
     std::unique_ptr<link::Driver> ownedDriver_;
     link::Driver* driver_ = nullptr;

@@ -187,6 +187,7 @@ void TformMain::FormCreate() {
     for (QPushButton* b : {btnRequest, btnAssign, btnStoreSettingsOnPedal, btnUpload, btnOpenEffect}) {
         b->setEnabled(false);
     }
+    prepareUpdateCheck();
     editor_.state.appVersion =
         editor_.platform().programVersion().value_or(QStringLiteral("Version info not available"));
     menuAppVersion->setText(menuAppVersion->text() + QLatin1Char(' ') + editor_.state.appVersion);

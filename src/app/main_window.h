@@ -57,6 +57,21 @@ public:
     // The 20 ms poll for what the pedal sends by itself.
     void Timer_USB_readTimer();
 
+    // The update check and the Info menu's update entries (main_window_update.cpp).
+    // Prepares the version request, wires the update entries and starts TimerCheckWebVersion.
+    void prepareUpdateCheck();
+    // TimerCheckWebVersion's tick: stops the timer and asks the server, without waiting.
+    void checkmostrecentversiononwebsite();
+    // The server answered: 200 carries the newest version, anything else is shown as an error.
+    void WebRequestCompleted(int statusCode, const QString& statusText, const QByteArray& body);
+    // No answer at all (no network, unreachable server, the time limit).
+    void versionRequestFailed(const QString& failure);
+    void menuUpdateNowClick();
+    void menuShowUpdateMsgClick();
+    // The server's newest version, empty until a check succeeded.
+    QString webVersion;
+    QString versionRequestAddress;
+
     // Controls, named as the editor's users and tests know them.
     QLabel* lblDeviceName = nullptr;
     QLabel* lblFirmwareVersion = nullptr;
