@@ -2,7 +2,10 @@
 #include "app/print_console.h"
 
 #include "app/editor.h"
+#include "app/main_window.h"
+#include "core/commands.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -51,6 +54,8 @@ TformPrint::TformPrint(Editor& editor) : QWidget(nullptr), editor_(editor) {
     connect(btnScrollTop, &QPushButton::clicked, this, editor_.guarded([this] { btnScrollTopClick(); }));
     connect(CheckBox1, &QCheckBox::toggled, this, editor_.guarded([this] { CheckBox1Change(); }));
     connect(btnSave, &QPushButton::clicked, this, editor_.guarded([this] { btnSaveClick(); }));
+    connect(btnEraseEeprom, &QPushButton::clicked, this, editor_.guarded([this] { btnEraseEepromClick(); }));
+    connect(btnReadEEPROM, &QPushButton::clicked, this, editor_.guarded([this] { btnReadEEPROMClick(); }));
 }
 
 void TformPrint::append(const QString& text, bool scroll) {
@@ -100,5 +105,67 @@ bool TformPrint::saveLinesTo(const QString& path) {
     }
     return file.commit();
 }
+
+namespace {
+
+const QString kChooseAddress = QStringLiteral("choose an EEPROM address");
+
+// A wait cursor and a window title that say what the window is busy with while a blocking
+// pause holds the event loop, restored however the pause ends.
+class BusyWindow {
+public:
+    BusyWindow(QWidget& window, const QString& doing) : window_(window), title_(window.windowTitle()) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        window_.setWindowTitle(title_ + QStringLiteral(" - ") + doing);
+        // The pause that follows lets nothing paint: show the cursor, title and log line now.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    ~BusyWindow() {
+        window_.setWindowTitle(title_);
+        QApplication::restoreOverrideCursor();
+    }
+    BusyWindow(const BusyWindow&) = delete;
+    BusyWindow& operator=(const BusyWindow&) = delete;
+
+private:
+    QWidget& window_;
+    QString title_;
+};
+
+}  // namespace
+
+bool TformPrint::EraseEEPROM(const QString& i2cAddr) {
+    const auto command = core::eepromEraseCommand(i2cAddr.toStdString());
+    if (!command) {
+        editor_.dialogs().message(kChooseAddress);
+        return false;
+    }
+    const QString text = QString::fromStdString(command->text);
+    printToConsole(QStringLiteral("erase message: ") + text);
+    PollPause pause(editor_.formMain()->Timer_USB_read);
+    return editor_.exchange().send(*command);
+}
+
+bool TformPrint::ReadEEPROM(const QString& i2cAddr) {
+    const auto command = core::eepromReadCommand(i2cAddr.toStdString());
+    if (!command) {
+        editor_.dialogs().message(kChooseAddress);
+        return false;
+    }
+    const QString text = QString::fromStdString(command->text);
+    printToConsole(text);
+    const QString doing = QStringLiteral("reading EEPROM %1, waiting %2 s for the pedal")
+                              .arg(i2cAddr)
+                              .arg(command->spec.pauseMs / 1000.0);
+    printToConsole(doing);
+    // The poll is stopped for the pause and lists the dump when it runs again.
+    PollPause pause(editor_.formMain()->Timer_USB_read);
+    BusyWindow busy(*this, doing);
+    return editor_.exchange().send(*command);
+}
+
+void TformPrint::btnEraseEepromClick() { EraseEEPROM(cmbI2Caddr->currentText()); }
+
+void TformPrint::btnReadEEPROMClick() { ReadEEPROM(cmbI2Caddr->currentText()); }
 
 }  // namespace qeltx::app

@@ -30,6 +30,13 @@ public:
     // Writes every line to a text file the user chooses (what support asks for).
     void btnSaveClick();
     bool saveLinesTo(const QString& path);
+    // The EEPROM tools. `i2cAddr` is the bus address as the address choice shows it ("50",
+    // "51"); with none chosen they say "choose an EEPROM address" and send nothing. True when
+    // the command went out. Erase Settings uses them too.
+    bool EraseEEPROM(const QString& i2cAddr);
+    bool ReadEEPROM(const QString& i2cAddr);
+    void btnEraseEepromClick();
+    void btnReadEEPROMClick();
 
     QPushButton* btnClear = nullptr;
     QPushButton* btnScrollTop = nullptr;
