@@ -1,6 +1,7 @@
 // Listing the attached devices and linking to the pedal.
 #include "app/editor.h"
 #include "app/main_window.h"
+#include "app/fx_parameters.h"
 #include "app/print_console.h"
 
 #include "core/hex.h"
@@ -100,6 +101,8 @@ void TformMain::menuConnectClick() {
     editor_.state.linkEstablished = true;
     menuFirmwareUpgradeMode->setEnabled(true);
     btnOpenEffect->setEnabled(true);
+    // Whatever the query meets, the link itself is made: its failure is reported on its own.
+    editor_.guard([this] { query_stored_effect(); });
     setMenuEnabled(menuMIDI, true);
     setMenuEnabled(menuMode, true);
     lblLive->setEnabled(true);
@@ -108,6 +111,10 @@ void TformMain::menuConnectClick() {
 
 void TformMain::menuDisconnectClick() {
     if (editor_.usb().CloseFTDevice() != core::FT_OK) return;
+    showUnlinkedState();
+}
+
+void TformMain::showUnlinkedState() {
     lblDeviceName->setText(lblDeviceName->text().remove(QStringLiteral("linked"), Qt::CaseSensitive));
     menuScan->setEnabled(true);
     menuConnect->setEnabled(true);
@@ -119,6 +126,8 @@ void TformMain::menuDisconnectClick() {
     setMenuEnabled(menuMode, false);
     lblLive->setEnabled(false);
     Timer_USB_read.stop();
+    TformFXParameters* panel = editor_.formFXParameters();
+    if (panel->isVisible()) panel->EnableDisableControls(false);
 }
 
 }  // namespace qeltx::app

@@ -1,7 +1,6 @@
 // Sending commands to the pedal and gathering its replies.
 #include "app/exchange.h"
 
-#include "core/hex.h"
 
 #include <algorithm>
 
@@ -13,10 +12,9 @@ Exchange::Exchange(link::D2XXUnit& usb, Timing& timing, LogSink log)
 bool Exchange::SendCommandText(const QString& text, bool purgeFirst, int pauseMs) {
     // A last unpaired digit is dropped; any other character is a composing fault, and sending
     // whatever the buffer held from an earlier command would be worse than sending nothing.
-    const std::string even = text.left(text.size() - text.size() % 2).toStdString();
-    const auto bytes = core::parseHex(even);
-    if (!bytes || bytes->size() > link::kBufferSize) {
-        log_(QStringLiteral("internal error: command text is not hexadecimal: ") + text);
+    const auto bytes = core::commandTextToBytes(text.toStdString());
+    if (!bytes) {
+        log_(QStringLiteral("internal error: ") + QString::fromStdString(bytes.reason()) + QStringLiteral(": ") + text);
         return false;
     }
     std::copy(bytes->begin(), bytes->end(), usb_.txBuffer.begin());
@@ -24,6 +22,10 @@ bool Exchange::SendCommandText(const QString& text, bool purgeFirst, int pauseMs
     usb_.WriteFTDeviceBuffer(static_cast<std::uint32_t>(bytes->size()));
     if (pauseMs > 0) timing_.pause(pauseMs);
     return true;
+}
+
+bool Exchange::send(const core::PedalCommand& command) {
+    return SendCommandText(QString::fromStdString(command.text), command.spec.purgeFirst, command.spec.pauseMs);
 }
 
 bool Exchange::sendBufferBytes(std::span<const std::uint8_t> bytes) {

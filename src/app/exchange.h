@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/seams.h"
+#include "core/commands.h"
 #include "link/d2xx_unit.h"
 
 #include <QString>
@@ -49,6 +50,8 @@ public:
     // Converts hex command text into txBuffer and writes it, with the purge and pause of the
     // command. A text holding a non-hex character is refused (logged) and nothing is sent.
     bool SendCommandText(const QString& text, bool purgeFirst, int pauseMs);
+    // The same for a composed command, with the purge and pause of its kind.
+    bool send(const core::PedalCommand& command);
     // Writes the first `count` bytes already placed in txBuffer.
     bool sendBufferBytes(std::span<const std::uint8_t> bytes);
 

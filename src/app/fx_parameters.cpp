@@ -1,11 +1,507 @@
-// TformFXParameters: the parameter panel generated from the current algorithm's control layout.
+// The parameter panel: built from the current algorithm's control layout at every show, and
+// the live messages its controls send.
 #include "app/fx_parameters.h"
 
+#include "app/editor.h"
+#include "app/main_window.h"
+#include "core/commands.h"
+#include "core/control_layout.h"
+#include "core/effect_image.h"
+#include "core/text_lines.h"
+#include "core/resource_names.h"
+#include "core/hex.h"
+#include "core/parameter_block.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+
 namespace qeltx::app {
+
+namespace {
+
+constexpr int kNameX = 10;
+constexpr int kNameWidth = 150;
+constexpr int kMultiNameWidth = 100;
+constexpr int kStateX = 120;
+constexpr int kValueX = 160;
+constexpr int kSwitchX = 190;
+constexpr int kSeparatorX = 280;
+constexpr int kChoiceX = 300;
+constexpr int kReverseX = 380;
+constexpr int kRowHeight = 20;
+constexpr std::uint8_t kNoAssignment = 255;
+constexpr int kFootswitchCodeOffset = 8;
+const QString kReverseHint = QStringLiteral("Toggle the Reverse function for the current parameter");
+
+int rowTop(int row) { return kRowPitch * row + kRowTop; }
+
+template <typename T, std::size_t N>
+int indexOf(const std::array<T*, N>& table, QObject* sender, int first, int last) {
+    for (int i = first; i <= last && i < static_cast<int>(N); ++i) {
+        if (table[static_cast<std::size_t>(i)] == sender) return i;
+    }
+    return -1;
+}
+
+}  // namespace
 
 TformFXParameters::TformFXParameters(Editor& editor) : QWidget(nullptr), editor_(editor) {
     setObjectName(QStringLiteral("formFXParameters"));
     setWindowTitle(QStringLiteral("FX Parameters"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
+    resize(kPanelWidth, panelHeight());
+    assignments.fill(kNoAssignment);
+    readbackAssignments.fill(kNoAssignment);
+}
+
+void TformFXParameters::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!built_) editor_.guard([this] { OnShow(); });
+}
+
+void TformFXParameters::closeEvent(QCloseEvent* event) {
+    editor_.guard([this] { OnClose(); });
+    QWidget::closeEvent(event);
+}
+
+void TformFXParameters::hideEvent(QHideEvent* event) {
+    // Hiding the window as a whole (not minimising it) is closing it: the rows go.
+    if (!isMinimized() && built_) editor_.guard([this] { OnClose(); });
+    QWidget::hideEvent(event);
+}
+
+QLabel* TformFXParameters::addLabel(const QString& text, int row, int x, int width, const QString& table, int index) {
+    auto* label = new QLabel(text, this);
+    label->setObjectName(table + QString::number(index));
+    label->setGeometry(x, rowTop(row), width, kRowHeight);
+    label->setToolTip(text);
+    label->show();
+    return label;
+}
+
+QComboBox* TformFXParameters::addChoiceBox(const QStringList& choices, int row, const QString& table, int index) {
+    auto* box = new QComboBox(this);
+    box->setObjectName(table + QString::number(index));
+    box->setGeometry(kChoiceX, rowTop(row), 70, kRowHeight);
+    box->addItems(choices);
+    box->setCurrentIndex(-1);
+    box->setEnabled(editor_.state.effectChosen);
+    box->show();
+    return box;
+}
+
+bool TformFXParameters::OnShow() {
+    clearPanel();
+    built_ = true;
+    const QString name = editor_.state.currentEffectName;
+    const std::string base = core::format_resource_name(name.toStdString());
+
+    // The layout.
+    // A missing resource raises the editor's error, which ends the build here.
+    const std::string layoutText = editor_.formMain()->loadResource(QString::fromStdString(base + "_ctrls"));
+    const core::ControlLayoutResult parsed = core::parseControlLayoutText(name.toStdString(), layoutText);
+    if (!parsed.layout) {
+        const QString reason = QString::fromStdString(parsed.error);
+        editor_.printToConsole(reason);
+        editor_.dialogs().message(reason);
+        return false;
+    }
+    const core::ControlLayout& layout = *parsed.layout;
+    numPots = layout.counts.pots;
+    numSwitches = layout.counts.switches;
+    numMultiSwitches = layout.counts.multiSwitches;
+    numControls = layout.counts.controls();
+    numReadbacks = layout.counts.readbacks;
+    const std::vector<std::string> layoutLines = core::splitLines(layoutText);
+    for (const std::string& line : core::layoutLogLines(layout, layoutLines.front())) {
+        editor_.printToConsole(QString::fromStdString(line));
+    }
+    for (int i = 0; i < numControls; ++i) {
+        controlLines[static_cast<std::size_t>(i)] = QString::fromStdString(layout.controlLines[static_cast<std::size_t>(i)]);
+    }
+    for (int j = 0; j < numReadbacks; ++j) {
+        readbackNames[static_cast<std::size_t>(j)] = QString::fromStdString(layout.readbackNames[static_cast<std::size_t>(j)]);
+    }
+
+    // The parameter addresses from the image's header.
+    const std::vector<std::string> imageLines = core::splitLines(editor_.formMain()->loadResource(QString::fromStdString(base)));
+    const std::string firstLine = imageLines.empty() ? std::string() : imageLines.front();
+    editor_.printToConsole(QStringLiteral("resource name: ") + QString::fromStdString(base));
+    editor_.printToConsole(QStringLiteral("content: ") + QString::fromStdString(firstLine));
+    editor_.printToConsole(QStringLiteral("file content size: ") + QString::number(firstLine.size() / 2));
+    const auto addresses = core::parameterAddressFields(firstLine);
+    for (int i = 0; i < kPanelSlots; ++i) {
+        paramAddresses[static_cast<std::size_t>(i)] = QString::fromStdString(addresses[static_cast<std::size_t>(i)]);
+        editor_.printToConsole(QStringLiteral("parameter address: ") + paramAddresses[static_cast<std::size_t>(i)]);
+    }
+
+    const bool live = editor_.state.effectChosen;
+    // Pots.
+    for (int i = 0; i < numPots; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        auto* bar = new QSlider(Qt::Horizontal, this);
+        bar->setObjectName(QStringLiteral("potTrackBars") + QString::number(i));
+        bar->setGeometry(kValueX, rowTop(i), 100, kRowHeight);
+        bar->setRange(0, static_cast<int>(core::kPotMax));
+        bar->setEnabled(live);
+        connect(bar, &QSlider::valueChanged, this, editor_.guarded([this, bar] { PotParameterChange(bar); }));
+        bar->show();
+        potTrackBars[slot] = bar;
+        nameLabels[slot] = addLabel(controlLines[slot], i, kNameX, kNameWidth, QStringLiteral("nameLabels"), i);
+    }
+    isButton.fill(false);
+    buttonStates.fill(0);
+    // Switches and buttons.
+    for (int i = numPots; i < numPots + numSwitches; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        const core::TwoStateRow& row = layout.twoStateRows[static_cast<std::size_t>(i - numPots)];
+        nameLabels[slot] = addLabel(QString::fromStdString(row.name), i, kNameX, kNameWidth, QStringLiteral("nameLabels"), i);
+        if (row.isButton) {
+            isButton[slot] = true;
+            auto* button = new QPushButton(QString::fromStdString(row.name), this);
+            button->setObjectName(QStringLiteral("paramButtons") + QString::number(i));
+            button->setGeometry(kSwitchX, rowTop(i), 50, kRowHeight);
+            button->setEnabled(live);
+            connect(button, &QPushButton::pressed, this, editor_.guarded([this, button] { ButtonParameterPress(button, true); }));
+            connect(button, &QPushButton::released, this, editor_.guarded([this, button] { ButtonParameterPress(button, false); }));
+            button->show();
+            paramButtons[slot] = button;
+            stateLabels[slot] = addLabel(QString(), i, kStateX, 100, QStringLiteral("stateLabels"), i);
+        } else {
+            offTexts[slot] = QString::fromStdString(row.offLabel);
+            onTexts[slot] = QString::fromStdString(row.onLabel);
+            editor_.printToConsole(offTexts[slot]);
+            editor_.printToConsole(onTexts[slot]);
+            auto* sw = new QCheckBox(this);
+            sw->setObjectName(QStringLiteral("paramSwitches") + QString::number(i));
+            sw->setGeometry(kSwitchX, rowTop(i), 40, kRowHeight);
+            sw->setEnabled(live);
+            connect(sw, &QCheckBox::clicked, this, editor_.guarded([this, sw] { SwitchParameterClick(sw); }));
+            sw->show();
+            paramSwitches[slot] = sw;
+            stateLabels[slot] = addLabel(offTexts[slot], i, kStateX, 100, QStringLiteral("stateLabels"), i);
+            stateLabels[slot]->setToolTip(QString());
+        }
+    }
+    // Multi-switches.
+    for (int i = numPots + numSwitches; i < numControls; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        const core::MultiSwitchRow& row = layout.multiSwitchRows[static_cast<std::size_t>(i - numPots - numSwitches)];
+        auto* box = new QComboBox(this);
+        box->setObjectName(QStringLiteral("multiSwitchBoxes") + QString::number(i));
+        box->setGeometry(kValueX, rowTop(i), 100, kRowHeight);
+        box->setEnabled(live);
+        optionCounts[slot] = static_cast<int>(row.options.size());
+        for (const std::string& option : row.options) {
+            box->addItem(QString::fromStdString(option));
+            editor_.printToConsole(QString::fromStdString(option));
+        }
+        box->setCurrentIndex(-1);
+        connect(box, &QComboBox::currentIndexChanged, this, editor_.guarded([this, box] { MultiSwitchOnChange(box); }));
+        box->show();
+        multiSwitchBoxes[slot] = box;
+        QLabel* label = addLabel(QString::fromStdString(row.name), i, kNameX, kMultiNameWidth, QStringLiteral("nameLabels"), i);
+        label->setWordWrap(true);
+        nameLabels[slot] = label;
+    }
+    // Assignment boxes, the separator, the footswitch rows and the read-back rows.
+    for (int i = 0; i < numControls; ++i) {
+        QComboBox* box = addChoiceBox(assignChoices, i, QStringLiteral("assignBoxes"), i);
+        connect(box, &QComboBox::currentIndexChanged, this, editor_.guarded([this, box] { boxAssignOnChange(box); }));
+        assignBoxes[static_cast<std::size_t>(i)] = box;
+    }
+    separatorLine = new QFrame(this);
+    separatorLine->setObjectName(QStringLiteral("separatorLine"));
+    separatorLine->setFrameShape(QFrame::VLine);
+    separatorLine->setGeometry(kSeparatorX, kRowTop, 1, static_cast<int>(numControls * 24.5));
+    separatorLine->show();
+    bypassAssignBox = addChoiceBox(footswitchChoices, numControls, QStringLiteral("bypassAssignBox"), 0);
+    bypassAssignBox->setObjectName(QStringLiteral("bypassAssignBox"));
+    bypassLabel = addLabel(QStringLiteral("Bypass Toggle"), numControls, kNameX, kNameWidth, QStringLiteral("bypassLabel"), 0);
+    bypassLabel->setObjectName(QStringLiteral("bypassLabel"));
+    presetAssignBox = addChoiceBox(footswitchChoices, numControls + 1, QStringLiteral("presetAssignBox"), 0);
+    presetAssignBox->setObjectName(QStringLiteral("presetAssignBox"));
+    presetLabel = addLabel(QStringLiteral("Preset Change"), numControls + 1, kNameX, kNameWidth, QStringLiteral("presetLabel"), 0);
+    presetLabel->setObjectName(QStringLiteral("presetLabel"));
+    connect(bypassAssignBox, &QComboBox::currentIndexChanged, this, editor_.guarded([this] { boxAssignBypassOnChange(); }));
+    connect(presetAssignBox, &QComboBox::currentIndexChanged, this, editor_.guarded([this] { boxAssignPresetOnChange(); }));
+    for (int j = 0; j < numReadbacks; ++j) {
+        const auto slot = static_cast<std::size_t>(j);
+        readbackAssignBoxes[slot] = addChoiceBox(readbackChoices, numControls + 2 + j, QStringLiteral("readbackAssignBoxes"), j);
+        readbackLabels[slot] = addLabel(readbackNames[slot], numControls + 2 + j, kNameX, kNameWidth, QStringLiteral("readbackLabels"), j);
+        QComboBox* box = readbackAssignBoxes[slot];
+        connect(box, &QComboBox::currentIndexChanged, this, editor_.guarded([this, box] { boxAssignRdbcksOnChange(box); }));
+    }
+    for (int i = 0; i < numControls; ++i) {
+        auto* box = new QCheckBox(this);
+        box->setObjectName(QStringLiteral("reverseCheckBoxes") + QString::number(i));
+        box->setGeometry(kReverseX, rowTop(i), 20, kRowHeight);
+        box->setToolTip(kReverseHint);
+        box->setEnabled(false);
+        connect(box, &QCheckBox::toggled, this, editor_.guarded([this, box] { ReverseCheckBoxOnClick(box); }));
+        box->show();
+        reverseCheckBoxes[static_cast<std::size_t>(i)] = box;
+    }
+    DisableBypassAndPresetAssignInBankMode();
+    return true;
+}
+
+void TformFXParameters::clearPanel() {
+    // Every generated control goes, and every reference with it, so nothing that arrives later
+    // (a pedal report, a read-back) reaches a destroyed control.
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete child;
+    potTrackBars.fill(nullptr);
+    paramSwitches.fill(nullptr);
+    paramButtons.fill(nullptr);
+    multiSwitchBoxes.fill(nullptr);
+    nameLabels.fill(nullptr);
+    stateLabels.fill(nullptr);
+    assignBoxes.fill(nullptr);
+    reverseCheckBoxes.fill(nullptr);
+    readbackAssignBoxes.fill(nullptr);
+    readbackLabels.fill(nullptr);
+    bypassAssignBox = presetAssignBox = nullptr;
+    bypassLabel = presetLabel = nullptr;
+    separatorLine = nullptr;
+    numPots = numSwitches = numMultiSwitches = numControls = numReadbacks = 0;
+    built_ = false;
+}
+
+void TformFXParameters::OnClose() {
+    clearPanel();
+    TformMain* main = editor_.formMain();
+    main->btnRequest->setEnabled(false);
+    main->btnAssign->setEnabled(false);
+}
+
+void TformFXParameters::EnableDisableControls(bool AEnable) {
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) child->setEnabled(AEnable);
+}
+
+void TformFXParameters::bypass(bool setBypass) { editor_.exchange().send(core::bypassCommand(setBypass)); }
+
+namespace {
+std::uint16_t addressOf(const QString& field) {
+    // An address field is four hex digits from the image header; a short image leaves it empty.
+    return static_cast<std::uint16_t>(core::hexTextToNumber(field.toStdString()));
+}
+}  // namespace
+
+void TformFXParameters::SendPotValue(int i) {
+    const auto slot = static_cast<std::size_t>(i);
+    const core::PedalCommand command = core::potCommand(addressOf(paramAddresses[slot]), potTrackBars[slot]->value());
+    editor_.printToConsole(QStringLiteral("data sent pot ") + QString::number(i) + QStringLiteral(": ") +
+                           QString::fromStdString(command.text));
+    editor_.exchange().send(command);
+}
+
+void TformFXParameters::SendSwitchValue(int i) {
+    const auto slot = static_cast<std::size_t>(i);
+    const core::PedalCommand command =
+        core::switchCommand(addressOf(paramAddresses[slot]), paramSwitches[slot]->isChecked());
+    editor_.printToConsole(QStringLiteral("data sent switch ") + QString::number(i) + QStringLiteral(": ") +
+                           QString::fromStdString(command.text));
+    editor_.exchange().send(command);
+}
+
+void TformFXParameters::SendButtonValue(int i, bool pressed) {
+    const auto slot = static_cast<std::size_t>(i);
+    buttonStates[slot] = pressed ? 1 : 0;
+    const core::PedalCommand command = core::buttonCommand(addressOf(paramAddresses[slot]), pressed);
+    editor_.printToConsole(QStringLiteral("data sent button ") + QString::number(i) + QStringLiteral(": ") +
+                           QString::fromStdString(command.text));
+    editor_.exchange().send(command);
+}
+
+void TformFXParameters::SendMultiSwitchValue(int i) {
+    const auto slot = static_cast<std::size_t>(i);
+    const auto command = core::multiSwitchCommand(addressOf(paramAddresses[slot]), optionCounts[slot],
+                                                  multiSwitchBoxes[slot]->currentIndex());
+    if (!command) return;  // no option selected
+    editor_.printToConsole(QStringLiteral("data sent multiswitch ") + QString::number(i) + QStringLiteral(": ") +
+                           QString::fromStdString(command->text));
+    editor_.exchange().send(*command);
+}
+
+void TformFXParameters::UpdateSwitchStateLabel(int i) {
+    const auto slot = static_cast<std::size_t>(i);
+    stateLabels[slot]->setText(paramSwitches[slot]->isChecked() ? onTexts[slot] : offTexts[slot]);
+}
+
+void TformFXParameters::PotParameterChange(QObject* sender) {
+    if (editor_.state.applyingReadBack || editor_.state.applyingPedalReport) return;
+    const int i = indexOf(potTrackBars, sender, 0, numPots - 1);
+    if (i >= 0) SendPotValue(i);
+}
+
+void TformFXParameters::SwitchParameterClick(QObject* sender) {
+    if (editor_.state.applyingReadBack) return;
+    const int i = indexOf(paramSwitches, sender, numPots, numPots + numSwitches - 1);
+    if (i < 0) return;
+    SendSwitchValue(i);
+    UpdateSwitchStateLabel(i);
+}
+
+void TformFXParameters::ButtonParameterPress(QObject* sender, bool pressed) {
+    if (editor_.state.applyingReadBack) return;
+    const int i = indexOf(paramButtons, sender, numPots, numPots + numSwitches - 1);
+    if (i < 0) return;
+    SendButtonValue(i, pressed);
+    if (!pressed) paramButtons[static_cast<std::size_t>(i)]->clearFocus();
+}
+
+void TformFXParameters::MultiSwitchOnChange(QObject* sender) {
+    if (editor_.state.applyingReadBack) return;
+    const int i = indexOf(multiSwitchBoxes, sender, numPots + numSwitches, numControls - 1);
+    if (i >= 0) SendMultiSwitchValue(i);
+}
+
+void TformFXParameters::ReverseCheckBoxOnClick(QObject* sender) {
+    if (editor_.state.applyingReadBack) return;
+    const int i = indexOf(reverseCheckBoxes, sender, 0, numControls - 1);
+    if (i < 0) return;
+    const auto command = core::reverseCommand(reverseCheckBoxes[static_cast<std::size_t>(i)]->isChecked(), i);
+    if (!command) return;
+    editor_.printToConsole(QString::fromStdString(command->text));
+    editor_.exchange().send(*command);
+}
+
+void TformFXParameters::update_FXParameters(const core::ParameterBlock& block) {
+    paramValues.assign(block.values.begin(), block.values.end());
+    setItems();
+}
+
+void TformFXParameters::setItems() {
+    const auto count = std::min<std::size_t>(paramValues.size(), static_cast<std::size_t>(numControls));
+    for (std::size_t slot = 0; slot < count; ++slot) {
+        const int i = static_cast<int>(slot);
+        const std::int32_t value = paramValues[slot];
+        if (i < numPots) {
+            if (potTrackBars[slot]) potTrackBars[slot]->setValue(core::potPositionFromValue(value));
+        } else if (i < numPots + numSwitches) {
+            if (isButton[slot] || !paramSwitches[slot]) continue;
+            if (const auto on = core::switchStateFromValue(value)) paramSwitches[slot]->setChecked(*on);
+            UpdateSwitchStateLabel(i);
+        } else if (multiSwitchBoxes[slot]) {
+            const auto option = core::multiSwitchOptionFromValue(value, optionCounts[slot]);
+            multiSwitchBoxes[slot]->setCurrentIndex(option.value_or(-1));
+        }
+    }
+    editor_.formMain()->btnRequest->setEnabled(true);
+}
+
+void TformFXParameters::receive_assignments_from_device(const core::ParameterBlock& block) {
+    assignments.fill(kNoAssignment);
+    for (int i = 0; i < numControls && i < static_cast<int>(block.assignments.size()); ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        const std::uint8_t code = block.assignments[slot];
+        // A code outside the list selects nothing; the stored code is the byte itself.
+        const int index = code == kNoAssignment ? assignChoices.size() - 1 : code;
+        assignBoxes[slot]->setCurrentIndex(index < assignChoices.size() ? index : -1);
+        assignments[slot] = code;
+    }
+    auto selectFootswitch = [](QComboBox* box, std::uint8_t code) {
+        const int index = code == kNoAssignment ? footswitchChoices.size() - 1 : code - kFootswitchCodeOffset;
+        box->setCurrentIndex(index >= 0 && index < footswitchChoices.size() ? index : -1);
+    };
+    selectFootswitch(bypassAssignBox, block.bypassAssignment);
+    selectFootswitch(presetAssignBox, block.presetAssignment);
+    readbackAssignments.fill(kNoAssignment);
+    for (int j = 0; j < numReadbacks && j < static_cast<int>(block.readbackAssignments.size()); ++j) {
+        const auto slot = static_cast<std::size_t>(j);
+        const std::uint8_t code = block.readbackAssignments[slot];
+        const int index = code == kNoAssignment ? readbackChoices.size() - 1 : code;
+        readbackAssignBoxes[slot]->setCurrentIndex(index < readbackChoices.size() ? index : -1);
+        readbackAssignments[slot] = code;
+    }
+}
+
+void TformFXParameters::receive_reverse_data_from_device(const core::ParameterBlock& block) {
+    for (int i = 0; i < numControls && i < static_cast<int>(block.reverseFlags.size()); ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        if (const auto on = core::reverseFlagState(block.reverseFlags[slot])) reverseCheckBoxes[slot]->setChecked(*on);
+    }
+}
+
+std::uint8_t TformFXParameters::assignCodeOf(const QComboBox* box) {
+    const int index = box ? box->currentIndex() : -1;
+    return index >= 0 && index < assignChoices.size() - 1 ? static_cast<std::uint8_t>(index) : kNoAssignment;
+}
+
+std::uint8_t TformFXParameters::readbackCodeOf(const QComboBox* box) {
+    const int index = box ? box->currentIndex() : -1;
+    return index >= 0 && index < readbackChoices.size() - 1 ? static_cast<std::uint8_t>(index) : kNoAssignment;
+}
+
+std::uint8_t TformFXParameters::footswitchCodeOf(const QComboBox* box) {
+    const int index = box ? box->currentIndex() : -1;
+    return index >= 0 && index < footswitchChoices.size() - 1 ? static_cast<std::uint8_t>(index + kFootswitchCodeOffset)
+                                                              : kNoAssignment;
+}
+
+void TformFXParameters::boxAssignOnChange(QObject* sender) {
+    const int i = indexOf(assignBoxes, sender, 0, numControls - 1);
+    if (i >= 0) AssignBoxChanged(i);
+}
+
+void TformFXParameters::boxAssignRdbcksOnChange(QObject* sender) {
+    const int j = indexOf(readbackAssignBoxes, sender, 0, numReadbacks - 1);
+    if (j >= 0) ReadbackAssignChanged(j);
+}
+
+void TformFXParameters::boxAssignBypassOnChange() { FootswitchAssignChanged(true); }
+void TformFXParameters::boxAssignPresetOnChange() { FootswitchAssignChanged(false); }
+
+void TformFXParameters::AssignBoxChanged(int i) {
+    const auto slot = static_cast<std::size_t>(i);
+    assignments[slot] = assignCodeOf(assignBoxes[slot]);
+    QCheckBox* reverse = reverseCheckBoxes[slot];
+    if (!reverse) return;  // the reverse boxes are built after the assignment boxes
+    if (assignments[slot] == kNoAssignment) {
+        reverse->setEnabled(false);
+        if (reverse->isChecked()) reverse->setChecked(false);  // sends 08 FF i unless a read-back runs
+    } else {
+        reverse->setEnabled(true);
+    }
+}
+
+void TformFXParameters::ReadbackAssignChanged(int j) {
+    const auto slot = static_cast<std::size_t>(j);
+    readbackAssignments[slot] = readbackCodeOf(readbackAssignBoxes[slot]);
+    editor_.printToConsole(QString::fromStdString(core::byteToHex(readbackAssignments[slot])));
+}
+
+void TformFXParameters::FootswitchAssignChanged(bool bypassBox) {
+    if (bypassBox) {
+        bypassAssignment = footswitchCodeOf(bypassAssignBox);
+        editor_.printToConsole(QStringLiteral("BypassAssignment: ") + QString::fromStdString(core::byteToHex(bypassAssignment)));
+    } else {
+        presetAssignment = footswitchCodeOf(presetAssignBox);
+        editor_.printToConsole(QStringLiteral("PresetAssignment: ") + QString::fromStdString(core::byteToHex(presetAssignment)));
+    }
+}
+
+void TformFXParameters::DisableBypassAndPresetAssignInBankMode() {
+    if (editor_.state.pedalMode != kBankMode || !bypassAssignBox || !presetAssignBox) return;
+    bypassAssignBox->setCurrentIndex(footswitchChoices.indexOf(QStringLiteral("FS")));
+    presetAssignBox->setCurrentIndex(footswitchChoices.indexOf(QStringLiteral("FL")));
+    bypassAssignBox->setEnabled(false);
+    presetAssignBox->setEnabled(false);
+}
+
+void TformFXParameters::EnableRevCheckBoxes() {
+    for (int i = 0; i < numControls; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        const bool usable = assignBoxes[slot] && assignCodeOf(assignBoxes[slot]) != kNoAssignment;
+        if (reverseCheckBoxes[slot]) reverseCheckBoxes[slot]->setEnabled(usable);
+        editor_.printToConsole(usable ? QStringLiteral("True") : QStringLiteral("False"));
+    }
 }
 
 }  // namespace qeltx::app

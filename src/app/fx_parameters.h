@@ -1,19 +1,149 @@
-// TformFXParameters: the parameter panel generated from the current algorithm's control layout.
+// TformFXParameters: the parameter panel. Every time it is shown it reads the current
+// algorithm's control layout and parameter addresses and builds one row per parameter, the
+// footswitch rows, the read-back rows and the reverse boxes; closing destroys them all.
 #pragma once
 
 #include <QWidget>
 
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QSlider;
+
+namespace qeltx::core {
+struct ParameterBlock;
+}
+
 namespace qeltx::app {
 
 class Editor;
+
+inline constexpr int kPanelSlots = 16;
+inline constexpr int kReadbackSlots = 4;
+inline constexpr int kRowPitch = 25;
+inline constexpr int kRowTop = 10;
+inline constexpr int kPanelWidth = 420;
+
+// The fixed choices of the assignment, read-back and footswitch boxes; an entry's index is its
+// code, except "--" which is 255.
+inline const QStringList assignChoices = {"KI", "KII", "KIII", "KIV", "KV", "B1", "B2",
+                                          "B3", "FS", "FL", "RMT", "EXP", "--"};
+inline const QStringList readbackChoices = {"SX", "DX", "RED", "GREEN", "--"};
+inline const QStringList footswitchChoices = {"FS", "FL", "RMT", "--"};
 
 class TformFXParameters : public QWidget {
     Q_OBJECT
 public:
     explicit TformFXParameters(Editor& editor);
 
+    // Builds the panel for the current algorithm; false (with a message, no rows) when its
+    // layout or image cannot be used.
+    bool OnShow();
+    void OnClose();
+    void EnableDisableControls(bool AEnable);
+    // Bypass on or off (0D 01 / 0D 00).
+    void bypass(bool setBypass);
+
+    // Live messages for control i.
+    void SendPotValue(int i);
+    void SendSwitchValue(int i);
+    void SendButtonValue(int i, bool pressed);
+    void SendMultiSwitchValue(int i);
+    void UpdateSwitchStateLabel(int i);
+
+    // Event handlers, finding the sender's index in their table.
+    void PotParameterChange(QObject* sender);
+    void SwitchParameterClick(QObject* sender);
+    void ButtonParameterPress(QObject* sender, bool pressed);
+    void MultiSwitchOnChange(QObject* sender);
+    void ReverseCheckBoxOnClick(QObject* sender);
+
+    // Assignment boxes: their choices are only collected here; Assign sends them.
+    void boxAssignOnChange(QObject* sender);
+    void boxAssignRdbcksOnChange(QObject* sender);
+    void boxAssignBypassOnChange();
+    void boxAssignPresetOnChange();
+    void AssignBoxChanged(int i);
+    void ReadbackAssignChanged(int j);
+    void FootswitchAssignChanged(bool bypassBox);
+    // In bank mode the pedal's footswitches are fixed: bypass on FS, preset change on FL.
+    void DisableBypassAndPresetAssignInBankMode();
+    // After a read-back: a reverse box is usable only while its control has an assignment.
+    void EnableRevCheckBoxes();
+
+    // Applying the pedal's parameter block (a read-back).
+    void update_FXParameters(const core::ParameterBlock& block);
+    void setItems();
+    void receive_assignments_from_device(const core::ParameterBlock& block);
+    void receive_reverse_data_from_device(const core::ParameterBlock& block);
+
+    // The code a box shows: its choice's code, or 255 for "--" and for no choice at all.
+    static std::uint8_t assignCodeOf(const QComboBox* box);
+    static std::uint8_t readbackCodeOf(const QComboBox* box);
+    static std::uint8_t footswitchCodeOf(const QComboBox* box);
+
+    // Panel state, rebuilt on every show.
+    int numPots = 0;
+    int numSwitches = 0;
+    int numMultiSwitches = 0;
+    int numControls = 0;
+    int numReadbacks = 0;
+    std::array<QString, kPanelSlots> controlLines;
+    std::array<QString, kReadbackSlots> readbackNames;
+    std::array<QString, kPanelSlots> offTexts;
+    std::array<QString, kPanelSlots> onTexts;
+    std::array<int, kPanelSlots> optionCounts{};
+    std::array<bool, kPanelSlots> isButton{};
+    std::array<std::uint8_t, kPanelSlots> buttonStates{};
+    std::array<QString, kPanelSlots> paramAddresses;
+    // Stored assignment codes (255 = none): they follow the boxes and outlive a rebuild.
+    std::array<std::uint8_t, kPanelSlots> assignments;
+    std::array<std::uint8_t, kReadbackSlots> readbackAssignments;
+    std::uint8_t bypassAssignment = 255;
+    std::uint8_t presetAssignment = 255;
+    // The values read back from the pedal or loaded from a preset file, by control index.
+    std::vector<std::int32_t> paramValues;
+
+    std::array<QSlider*, kPanelSlots> potTrackBars{};
+    std::array<QCheckBox*, kPanelSlots> paramSwitches{};
+    std::array<QPushButton*, kPanelSlots> paramButtons{};
+    std::array<QComboBox*, kPanelSlots> multiSwitchBoxes{};
+    std::array<QLabel*, kPanelSlots> nameLabels{};
+    std::array<QLabel*, kPanelSlots> stateLabels{};
+    std::array<QComboBox*, kPanelSlots> assignBoxes{};
+    std::array<QCheckBox*, kPanelSlots> reverseCheckBoxes{};
+    QComboBox* bypassAssignBox = nullptr;
+    QComboBox* presetAssignBox = nullptr;
+    QLabel* bypassLabel = nullptr;
+    QLabel* presetLabel = nullptr;
+    std::array<QComboBox*, kReadbackSlots> readbackAssignBoxes{};
+    std::array<QLabel*, kReadbackSlots> readbackLabels{};
+    QFrame* separatorLine = nullptr;
+
+    // Whether the rows for the current algorithm exist.
+    bool isBuilt() const { return built_ && bypassAssignBox != nullptr; }
+    // Height for the counts just read: (N + R + 4) × 25 + 10.
+    int panelHeight() const { return (numControls + numReadbacks + 4) * kRowPitch + kRowTop; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
+    void clearPanel();
+    QLabel* addLabel(const QString& text, int row, int x, int width, const QString& table, int index);
+    QComboBox* addChoiceBox(const QStringList& choices, int row, const QString& table, int index);
+
     Editor& editor_;
+    bool built_ = false;
 };
 
 }  // namespace qeltx::app

@@ -176,6 +176,19 @@ void TformMain::connectHandlers() {
     connect(menuScan, &QAction::triggered, this, editor_.guarded([this] { menuScanClick(); }));
     connect(menuConnect, &QAction::triggered, this, editor_.guarded([this] { menuConnectClick(); }));
     connect(menuDisconnect, &QAction::triggered, this, editor_.guarded([this] { menuDisconnectClick(); }));
+    connect(lstCategory, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { editor_.guard([this, item] { lstCategoryClick(lstCategory->row(item)); }); });
+    connect(lstEffects, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { editor_.guard([this, item] { effetto_cliccato(item); }); });
+    connect(btnOpenEffect, &QPushButton::clicked, this, editor_.guarded([this] { btnOpenEffectClick(); }));
+    connect(btnUpload, &QPushButton::clicked, this, editor_.guarded([this] { btnUploadClick(); }));
+    connect(menuLoadIR, &QAction::triggered, this, editor_.guarded([this] { menuLoadIRClick(); }));
+    connect(btnRequest, &QPushButton::clicked, this, editor_.guarded([this] { btnRequestClick(); }));
+    connect(btnAssign, &QPushButton::clicked, this, editor_.guarded([this] { btnAssignClick(); }));
+    connect(btnStoreSettingsOnPedal, &QPushButton::clicked, this, editor_.guarded([this] { btnStoreSettingsOnPedalClick(); }));
+    connect(menuModeBank, &QAction::triggered, this, editor_.guarded([this] { SetBankMode(); }));
+    connect(menuModePreset, &QAction::triggered, this, editor_.guarded([this] { SetPresetMode(); }));
+    connect(swLive, &QCheckBox::toggled, this, editor_.guarded([this] { swLiveSwitch(); }));
     connect(&Timer_USB_read, &QTimer::timeout, this, editor_.guarded([this] { Timer_USB_readTimer(); }));
 }
 
@@ -187,6 +200,7 @@ void TformMain::FormCreate() {
     for (QPushButton* b : {btnRequest, btnAssign, btnStoreSettingsOnPedal, btnUpload, btnOpenEffect}) {
         b->setEnabled(false);
     }
+    create_categories();
     prepareUpdateCheck();
     editor_.state.appVersion =
         editor_.platform().programVersion().value_or(QStringLiteral("Version info not available"));
@@ -207,6 +221,11 @@ void TformMain::BuildMIDIChannelMenu() {
         QAction* item = menuMIDIchannel->addAction(caption);
         item->setObjectName(QStringLiteral("midiChannelItem%1").arg(channel));
         item->setCheckable(true);
+        // The check marks show what the pedal reported, not what was clicked.
+        connect(item, &QAction::triggered, this, editor_.guarded([this, item] {
+            item->setChecked(!item->isChecked());
+            menuMIDIchannelsClickItem(item);
+        }));
         midiChannelItems.push_back(item);
     }
 }
@@ -225,6 +244,7 @@ bool TformMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
         auto* key = static_cast<QKeyEvent*>(event);
+        if (watched == lstEffects && eventFilterForEffectList(key)) return true;
         bool consumed = false;
         editor_.guard([&] { consumed = FormKeyDown(key->key(), key->modifiers()); });
         if (consumed) return true;
@@ -240,6 +260,5 @@ void TformMain::OpenURL(const QString& address) {
     }
 }
 
-void TformMain::Timer_USB_readTimer() {}
 
 }  // namespace qeltx::app

@@ -2,20 +2,32 @@
 // console shortcut and Support. Listing and linking are in communication.cpp.
 #pragma once
 
+#include "core/pedal_messages.h"
+
 #include <QMainWindow>
 #include <QTimer>
 
 #include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 class QAction;
 class QGroupBox;
 class QLabel;
+class QKeyEvent;
 class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QPushButton;
 class QRadioButton;
 class QCheckBox;
+
+
+namespace qeltx::core {
+struct ParameterBlock;
+}
 
 namespace qeltx::app {
 
@@ -54,8 +66,61 @@ public:
     QString makerFolder() const;
     QString productFolder() const;
 
-    // The 20 ms poll for what the pedal sends by itself.
+    // The catalogue's working lists and the browser (main_window_browser.cpp).
+    // A missing resource raises the editor's error, which ends the handler that asked.
+    std::string loadResource(const QString& name);
+    void read_file_from_stream(const QString& name);
+    void read_file_from_stream2(const QString& name);
+    static QString format_resource_name(const QString& displayName);
+    std::uint16_t get_effect_size(const QString& displayName);
+    void create_categories();
+    void lstCategoryClick(int row);
+    void lstGainClick();
+    void lstModulationClick();
+    void lstSynthesisClick();
+    void lstFilterClick();
+    void lstDynamicClick();
+    void lstIRClick();
+    void lstOtherClick();
+    void get_effects_name();
+    void effetto_cliccato(QListWidgetItem* item);
+    void move_up_or_down(int key);
+    bool search_effect_name(int category);
+    bool locate_effect();
+    void show_parameter_window(const QString& caption, bool setWidth);
+
+    // Which algorithm the pedal holds (main_window_query.cpp).
+    void btnOpenEffectClick();
+    void query_stored_effect();
+    void show_stored_effect();
+
+    // Upload (main_window_upload.cpp).
+    void btnUploadClick();
+    // The image text Upload sends, or nothing (with the reason shown) when there is none.
+    std::optional<QString> imageToUpload();
+
+    // Impulse responses (main_window_ir.cpp): merge a file's impulse response into irImage.
+    void menuLoadIRClick();
+    void loadImpulseResponse();
+
+    // The pedal's settings (main_window_settings.cpp).
+    void btnRequestClick();
+    void RequestParameters();
+    void receive_mode(const core::ParameterBlock& block);
+    void UpdateMidiChannelMenu(std::uint8_t channel);
+    void SetBankMode();
+    void SetPresetMode();
+    void btnAssignClick();
+    void btnStoreSettingsOnPedalClick();
+    void menuMIDIchannelsClickItem(QAction* item);
+    void swLiveSwitch();
+
+    // The 20 ms poll for what the pedal sends by itself (real_time_functions.cpp).
     void Timer_USB_readTimer();
+    void poll_pedal_messages();
+    void select_reported_bank(std::uint32_t index);
+    void select_reported_effect(std::uint16_t number);
+    void apply_control_frame(const core::ControlFrame& frame);
 
     // The update check and the Info menu's update entries (main_window_update.cpp).
     // Prepares the version request, wires the update entries and starts TimerCheckWebVersion.
@@ -117,6 +182,20 @@ public:
     QAction* menuUpdateNow = nullptr;
     QAction* menuShowUpdateMsg = nullptr;
     std::vector<QAction*> midiChannelItems;
+    std::vector<QListWidgetItem*> categoryItems;
+    QStringList resourceLines;
+    QStringList sizeProbeLines;
+    QString storedEffectName;
+    std::uint32_t storedEffectNumber = 0;
+    std::uint32_t storedEffectVersion = 0;
+    std::uint32_t firmwareVersion = 0;
+    // The impulse-response image Load IR merged, and the algorithm it was merged for.
+    QString irImage;
+    QString irImageEffectName;
+    // The numbers of the pedal's last numeric reply.
+    std::vector<std::uint8_t> replyBytes;
+    // Bank code of the last upload in bank mode.
+    QString bankPrefix;
     std::array<QAction*, 8> lookMenuItems{};
 
     QTimer Timer_USB_read;
@@ -129,8 +208,20 @@ private:
     void buildControls();
     void buildMenus();
     void connectHandlers();
+    void showCategory(int index, bool enableQueryButton);
+    void writeModeFile(const QString& word);
+    void applyPedalMessage(const core::PedalMessage& message);
+    void showEepromDump(const core::EepromDump& dump);
+    // The pedal went away while linked: say so once and return to the unlinked state.
+    void pedalDisconnected();
+    // The controls of the unlinked state (after a successful Unlink or a lost pedal).
+    void showUnlinkedState();
+    bool eventFilterForEffectList(QKeyEvent* key);
 
     Editor& editor_;
+    int foundEffectRow_ = -1;
+    core::PedalMessageReader messageReader_;
+    qint64 dumpStartedAt_ = 0;
 };
 
 // A submenu's entry in its parent menu is what the user sees enabled or greyed.

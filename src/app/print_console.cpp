@@ -73,6 +73,15 @@ void TformPrint::printToConsole(const QString& text) { append(text, autoScroll);
 
 void TformPrint::appendWithoutScroll(const QString& text) { append(text, false); }
 
+void TformPrint::appendLines(const std::vector<std::string>& lines) {
+    QString block;
+    for (const std::string& line : lines) {
+        if (!block.isEmpty()) block += QLatin1Char('\n');
+        block += QString::fromStdString(line);
+    }
+    append(block, autoScroll);
+}
+
 QStringList TformPrint::lines() const {
     QStringList out;
     const QTextDocument* doc = Memo1->document();

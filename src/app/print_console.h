@@ -3,6 +3,9 @@
 
 #include <QWidget>
 
+#include <string>
+#include <vector>
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -22,6 +25,8 @@ public:
     void printToConsole(const QString& text);
     // For the few callers that add a line without moving the view.
     void appendWithoutScroll(const QString& text);
+    // Many lines at once (an EEPROM dump), scrolled once at the end when "scroll" is ticked.
+    void appendLines(const std::vector<std::string>& lines);
     QStringList lines() const;
 
     void btnClearClick();

@@ -1,0 +1,98 @@
+// Asking the pedal which algorithm it holds, and making that algorithm the current one.
+#include "app/editor.h"
+#include "app/exchange.h"
+#include "app/fx_parameters.h"
+#include "app/main_window.h"
+#include "core/catalogue_lists.h"
+#include "core/effect_browser.h"
+#include "core/errors.h"
+#include "core/replies.h"
+#include "core/stored_effect.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace qeltx::app {
+
+namespace {
+
+constexpr int kQueryButtonPauseMs = 100;
+
+QString noAnswerMessage(DrainOutcome outcome) {
+    return outcome == DrainOutcome::DriverFailed
+               ? QStringLiteral("The pedal could not be read: the connection failed.")
+               : QStringLiteral("The pedal did not answer in time. Check the cable and that the pedal is switched on, "
+                                "then try again.");
+}
+
+}  // namespace
+
+void TformMain::btnOpenEffectClick() {
+    query_stored_effect();
+    btnOpenEffect->setEnabled(true);
+}
+
+void TformMain::query_stored_effect() {
+    PollPause pause(Timer_USB_read);
+    Exchange& exchange = editor_.exchange();
+    const core::PedalCommand query = core::storedEffectQueryCommand();
+    exchange.SendCommandText(QString::fromStdString(query.text), query.spec.purgeFirst, 0);
+    btnOpenEffect->setEnabled(false);
+    editor_.timing().pause(kQueryButtonPauseMs);
+    btnOpenEffect->setEnabled(true);
+
+    const Drained reply = exchange.drainReply([](std::span<const std::uint8_t> bytes) {
+        return core::isTextReplyComplete(bytes);
+    });
+    editor_.printToConsole(QString::fromStdString(core::receivedBytesLogLine(reply.bytes.size())));
+    editor_.usb().PurgeFTDeviceRx();
+    if (reply.bytes.empty() || reply.outcome == DrainOutcome::DriverFailed) {
+        const QString text = noAnswerMessage(reply.outcome);
+        editor_.printToConsole(text);
+        editor_.dialogs().message(text);
+        return;
+    }
+
+    const auto parsed = core::parse_stored_effect_reply(std::span<const std::uint8_t>(reply.bytes));
+    if (!parsed) {
+        const QString text = QStringLiteral("The pedal's answer was not understood: ") + QString::fromStdString(parsed.reason());
+        editor_.printToConsole(text);
+        editor_.dialogs().message(text);
+        return;
+    }
+    storedEffectNumber = parsed->effectNumber;
+    storedEffectVersion = parsed->effectVersion;
+    firmwareVersion = parsed->firmwareVersion;
+    for (const std::string& line : core::storedEffectLogLines(*parsed)) editor_.printToConsole(QString::fromStdString(line));
+    lblFirmwareVersion->setText(QString::fromStdString(core::firmwareVersionLabel(firmwareVersion)));
+    if (!parsed->effectStored) {
+        editor_.dialogs().message(QString::fromUtf8(core::kNoEffectMessage.data(), static_cast<qsizetype>(core::kNoEffectMessage.size())));
+        btnRequest->setEnabled(false);
+        btnOpenEffect->setEnabled(false);
+        return;
+    }
+
+    show_stored_effect();
+    show_parameter_window(storedEffectName + QStringLiteral(" v") + QString::number(storedEffectVersion), true);
+    editor_.formFXParameters()->EnableDisableControls(false);
+    btnRequest->setEnabled(true);
+    locate_effect();
+}
+
+void TformMain::show_stored_effect() {
+    read_file_from_stream(QStringLiteral("EFFECT_LIST"));
+    if (storedEffectNumber >= static_cast<std::uint32_t>(resourceLines.size())) {
+        throw core::ConversionError("The pedal holds algorithm number " + std::to_string(storedEffectNumber) +
+                                    ", which this editor's catalogue does not list.");
+    }
+    const QString line = resourceLines[static_cast<qsizetype>(storedEffectNumber)];
+    editor_.printToConsole(line);
+    storedEffectName = QString::fromStdString(core::parseEffectListLine(line.toStdString()).name);
+    editor_.printToConsole(QStringLiteral("effetto ottenuto dalla lista: ") + storedEffectName);
+    editor_.state.currentEffectName = storedEffectName;
+    editor_.state.effectChosen = true;
+    btnRequest->setEnabled(true);
+    btnRequest->setFocus();
+}
+
+}  // namespace qeltx::app

@@ -1,0 +1,200 @@
+// The pedal's settings from the main window: Request (the read-back), Assign, Store Settings,
+// the MIDI channel menu and the preset or bank mode.
+#include "app/editor.h"
+#include "app/exchange.h"
+#include "app/fx_parameters.h"
+#include "app/main_window.h"
+#include "app/preferences.h"
+#include "core/commands.h"
+#include "core/hex.h"
+#include "core/parameter_block.h"
+#include "core/replies.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace qeltx::app {
+
+namespace {
+constexpr int kAssignButtonPauseMs = 100;
+}
+
+void TformMain::btnRequestClick() {
+    editor_.state.applyingReadBack = true;
+    struct ClearFlag {
+        bool& flag;
+        ~ClearFlag() { flag = false; }
+    } clear{editor_.state.applyingReadBack};
+    RequestParameters();
+}
+
+void TformMain::RequestParameters() {
+    PollPause pause(Timer_USB_read);
+    TformFXParameters* panel = editor_.formFXParameters();
+    if (!panel->isBuilt()) {
+        editor_.dialogs().message(QStringLiteral("Open the effect stored on the pedal first (Get FX Stored on Pedal)."));
+        return;
+    }
+    const auto numControls = static_cast<std::size_t>(panel->numControls);
+    const auto numReadbacks = static_cast<std::size_t>(panel->numReadbacks);
+    Exchange& exchange = editor_.exchange();
+    exchange.send(core::requestCommand(numControls));
+    btnRequest->setEnabled(false);
+
+    const std::size_t expected = core::parameterBlockLength(numControls);
+    const Drained reply = exchange.drainReply([expected](std::span<const std::uint8_t> bytes) {
+        return core::isNumericReplyComplete(bytes, expected);
+    });
+    editor_.usb().PurgeFTDeviceTx();
+    editor_.usb().PurgeFTDeviceRx();
+    auto fail = [this](const QString& text) {
+        editor_.printToConsole(text);
+        editor_.dialogs().message(text);
+        btnRequest->setEnabled(true);
+    };
+    if (reply.bytes.empty()) {
+        fail(reply.outcome == DrainOutcome::DriverFailed
+                 ? QStringLiteral("The pedal could not be read: the connection failed.")
+                 : QStringLiteral("The pedal did not answer Request in time. Check the cable and try again."));
+        return;
+    }
+    const auto decoded = core::DecodeReplyNumbers(reply.bytes);
+    if (!decoded) {
+        fail(QStringLiteral("The pedal's parameters were not understood: ") + QString::fromStdString(decoded.reason()));
+        return;
+    }
+    for (const std::string& line : core::decodeLogLines(*decoded)) editor_.printToConsole(QString::fromStdString(line));
+    replyBytes = decoded->values;
+    const auto block = core::parseParameterBlock(replyBytes, numControls, numReadbacks);
+    if (!block) {
+        fail(QString::fromStdString(block.reason()));
+        return;
+    }
+    editor_.printToConsole(QString::number(replyBytes.size()));
+    panel->update_FXParameters(*block);
+    panel->receive_assignments_from_device(*block);
+    panel->receive_reverse_data_from_device(*block);
+    receive_mode(*block);
+    UpdateMidiChannelMenu(block->midiChannel);
+    btnAssign->setEnabled(true);
+    btnStoreSettingsOnPedal->setEnabled(true);
+    panel->EnableDisableControls(true);
+    panel->EnableRevCheckBoxes();
+    panel->DisableBypassAndPresetAssignInBankMode();
+}
+
+void TformMain::receive_mode(const core::ParameterBlock& block) {
+    const auto mode = core::pedalModeFromBlock(block.mode);
+    if (!mode) return;
+    if (*mode == core::PedalMode::Bank) {
+        editor_.printToConsole(QStringLiteral("Mode: Bank"));
+        SetBankMode();
+        const std::array<QRadioButton*, 3> banks{rdbtnBank1, rdbtnBank2, rdbtnBank3};
+        if (const auto bank = core::bankIndexFromBlock(block.bankOrPreset)) {
+            banks[static_cast<std::size_t>(*bank)]->setChecked(true);
+        } else {
+            // No radio button of a group can be unchecked on its own.
+            for (QRadioButton* b : banks) {
+                b->setAutoExclusive(false);
+                b->setChecked(false);
+                b->setAutoExclusive(true);
+            }
+        }
+        editor_.printToConsole(QStringLiteral("Bank Num: ") + QString::number(block.bankOrPreset));
+    } else {
+        editor_.printToConsole(QStringLiteral("Mode: Preset"));
+        SetPresetMode();
+        editor_.printToConsole(QStringLiteral("Preset Num: ") + QString::number(block.bankOrPreset));
+    }
+}
+
+void TformMain::UpdateMidiChannelMenu(std::uint8_t channel) {
+    for (QAction* item : midiChannelItems) item->setChecked(false);
+    if (const auto item = core::midiMenuItemFromBlock(channel)) midiChannelItems[static_cast<std::size_t>(*item)]->setChecked(true);
+    editor_.printToConsole(QStringLiteral("MIDI channel: ") + QString::number(channel));
+}
+
+void TformMain::SetBankMode() {
+    EditorState& state = editor_.state;
+    state.pedalMode = kBankMode;
+    menuModePreset->setChecked(false);
+    menuModeBank->setChecked(true);
+    lblBankNum->setEnabled(true);
+    rdbtnBank1->setChecked(true);
+    writeModeFile(QStringLiteral("BANK"));
+    if (state.applyingReadBack) return;
+    editor_.formFXParameters()->close();
+    lstCategory->clearSelection();
+    lstCategory->setCurrentRow(-1);
+    lstEffects->clear();
+    state.currentEffectName.clear();
+}
+
+void TformMain::SetPresetMode() {
+    editor_.state.pedalMode = kPresetMode;
+    menuModePreset->setChecked(true);
+    menuModeBank->setChecked(false);
+    lblBankNum->setEnabled(false);
+    writeModeFile(QStringLiteral("PRESET"));
+}
+
+void TformMain::writeModeFile(const QString& word) {
+    const QString path = QDir(productFolder()).filePath(kModeFile);
+    if (!writePreferenceText(path, word)) editor_.dialogs().message(QStringLiteral("Could not write ") + path);
+}
+
+void TformMain::btnAssignClick() {
+    TformFXParameters* panel = editor_.formFXParameters();
+    std::vector<std::uint8_t> controls;
+    std::vector<std::uint8_t> readbacks;
+    for (int i = 0; i < panel->numControls; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        panel->assignments[slot] = TformFXParameters::assignCodeOf(panel->assignBoxes[slot]);
+        controls.push_back(panel->assignments[slot]);
+    }
+    for (int j = 0; j < panel->numReadbacks; ++j) {
+        const auto slot = static_cast<std::size_t>(j);
+        panel->readbackAssignments[slot] = TformFXParameters::readbackCodeOf(panel->readbackAssignBoxes[slot]);
+        readbacks.push_back(panel->readbackAssignments[slot]);
+    }
+    const auto command = core::assignCommand(controls, readbacks, panel->bypassAssignment, panel->presetAssignment);
+    if (!command) return;
+    editor_.printToConsole(QString::fromStdString(command->text));
+    if (!editor_.dialogs().confirm(QStringLiteral("Assign parameters?"))) return;
+    core::PedalCommand withoutPause = *command;
+    withoutPause.spec.pauseMs = 0;
+    editor_.exchange().send(withoutPause);
+    btnAssign->setEnabled(false);
+    editor_.timing().pause(kAssignButtonPauseMs);
+    btnAssign->setEnabled(true);
+}
+
+void TformMain::btnStoreSettingsOnPedalClick() {
+    const core::PedalCommand command =
+        core::storeSettingsCommand(static_cast<std::size_t>(editor_.formFXParameters()->numControls));
+    editor_.printToConsole(QStringLiteral("Store settings message (HEX): ") + QString::fromStdString(command.text));
+    editor_.exchange().send(command);
+}
+
+void TformMain::menuMIDIchannelsClickItem(QAction* item) {
+    const QString caption = item->text();
+    editor_.printToConsole(QStringLiteral("Midi channel: ") + caption);
+    const auto channel = core::midiChannelFromCaption(caption.toStdString());
+    if (!channel) return;
+    if (const auto command = core::midiChannelCommand(*channel)) editor_.exchange().send(*command);
+}
+
+void TformMain::swLiveSwitch() {
+    const bool on = swLive->isChecked();
+    lblLive->setTitle(on ? QStringLiteral("Live ON") : QStringLiteral("Live OFF"));
+    editor_.exchange().send(core::liveCommand(on));
+}
+
+}  // namespace qeltx::app

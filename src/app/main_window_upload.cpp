@@ -1,0 +1,89 @@
+// Uploading the current algorithm to the pedal, as its algorithm or into a bank.
+#include "app/editor.h"
+#include "app/exchange.h"
+#include "app/fx_parameters.h"
+#include "app/main_window.h"
+#include "core/catalogue_lists.h"
+#include "core/effect_browser.h"
+#include "core/effect_image.h"
+#include "core/commands.h"
+
+#include <QLabel>
+#include <QRadioButton>
+
+namespace qeltx::app {
+
+namespace {
+constexpr int kBypassSettleMs = 40;
+constexpr int kLoggedImageChars = 257;
+const QString kImpulseResponse = QStringLiteral("Impulse Response");
+}  // namespace
+
+std::optional<QString> TformMain::imageToUpload() {
+    const EditorState& state = editor_.state;
+    if (state.selectedCategory == kImpulseResponse) {
+        // Only an impulse response merged for this very algorithm goes out; anything else
+        // would put the wrong algorithm, or no algorithm, on the pedal.
+        if (irImage.isEmpty() || irImageEffectName != state.currentEffectName) {
+            editor_.dialogs().message(QStringLiteral("Load an impulse response for ") + state.currentEffectName +
+                                      QStringLiteral(" first (File, Load IR)."));
+            return std::nullopt;
+        }
+        editor_.printToConsole(QStringLiteral("file content size: ") + QString::number(irImage.size() / 2));
+        return irImage;
+    }
+    if (state.currentEffectName.isEmpty()) {
+        editor_.dialogs().message(QStringLiteral("Select an effect to upload first."));
+        return std::nullopt;
+    }
+    const QString base = format_resource_name(state.currentEffectName);
+    editor_.printToConsole(QStringLiteral("resource name: ") + base);
+    read_file_from_stream(base);
+    return resourceLines.isEmpty() ? QString() : resourceLines.first();
+}
+
+void TformMain::btnUploadClick() {
+    PollPause pause(Timer_USB_read);
+    editor_.usb().PurgeFTDeviceRx();
+    if (!editor_.dialogs().confirm(QStringLiteral("Upload the selected effect?"))) return;
+    // Checked before anything is sent: a refused upload sends no bypass either.
+    std::optional<QString> image = imageToUpload();
+    if (!image) return;
+    if (editor_.state.pedalMode == kBankMode && core::exceedsBankModeLimit(core::imageSizeOfText(image->toStdString()))) {
+        editor_.dialogs().message(editor_.state.currentEffectName + QStringLiteral(" is larger than 5440 bytes and "
+                                                                                  "cannot be stored in a bank."));
+        return;
+    }
+
+    core::UploadTarget target = core::UploadTarget::Preset;
+    if (editor_.state.pedalMode == kBankMode) {
+        if (rdbtnBank1->isChecked()) bankPrefix = QStringLiteral("0E");
+        else if (rdbtnBank2->isChecked()) bankPrefix = QStringLiteral("0F");
+        else if (rdbtnBank3->isChecked()) bankPrefix = QStringLiteral("10");
+        if (bankPrefix.isEmpty()) {
+            editor_.dialogs().message(QStringLiteral("Choose a bank (Bank I, II or III) first."));
+            return;
+        }
+        target = bankPrefix == QStringLiteral("0E")   ? core::UploadTarget::Bank1
+                 : bankPrefix == QStringLiteral("0F") ? core::UploadTarget::Bank2
+                                                      : core::UploadTarget::Bank3;
+    }
+
+    editor_.formFXParameters()->bypass(true);
+    editor_.timing().pause(kBypassSettleMs);
+    editor_.usb().showDeviceErrors = true;
+    const auto command = core::uploadCommand(image->toStdString(), target);
+    if (!command) {
+        editor_.dialogs().message(QStringLiteral("The effect's image is empty; nothing was uploaded."));
+        return;
+    }
+    const QString text = QString::fromStdString(command->text);
+    editor_.printToConsole(text.left(kLoggedImageChars));
+    editor_.printToConsole(QStringLiteral("size: ") + QString::number(text.size() / 2));
+    editor_.printToConsole(QStringLiteral("num of bytes: ") + QString::number(text.size() / 2));
+    editor_.exchange().send(*command);
+    editor_.printToConsole(QStringLiteral("write to device"));
+    lblStatus->setText(QStringLiteral("Uploading..."));
+}
+
+}  // namespace qeltx::app

@@ -1,0 +1,145 @@
+// The 20 ms poll for what the pedal sends by itself: bank and algorithm changes, the end of an
+// upload, knobs and buttons used on the pedal, and the EEPROM dump.
+#include "app/editor.h"
+#include "app/fx_parameters.h"
+#include "app/main_window.h"
+#include "core/catalogue_lists.h"
+#include "core/effect_browser.h"
+#include "app/print_console.h"
+#include "core/pedal_messages.h"
+
+#include <QComboBox>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+
+namespace qeltx::app {
+
+namespace {
+// A dump is 16,385 bytes, about 1.5 s on the wire; give up on one that stops halfway.
+constexpr qint64 kDumpTimeLimitMs = 6000;
+}
+
+void TformMain::Timer_USB_readTimer() { poll_pedal_messages(); }
+
+void TformMain::poll_pedal_messages() {
+    link::D2XXUnit& usb = editor_.usb();
+    usb.showDeviceErrors = false;
+    struct ReportsBackOn {
+        link::D2XXUnit& usb;
+        ~ReportsBackOn() { usb.showDeviceErrors = true; }
+    } reportsBackOn{usb};
+
+    const core::FtStatus status = usb.GetFTDeviceQueueStatus();
+    if (status != core::FT_OK) {
+        if (status != core::FT_INVALID_HANDLE) pedalDisconnected();
+        return;
+    }
+    if (messageReader_.collectingDump() && editor_.timing().nowMs() - dumpStartedAt_ > kDumpTimeLimitMs) {
+        editor_.printToConsole(QString::fromStdString(messageReader_.discardHeld()));
+    }
+    if (usb.rxQueueCount == 0) return;
+    const std::uint32_t count = usb.ReadFTDeviceBuffer();
+    if (count == 0) return;
+    const bool wasCollecting = messageReader_.collectingDump();
+    const auto messages = messageReader_.feed(std::span<const std::uint8_t>(usb.rxBuffer.data(), count));
+    if (!wasCollecting && messageReader_.collectingDump()) dumpStartedAt_ = editor_.timing().nowMs();
+    for (const core::PedalMessage& message : messages) applyPedalMessage(message);
+}
+
+void TformMain::applyPedalMessage(const core::PedalMessage& message) {
+    if (const auto* bank = std::get_if<core::BankReport>(&message)) {
+        select_reported_bank(bank->bankIndex);
+    } else if (const auto* algorithm = std::get_if<core::AlgorithmReport>(&message)) {
+        select_reported_effect(algorithm->effectNumber);
+    } else if (std::holds_alternative<core::UploadComplete>(message)) {
+        lblStatus->setText(QString::fromUtf8(core::kUploadCompleteText.data(),
+                                             static_cast<qsizetype>(core::kUploadCompleteText.size())));
+    } else if (const auto* frame = std::get_if<core::ControlFrame>(&message)) {
+        apply_control_frame(*frame);
+    } else if (const auto* dump = std::get_if<core::EepromDump>(&message)) {
+        showEepromDump(*dump);
+    } else if (const auto* bad = std::get_if<core::UnconvertibleReport>(&message)) {
+        editor_.printToConsole(QString::fromStdString(bad->consoleLine));
+    }
+}
+
+void TformMain::select_reported_bank(std::uint32_t index) {
+    const std::array<QRadioButton*, 3> banks{rdbtnBank1, rdbtnBank2, rdbtnBank3};
+    if (index < banks.size()) banks[index]->setChecked(true);
+}
+
+void TformMain::select_reported_effect(std::uint16_t number) {
+    read_file_from_stream(QStringLiteral("EFFECT_LIST"));
+    if (number >= resourceLines.size()) {
+        editor_.printToConsole(QStringLiteral("The pedal reports algorithm number ") + QString::number(number) +
+                               QStringLiteral(", which this editor's catalogue does not list."));
+        return;
+    }
+    storedEffectNumber = number;
+    storedEffectName = QString::fromStdString(core::parseEffectListLine(resourceLines[number].toStdString()).name);
+    editor_.printToConsole(QStringLiteral("effetto ottenuto dalla lista: ") + storedEffectName);
+    editor_.state.currentEffectName = storedEffectName;
+    editor_.state.effectChosen = true;
+    btnRequest->setEnabled(true);
+    btnRequest->setFocus();
+    show_parameter_window(storedEffectName + QStringLiteral(" v") + QString::number(storedEffectVersion), false);
+    editor_.formFXParameters()->EnableDisableControls(false);
+    btnRequest->setEnabled(true);
+    locate_effect();
+}
+
+void TformMain::apply_control_frame(const core::ControlFrame& frame) {
+    TformFXParameters& panel = *editor_.formFXParameters();
+    editor_.state.applyingPedalReport = true;
+    struct Clear {
+        bool& flag;
+        ~Clear() { flag = false; }
+    } clear{editor_.state.applyingPedalReport};
+    const int i = frame.index;
+    if (i >= kPanelSlots) return;
+    const auto slot = static_cast<std::size_t>(i);
+    switch (core::controlHandling(frame.code)) {
+        case core::ControlHandling::Continuous:
+            if (i < panel.numPots + panel.numSwitches) {
+                if (panel.potTrackBars[slot]) panel.potTrackBars[slot]->setValue(frame.value);
+            } else if (i < panel.numControls && panel.multiSwitchBoxes[slot]) {
+                const auto option = core::multiSwitchOptionFromReport(frame.value, panel.optionCounts[slot]);
+                panel.multiSwitchBoxes[slot]->setCurrentIndex(option.value_or(-1));
+            }
+            break;
+        case core::ControlHandling::OnOff:
+            if (panel.paramSwitches[slot]) {
+                panel.paramSwitches[slot]->setChecked(core::onOffFromReport(frame.value));
+                panel.UpdateSwitchStateLabel(i);
+            }
+            if (panel.paramButtons[slot]) panel.paramButtons[slot]->setDown(core::onOffFromReport(frame.value));
+            break;
+        case core::ControlHandling::None:
+            break;
+    }
+}
+
+void TformMain::showEepromDump(const core::EepromDump& dump) {
+    TformPrint& console = *editor_.formPrint();
+    console.appendLines(core::eepromDumpLogLines(dump));
+    if (core::isMemoryErased(dump)) {
+        // The box waits with the poll stopped, so no further boxes pile up behind it.
+        PollPause pause(Timer_USB_read);
+        editor_.dialogs().message(QString::fromUtf8(core::kMemoryErasedMessage.data(),
+                                                    static_cast<qsizetype>(core::kMemoryErasedMessage.size())));
+    }
+}
+
+void TformMain::pedalDisconnected() {
+    editor_.printToConsole(QStringLiteral("The pedal was disconnected."));
+    Timer_USB_read.stop();
+    messageReader_.discardHeld();
+    editor_.usb().CloseFTDevice();
+    showUnlinkedState();
+    editor_.dialogs().message(QStringLiteral("The pedal was disconnected. Plug it in again and choose Link."));
+}
+
+}  // namespace qeltx::app

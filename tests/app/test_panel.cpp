@@ -1,0 +1,179 @@
+// The parameter panel built from control layouts of the catalogue, and the rules that keep
+// it from echoing values the editor sets itself.
+#include "app/fx_parameters.h"
+#include "app/main_window.h"
+#include "pedal_sim/pedal_model.h"
+#include "support/test_seams.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QtTest>
+
+using namespace qeltx;
+
+namespace {
+
+// Shows the panel for `name` as the browser would, its controls live.
+app::TformFXParameters& showPanel(testing::TestEditor& editor, const QString& name) {
+    editor->state.currentEffectName = name;
+    editor->state.effectChosen = true;
+    editor->formMain()->show_parameter_window(name, true);
+    return *editor->formFXParameters();
+}
+
+}  // namespace
+
+class PanelTest : public QObject {
+    Q_OBJECT
+private slots:
+    void buildsRowsFromTheLayout_data();
+    void buildsRowsFromTheLayout();
+    void twoStateAndMultiSwitchRows();
+    void layoutBeyondTheLimitsIsRefused();
+    void closingDestroysEveryRow();
+    void suppressionFlags();
+    void liveControlsSendTheirCommands();
+};
+
+void PanelTest::buildsRowsFromTheLayout_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("pots");
+    QTest::addColumn<int>("switches");
+    QTest::addColumn<int>("multis");
+    QTest::addColumn<int>("readbacks");
+    QTest::newRow("3000") << "Amber Drive" << 3 << 0 << 0 << 0;
+    QTest::newRow("4001") << "Tidal Chorus" << 4 << 0 << 0 << 1;
+    QTest::newRow("7522") << "Square Synth" << 7 << 5 << 2 << 2;
+    QTest::newRow("C100") << "Drone Organ" << 12 << 1 << 0 << 0;
+}
+
+void PanelTest::buildsRowsFromTheLayout() {
+    QFETCH(QString, name);
+    QFETCH(int, pots);
+    QFETCH(int, switches);
+    QFETCH(int, multis);
+    QFETCH(int, readbacks);
+    testing::TestEditor editor;
+    app::TformFXParameters& panel = showPanel(editor, name);
+    const int n = pots + switches + multis;
+    QCOMPARE(panel.numControls, n);
+    QCOMPARE(panel.numReadbacks, readbacks);
+    QCOMPARE(panel.height(), (n + readbacks + 4) * 25 + 10);
+    QCOMPARE(panel.width(), 420);
+    QCOMPARE(panel.findChildren<QSlider*>().size(), pots);
+    QCOMPARE(panel.findChildren<QComboBox*>(QRegularExpression("^assignBoxes")).size(), n);
+    QCOMPARE(panel.findChildren<QCheckBox*>(QRegularExpression("^reverseCheckBoxes")).size(), n);
+    QCOMPARE(panel.findChildren<QComboBox*>(QRegularExpression("^readbackAssignBoxes")).size(), readbacks);
+    QVERIFY(panel.findChild<QSlider*>("potTrackBars0"));
+    QCOMPARE(panel.bypassLabel->text(), QStringLiteral("Bypass Toggle"));
+    QCOMPARE(panel.bypassLabel->y(), 25 * n + 10);
+    QCOMPARE(panel.presetLabel->y(), 25 * (n + 1) + 10);
+    for (QCheckBox* reverse : panel.findChildren<QCheckBox*>(QRegularExpression("^reverseCheckBoxes"))) {
+        QVERIFY(!reverse->isEnabled());
+    }
+    QVERIFY(panel.assignBoxes[0]->currentIndex() == -1 && panel.assignBoxes[0]->count() == 13);
+    QVERIFY(panel.bypassAssignBox->currentIndex() == -1 && panel.bypassAssignBox->count() == 4);
+    QVERIFY(editor.dialogs->messages.isEmpty());
+}
+
+void PanelTest::twoStateAndMultiSwitchRows() {
+    testing::TestEditor editor;
+    app::TformFXParameters& panel = showPanel(editor, "Square Synth");
+    // Octave, Glide, Mute switches; Sample and Sync buttons; Wave (3) and Voice (16) multi-switches.
+    QVERIFY(panel.paramSwitches[7] && panel.paramSwitches[9]);
+    QCOMPARE(panel.stateLabels[9]->text(), QStringLiteral("ON"));  // "Mute:ON:OFF" shows its off label
+    QVERIFY(panel.isButton[10] && panel.isButton[11]);
+    QCOMPARE(panel.paramButtons[10]->text(), QStringLiteral("Sample"));
+    QCOMPARE(panel.optionCounts[12], 3);
+    QCOMPARE(panel.optionCounts[13], 16);
+    QCOMPARE(panel.multiSwitchBoxes[13]->currentIndex(), -1);
+    QCOMPARE(panel.readbackLabels[1]->text(), QStringLiteral("Gate ON"));
+}
+
+void PanelTest::layoutBeyondTheLimitsIsRefused() {
+    testing::TestEditor editor;
+    app::TformFXParameters& panel = showPanel(editor, "Prototype Matrix");
+    QCOMPARE(editor.dialogs->messages.size(), 1);
+    QVERIFY(editor.dialogs->messages.first().contains("Prototype Matrix"));
+    QVERIFY(panel.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
+    QCOMPARE(panel.numControls, 0);
+}
+
+void PanelTest::closingDestroysEveryRow() {
+    testing::TestEditor editor;
+    app::TformFXParameters& panel = showPanel(editor, "Square Synth");
+    editor->formMain()->btnRequest->setEnabled(true);
+    panel.close();
+    QVERIFY(panel.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
+    QVERIFY(panel.potTrackBars[0] == nullptr && panel.assignBoxes[0] == nullptr && panel.bypassAssignBox == nullptr);
+    QVERIFY(!editor->formMain()->btnRequest->isEnabled());
+    // A control frame arriving now reaches nothing.
+    editor->formMain()->apply_control_frame({0, 0, 1023});
+}
+
+void PanelTest::suppressionFlags() {
+    testing::TestEditor editor;
+    editor->formMain()->menuConnect->trigger();
+    app::TformFXParameters& panel = showPanel(editor, "Square Synth");
+    pedal_sim::PedalModel& pedal = *editor->virtualPedal();
+    std::size_t before = pedal.received().size();
+    editor->state.applyingReadBack = true;
+    panel.potTrackBars[0]->setValue(10);
+    panel.multiSwitchBoxes[12]->setCurrentIndex(1);
+    panel.paramSwitches[7]->click();
+    QCOMPARE(pedal.received().size(), before);
+    editor->state.applyingReadBack = false;
+    editor->state.applyingPedalReport = true;
+    panel.potTrackBars[0]->setValue(20);
+    QCOMPARE(pedal.received().size(), before);
+    panel.multiSwitchBoxes[12]->setCurrentIndex(2);
+    QCOMPARE(pedal.received().size(), before + 7);
+    editor->state.applyingPedalReport = false;
+}
+
+void PanelTest::liveControlsSendTheirCommands() {
+    testing::TestEditor editor;
+    editor->formMain()->menuConnect->trigger();
+    app::TformFXParameters& panel = showPanel(editor, "Square Synth");
+    pedal_sim::PedalModel& pedal = *editor->virtualPedal();
+    auto lastSent = [&](std::size_t n) {
+        const auto& all = pedal.received();
+        return std::vector<std::uint8_t>(all.end() - static_cast<std::ptrdiff_t>(n), all.end());
+    };
+    const auto address = [&](int i) { return panel.paramAddresses[static_cast<std::size_t>(i)].toUInt(nullptr, 16); };
+    auto parameter = [&](int i, std::uint32_t word) {
+        const std::uint32_t a = address(i);
+        return std::vector<std::uint8_t>{0x01, std::uint8_t(a >> 8), std::uint8_t(a), std::uint8_t(word >> 24),
+                                         std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word)};
+    };
+    panel.potTrackBars[0]->setValue(1023);
+    QCOMPARE(lastSent(7), parameter(0, 1023u * 8192u));
+    panel.paramSwitches[7]->click();
+    QCOMPARE(lastSent(7), parameter(7, 0x00800000u));
+    QCOMPARE(panel.stateLabels[7]->text(), QStringLiteral("Down"));
+    panel.multiSwitchBoxes[12]->setCurrentIndex(2);
+    QCOMPARE(lastSent(7), parameter(12, 0x00554000u));
+    // A button acts as the pedal's own: pressed sends on, released sends off.
+    QTest::mousePress(panel.paramButtons[10], Qt::LeftButton);
+    QCOMPARE(lastSent(7), parameter(10, 0x00800000u));
+    QCOMPARE(int(panel.buttonStates[10]), 1);
+    QTest::mouseRelease(panel.paramButtons[10], Qt::LeftButton);
+    QCOMPARE(lastSent(7), parameter(10, 0u));
+    // Reverse boxes follow the assignment boxes; "--" turns an active one off and says so.
+    panel.assignBoxes[5]->setCurrentIndex(11);  // EXP
+    QCOMPARE(int(panel.assignments[5]), 11);
+    QVERIFY(panel.reverseCheckBoxes[5]->isEnabled());
+    panel.reverseCheckBoxes[5]->click();
+    QCOMPARE(lastSent(3), (std::vector<std::uint8_t>{0x08, 0x01, 0x05}));
+    panel.assignBoxes[5]->setCurrentIndex(12);  // --
+    QCOMPARE(lastSent(3), (std::vector<std::uint8_t>{0x08, 0xFF, 0x05}));
+    QVERIFY(!panel.reverseCheckBoxes[5]->isEnabled());
+    QCOMPARE(int(panel.assignments[5]), 255);
+}
+
+QTEST_MAIN(PanelTest)
+#include "test_panel.moc"
