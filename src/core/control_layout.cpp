@@ -98,8 +98,8 @@ ControlLayoutResult parseControlLayout(std::string_view algorithmName, const std
     const std::size_t needed = 1 + static_cast<std::size_t>(n + counts.readbacks);
     if (lines.size() < needed) {
         return refuse("it declares " + std::to_string(n) + " controls and " + std::to_string(counts.readbacks) +
-                      " read-backs but lists " + std::to_string(lines.size() - 1) + " lines instead of " +
-                      std::to_string(needed - 1));
+                      (counts.readbacks == 1 ? " read-back" : " read-backs") + " but lists " +
+                      std::to_string(lines.size() - 1) + " lines instead of " + std::to_string(needed - 1));
     }
 
     ControlLayout layout;

@@ -302,7 +302,7 @@ private:
         }
         if (lines.size() < needed) {
             beyondLimits.push_back("it declares " + std::to_string(n) + " controls and " + std::to_string(readbacks) +
-                                   " read-backs but lists " + std::to_string(lines.size() - 1) + " lines instead of " +
+                                   (readbacks == 1 ? " read-back" : " read-backs") + " but lists " + std::to_string(lines.size() - 1) + " lines instead of " +
                                    std::to_string(needed - 1));
         }
         if (!beyondLimits.empty()) {
