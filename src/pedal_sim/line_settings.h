@@ -40,6 +40,10 @@ inline constexpr Nanos kFtdiDefaultLatency = std::chrono::milliseconds(16);
 struct Pacing {
     std::uint32_t baud = 0;  // 0: bytes cross at once
     Nanos latency = kFtdiDefaultLatency;  // USB latency of a partly filled packet
+    // On a virtual clock: a host that finds nothing to read while bytes are on their way
+    // moves the clock on to when the next one arrives, so code that polls in a loop gets
+    // its answer and the clock shows the wire time it took.
+    bool skipAhead = false;
     bool enabled() const { return baud != 0; }
 };
 

@@ -19,6 +19,21 @@ core::FtStatus VirtualPedalDriver::check(link::FtHandle handle) const {
     return FT_OK;
 }
 
+std::size_t VirtualPedalDriver::readable() {
+    std::size_t n = wire_.available();
+    VirtualClock* clock = model_.virtualClock();
+    if (model_.pacing().skipAhead && clock != nullptr) {
+        while (n == 0) {
+            const auto next = wire_.nextChange();
+            if (!next) break;
+            clock->advanceTo(*next);
+            n = wire_.available();
+        }
+    }
+    if (model_.faults().splitReadsAt != 0) n = std::min(n, model_.faults().splitReadsAt);
+    return n;
+}
+
 core::FtStatus VirtualPedalDriver::listDeviceCount(std::uint32_t& count) {
     count = model_.faults().offBus ? 0 : 1;
     return FT_OK;
@@ -68,9 +83,7 @@ core::FtStatus VirtualPedalDriver::setDataCharacteristics(link::FtHandle handle,
 
 core::FtStatus VirtualPedalDriver::getQueueStatus(link::FtHandle handle, std::uint32_t& rxBytes) {
     if (auto status = check(handle)) return status;
-    std::size_t n = wire_.available();
-    if (model_.faults().splitReadsAt != 0) n = std::min(n, model_.faults().splitReadsAt);
-    rxBytes = static_cast<std::uint32_t>(n);
+    rxBytes = static_cast<std::uint32_t>(readable());
     return FT_OK;
 }
 
@@ -78,8 +91,7 @@ core::FtStatus VirtualPedalDriver::read(link::FtHandle handle, std::uint8_t* buf
                                         std::uint32_t& bytesRead) {
     bytesRead = 0;
     if (auto status = check(handle)) return status;
-    std::size_t n = toRead;
-    if (model_.faults().splitReadsAt != 0) n = std::min(n, model_.faults().splitReadsAt);
+    const std::size_t n = std::min<std::size_t>(toRead, readable());
     bytesRead = static_cast<std::uint32_t>(wire_.read(buffer, n));
     return FT_OK;
 }

@@ -46,6 +46,7 @@ private:
     bool valid(link::FtHandle handle) const { return handle != 0 && handle == openHandle_; }
     // FT_OK for a usable handle, else what the call returns.
     core::FtStatus check(link::FtHandle handle) const;
+    std::size_t readable();
 
     PedalModel& model_;
     SerialWire wire_{model_};

@@ -98,6 +98,18 @@ TEST_F(Driver, LatencyHoldsAPartPacketButAFullOneGoesAtOnce) {
     EXPECT_EQ(queued(), 62u);
 }
 
+TEST_F(Driver, SkipAheadMovesTheVirtualClockToTheAnswer) {
+    Pacing pacing{115200, 16ms};
+    pacing.skipAhead = true;
+    model.setPacing(pacing);
+    write({0x06, 0x00});
+    EXPECT_EQ(queued(), 13u);  // 2 bytes in, the first byte out, then the latency
+    EXPECT_EQ(model.clock().now(), 3 * 86805ns + 16ms);
+    read();
+    EXPECT_EQ(queued(), 0u);  // nothing on its way: the clock stays
+    EXPECT_EQ(model.clock().now(), 3 * 86805ns + 16ms);
+}
+
 TEST_F(Driver, SplitRepliesComeInPieces) {
     model.faults().splitReadsAt = 5;
     write({0x06, 0x00});
