@@ -1,0 +1,71 @@
+// Load IR: reads an impulse response from an audio file and merges it into the selected
+// IR-loader algorithm's image, which Upload then sends instead of the catalogue image.
+#include "app/audio_file.h"
+#include "app/editor.h"
+#include "app/impulse_response.h"
+#include "app/main_window.h"
+#include "app/print_console.h"
+#include "core/impulse_response.h"
+
+#include <QFileInfo>
+
+#include <string>
+#include <vector>
+
+namespace qeltx::app {
+
+void TformMain::menuLoadIRClick() { loadImpulseResponse(); }
+
+void TformMain::loadImpulseResponse() {
+    // Whatever goes wrong, irImage keeps what the last successful load made of it.
+    auto refuse = [this](const std::string& reason) {
+        const QString text = QString::fromStdString(reason);
+        editor_.printToConsole(QStringLiteral("Load IR refused: ") + text);
+        editor_.dialogs().message(QStringLiteral("The impulse response was not loaded.\r\n") + text);
+    };
+
+    const QString effectName = editor_.state.currentEffectName;
+    // Asked before the file dialog: without a known tap block no file can help.
+    const auto geometry = core::irLoaderGeometry(effectName.toStdString());
+    if (!geometry) return refuse(geometry.reason());
+
+    const QString path = editor_.formImpulseResponse()->executeOpenDialog1();
+    if (path.isEmpty()) return;
+    const QString fileName = QFileInfo(path).fileName();
+    editor_.printToConsole(path);
+    editor_.printToConsole(fileName);
+
+    const auto audio = readAudioFile(path, static_cast<std::uint64_t>(geometry->taps));
+    if (!audio) return refuse(audio.reason());
+    editor_.printToConsole(QString::number(audio->bytes.size()));
+    const auto fileBytes = std::span(reinterpret_cast<const std::uint8_t*>(audio->bytes.constData()),
+                                     static_cast<std::size_t>(audio->bytes.size()));
+    const auto framesUsed = std::min<std::uint64_t>(audio->format.frames, static_cast<std::uint64_t>(geometry->taps));
+    editor_.formPrint()->appendLines(core::irFileLogLines(fileBytes, audio->format, framesUsed));
+
+    const auto taps = core::makeTaps(audio->firstChannel, geometry->taps);
+    if (!taps) return refuse(fileName.toStdString() + ": " + taps.reason());
+    std::vector<std::string> words;
+    words.reserve(taps->words.size());
+    for (const std::int32_t tap : taps->words) words.push_back(core::tapsHex(std::span(&tap, 1)));
+    editor_.formPrint()->appendLines(words);
+    editor_.printToConsole(QStringLiteral("irdata swapped endianess: ") + QString::fromStdString(core::tapsHex(taps->words)));
+
+    read_file_from_stream(format_resource_name(effectName));
+    const std::string image = resourceLines.isEmpty() ? std::string() : resourceLines.first().toStdString();
+    const auto merged = core::mergeTaps(image, *geometry, taps->words);
+    if (!merged) return refuse(merged.reason());
+
+    irImage = QString::fromStdString(*merged);
+    irImageEffectName = effectName;
+    editor_.printToConsole(irImage);
+
+    core::IrSummary summary;
+    summary.fileName = fileName.toStdString();
+    summary.fileBytes = static_cast<std::uint64_t>(audio->bytes.size());
+    summary.format = audio->format;
+    summary.taps = *taps;
+    editor_.dialogs().message(QString::fromStdString(core::irSummaryText(summary)));
+}
+
+}  // namespace qeltx::app
