@@ -8,6 +8,7 @@ namespace {
 constexpr std::size_t kAddressFrame = 5;
 constexpr std::uint8_t kComplementMask = 0xFF;
 constexpr std::uint16_t kExtendedSpecialFloor = 0xFFF0;
+constexpr std::uint8_t kDeviceIdLengthLessOne = 0x01;
 
 // The commands Get reports, as the real 2.2 bootloader lists them.
 constexpr std::uint8_t kListedCommands[] = {
@@ -120,7 +121,7 @@ void Bootloader::dispatch(std::uint8_t command, std::vector<std::uint8_t>& out) 
             toCommand();
             return;
         case boot::kGetId:
-            out.insert(out.end(), {boot::kAck, 0x01, static_cast<std::uint8_t>(boot::kDeviceId >> 8),
+            out.insert(out.end(), {boot::kAck, kDeviceIdLengthLessOne, static_cast<std::uint8_t>(boot::kDeviceId >> 8),
                                    static_cast<std::uint8_t>(boot::kDeviceId & 0xFF), boot::kAck});
             toCommand();
             return;

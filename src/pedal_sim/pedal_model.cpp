@@ -8,6 +8,9 @@ namespace qeltx::pedal_sim {
 namespace {
 
 constexpr std::uint8_t kInvertMask = 0xFF;
+// Noise for the garbage fault: a fixed linear congruential sequence, so runs repeat.
+constexpr std::uint32_t kNoiseMultiplier = 1664525u;
+constexpr std::uint32_t kNoiseIncrement = 1013904223u;
 constexpr std::uint32_t kInitialStackPointer = 0x20005000;
 constexpr std::uint32_t kResetHandler = 0x08000131;  // thumb address inside the first page
 constexpr std::size_t kVectorCount = 16;
@@ -100,7 +103,7 @@ void PedalModel::emit(std::span<const std::uint8_t> bytes) {
     if (faults_.silent) return;
     for (std::uint8_t b : bytes) {
         if (faults_.garbage) {
-            noise_ = noise_ * 1664525u + 1013904223u;
+            noise_ = noise_ * kNoiseMultiplier + kNoiseIncrement;
             b = static_cast<std::uint8_t>(noise_ >> 24);
         }
         output_.push_back(b);
