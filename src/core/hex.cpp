@@ -81,4 +81,15 @@ long long decimalTextToNumber(std::string_view text) {
     return value;
 }
 
+std::optional<std::uint32_t> decimalDigitsToNumber(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+        if (value > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
 }  // namespace qeltx::core

@@ -30,5 +30,7 @@ std::optional<std::vector<std::uint8_t>> parseHex(std::string_view text);
 std::uint32_t hexTextToNumber(std::string_view text);
 // A decimal number as text (optional leading '-'); throws ConversionError when it does not convert.
 long long decimalTextToNumber(std::string_view text);
+// A number the pedal writes: decimal digits only (no sign, no spaces), at most 2^32 - 1; else nothing.
+std::optional<std::uint32_t> decimalDigitsToNumber(std::string_view text);
 
 }  // namespace qeltx::core
