@@ -25,17 +25,24 @@ struct Arguments {
     std::optional<unsigned> latencyMs;
     std::string dumpFlash;
     std::optional<unsigned> stored;
+    bool silent = false;
+    bool garbage = false;
+    unsigned nackWrite = 0;
 };
 
 void usage() {
     std::fprintf(stderr,
                  "usage: qeltx-pedal-sim [--bootloader] [--pace BAUD] [--latency-ms N] [--dump-flash FILE] "
                  "[--stored N]\n"
+                 "                       [--silent] [--garbage] [--nack-write K]\n"
                  "  --bootloader      start in the serial bootloader (8E1 on real hardware)\n"
                  "  --pace BAUD       deliver bytes at BAUD (10 bits a byte at 8N1, 11 at 8E1)\n"
                  "  --latency-ms N    USB latency of a partly filled packet when pacing (default 16)\n"
                  "  --dump-flash FILE write the flash (128 KiB from 0x08000000) to FILE on exit\n"
-                 "  --stored N        algorithm number held at start, 0 = none\n");
+                 "  --stored N        algorithm number held at start, 0 = none\n"
+                 "  --silent          take every command, answer nothing\n"
+                 "  --garbage         answer every command with as many bytes of noise\n"
+                 "  --nack-write K    refuse the K-th Write Memory of the bootloader\n");
 }
 
 std::optional<unsigned long> number(std::string_view text) {
@@ -57,7 +64,11 @@ std::optional<Arguments> parse(int argc, char** argv) {
         };
         if (arg == "--bootloader") {
             a.bootloader = true;
-        } else if (arg == "--pace" || arg == "--latency-ms" || arg == "--stored") {
+        } else if (arg == "--silent") {
+            a.silent = true;
+        } else if (arg == "--garbage") {
+            a.garbage = true;
+        } else if (arg == "--pace" || arg == "--latency-ms" || arg == "--stored" || arg == "--nack-write") {
             const auto v = value();
             const auto n = v ? number(*v) : std::nullopt;
             if (!n) return std::nullopt;
@@ -66,6 +77,9 @@ std::optional<Arguments> parse(int argc, char** argv) {
                 a.paceBaud = static_cast<std::uint32_t>(*n);
             } else if (arg == "--latency-ms") {
                 a.latencyMs = static_cast<unsigned>(*n);
+            } else if (arg == "--nack-write") {
+                if (*n == 0) return std::nullopt;
+                a.nackWrite = static_cast<unsigned>(*n);
             } else {
                 if (*n > 0xFF) return std::nullopt;
                 a.stored = static_cast<unsigned>(*n);
@@ -106,6 +120,9 @@ int main(int argc, char** argv) {
         options.startInBootloader = args->bootloader;
         if (args->stored) options.storedNumber = static_cast<std::uint8_t>(*args->stored);
         PedalModel model(options);
+        model.faults().silent = args->silent;
+        model.faults().garbage = args->garbage;
+        model.nackWrite(args->nackWrite);
         if (args->paceBaud != 0) {
             model.useRealTime();
             Pacing pacing;

@@ -61,4 +61,22 @@ PID=
 [ "$status" -eq 0 ] || { echo "qeltx-pedal-sim exited with $status" >&2; exit 1; }
 [ "$(wc -c < "$WORK/flash.bin")" -eq "$FLASH_SIZE" ]
 cmp -n "$IMAGE_SIZE" "$WORK/flash.bin" "$WORK/image.bin"
-echo "stm32flash wrote, verified and read back $IMAGE_SIZE bytes"
+
+# A pedal that refuses the 5th write: stm32flash stops there and says so, and the flash
+# holds the four blocks before it and nothing of the refused one.
+"$SIM" --bootloader --nack-write 5 --dump-flash "$WORK/flash2.bin" > "$WORK/path2" &
+PID=$!
+i=0
+while [ ! -s "$WORK/path2" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+PTY=$(head -n 1 "$WORK/path2")
+if timeout 60 stm32flash -b 115200 -m 8n1 -w "$WORK/image.bin" -v "$PTY" > "$WORK/refused.log" 2>&1; then
+    echo "stm32flash reported success although a write was refused" >&2; exit 1
+fi
+grep -q "Failed to write memory at address 0x08000400" "$WORK/refused.log" || { cat "$WORK/refused.log" >&2; exit 1; }
+kill -TERM "$PID"
+wait "$PID"
+PID=
+cmp -n 1024 "$WORK/flash2.bin" "$WORK/image.bin"
+[ "$(od -An -v -tx1 -j 1024 -N 256 "$WORK/flash2.bin" | tr -d ' \n' | tr -d 'f')" = "" ] || {
+    echo "the refused block reached the flash" >&2; exit 1; }
+echo "stm32flash wrote, verified and read back $IMAGE_SIZE bytes, and stopped at a refused write"
