@@ -194,10 +194,10 @@ void PedalModel::turnKnob(std::uint8_t knob, std::uint16_t position) {
     continuousControl(static_cast<std::uint8_t>(control::kKnobFirst + knob), position);
 }
 
-void PedalModel::moveExpression(std::uint16_t position) { continuousControl(control::kExpression, position); }
+void PedalModel::moveExpression(std::uint16_t position) { continuousControl(control::kEXP, position); }
 
 void PedalModel::setButton(std::uint8_t code, bool down) {
-    if (code < control::kB1 || code > control::kRemote) return;
+    if (code < control::kB1 || code > control::kRMT) return;
     if (code == control::kB2) b2Held_ = down;
     if (mode_ != PedalMode::Normal) return;
     if (algorithm_) {

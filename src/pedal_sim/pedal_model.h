@@ -35,7 +35,7 @@ struct Faults {
 
 struct PedalOptions {
     // The image the pedal holds at start. Without one: the algorithm `storedNumber` names,
-    // else the first algorithm of the catalogue, else none.
+    // else (with the default image source) the first algorithm of the catalogue, else none.
     std::optional<std::vector<std::uint8_t>> storedImage;
     // Algorithm number held at start, 0 = none; its image comes from `imageSource`, or a
     // minimal image carrying just the number when there is none.
@@ -48,15 +48,15 @@ struct PedalOptions {
 
 // Physical controls, numbered as the pedal reports them in its control frames.
 namespace control {
-inline constexpr std::uint8_t kKnobFirst = 0;  // KI .. KV = 0 .. 4
+inline constexpr std::uint8_t kKnobFirst = 0;  // "KI" .. "KV" = 0 .. 4
 inline constexpr std::uint8_t kKnobCount = 5;
 inline constexpr std::uint8_t kB1 = 5;
 inline constexpr std::uint8_t kB2 = 6;
 inline constexpr std::uint8_t kB3 = 7;
-inline constexpr std::uint8_t kFootswitch = 8;
-inline constexpr std::uint8_t kFootswitchLong = 9;
-inline constexpr std::uint8_t kRemote = 10;
-inline constexpr std::uint8_t kExpression = 11;
+inline constexpr std::uint8_t kFS = 8;
+inline constexpr std::uint8_t kFL = 9;
+inline constexpr std::uint8_t kRMT = 10;
+inline constexpr std::uint8_t kEXP = 11;
 inline constexpr std::uint16_t kFullScale = 1023;
 }  // namespace control
 

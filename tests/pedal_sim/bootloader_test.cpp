@@ -29,9 +29,9 @@ Bytes dataFrame(const Bytes& data) {
 class Bootloader : public ::testing::Test {
 protected:
     void SetUp() override {
-        pedal.model().setButton(6, true);  // B2 held
+        pedal.model().setButton(control::kB2, true);  // B2 held
         pedal.send({0x05, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06});
-        pedal.model().setButton(6, false);
+        pedal.model().setButton(control::kB2, false);
         ASSERT_EQ(pedal.model().mode(), PedalMode::Bootloader);
         send({0x7F});
         ASSERT_EQ(pedal.take(), Bytes{ACK});

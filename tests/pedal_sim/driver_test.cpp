@@ -160,7 +160,7 @@ TEST_F(Driver, PedalOffTheBusFailsEveryCallUntilClosed) {
 }
 
 TEST_F(Driver, ForgettingEvenParityLeavesTheBootloaderSilent) {
-    model.setButton(6, true);
+    model.setButton(control::kB2, true);
     write({0x05, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06});
     write({0x7F});
     EXPECT_EQ(queued(), 0u);
