@@ -374,6 +374,7 @@ void TformFXParameters::ReverseCheckBoxOnClick(QObject* sender) {
 
 void TformFXParameters::update_FXParameters(const core::ParameterBlock& block) {
     paramValues.assign(block.values.begin(), block.values.end());
+    paramValuesEffect = editor_.state.currentEffectName;
     setItems();
 }
 

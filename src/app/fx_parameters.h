@@ -110,6 +110,8 @@ public:
     std::uint8_t presetAssignment = 255;
     // The values read back from the pedal or loaded from a preset file, by control index.
     std::vector<std::int32_t> paramValues;
+    // The algorithm those values were read back or loaded for (empty: none yet).
+    QString paramValuesEffect;
 
     std::array<QSlider*, kPanelSlots> potTrackBars{};
     std::array<QCheckBox*, kPanelSlots> paramSwitches{};

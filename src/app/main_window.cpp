@@ -183,6 +183,8 @@ void TformMain::connectHandlers() {
     connect(btnOpenEffect, &QPushButton::clicked, this, editor_.guarded([this] { btnOpenEffectClick(); }));
     connect(btnUpload, &QPushButton::clicked, this, editor_.guarded([this] { btnUploadClick(); }));
     connect(menuLoadIR, &QAction::triggered, this, editor_.guarded([this] { menuLoadIRClick(); }));
+    connect(menuSaveConfiguration, &QAction::triggered, this, editor_.guarded([this] { menuSaveConfigurationClick(); }));
+    connect(menuLoadConfiguration, &QAction::triggered, this, editor_.guarded([this] { menuLoadConfigurationClick(); }));
     connect(btnRequest, &QPushButton::clicked, this, editor_.guarded([this] { btnRequestClick(); }));
     connect(btnAssign, &QPushButton::clicked, this, editor_.guarded([this] { btnAssignClick(); }));
     connect(btnStoreSettingsOnPedal, &QPushButton::clicked, this, editor_.guarded([this] { btnStoreSettingsOnPedalClick(); }));
@@ -190,6 +192,9 @@ void TformMain::connectHandlers() {
     connect(menuModePreset, &QAction::triggered, this, editor_.guarded([this] { SetPresetMode(); }));
     connect(swLive, &QCheckBox::toggled, this, editor_.guarded([this] { swLiveSwitch(); }));
     connect(&Timer_USB_read, &QTimer::timeout, this, editor_.guarded([this] { Timer_USB_readTimer(); }));
+    connect(menuFirmwareUpgradeMode, &QAction::triggered, this, editor_.guarded([this] { menuFirmwareUpgradeModeClick(); }));
+    connect(menuStartFirmwareUpgrade, &QAction::triggered, this, editor_.guarded([this] { menuStartFirmwareUpgradeClick(); }));
+    connect(menuEraseSettings, &QAction::triggered, this, editor_.guarded([this] { menuEraseSettingsClick(); }));
 }
 
 void TformMain::FormCreate() {

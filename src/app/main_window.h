@@ -115,6 +115,14 @@ public:
     void menuMIDIchannelsClickItem(QAction* item);
     void swLiveSwitch();
 
+    // Preset files (main_window_presets.cpp).
+    void menuSaveConfigurationClick();
+    void menuLoadConfigurationClick();
+    void SaveTextWithDialog(const QByteArray& TextContent, const QString& NameOfFile);
+    // The chosen file's bytes, or nothing when cancelled or unreadable (then said); `path` is the file chosen.
+    std::optional<QByteArray> LoadTextWithDialog(QString& path);
+    QString presetFolder();
+
     // The 20 ms poll for what the pedal sends by itself (real_time_functions.cpp).
     void Timer_USB_readTimer();
     void poll_pedal_messages();
@@ -136,6 +144,23 @@ public:
     // The server's newest version, empty until a check succeeded.
     QString webVersion;
     QString versionRequestAddress;
+
+    // The Firmware Upgrade menu (main_window_firmware.cpp).
+    void menuFirmwareUpgradeModeClick();
+    void menuStartFirmwareUpgradeClick();
+    void menuEraseSettingsClick();
+    // Link's last step in upgrade mode: greets the bootloader and says how it answered.
+    void greetBootloader();
+    // Sends 0x7F with a time limit and logs "received Byte: "; the reply as two hex digits
+    // ("79" when acknowledged), empty when nothing came.
+    QString synchroniseBootloader();
+    // Back to normal operation (no parity, Upgrade Mode unchecked, Request and Upload as
+    // linked, driver reports as before upgrade mode). `startPoll` starts the 20 ms poll, as
+    // after flashing; otherwise the poll is put back as it was before upgrade mode.
+    void leaveUpgradeMode(bool startPoll);
+    // What upgrade mode stopped, to put back when it ends.
+    bool pollBeforeUpgradeMode = false;
+    bool reportsBeforeUpgradeMode = true;
 
     // Controls, named as the editor's users and tests know them.
     QLabel* lblDeviceName = nullptr;

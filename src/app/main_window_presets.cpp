@@ -1,0 +1,112 @@
+// Preset files: Save Configuration and Load Configuration.
+#include "app/editor.h"
+#include "app/fx_parameters.h"
+#include "app/main_window.h"
+#include "app/preferences.h"
+#include "core/preset_file.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QSaveFile>
+
+namespace qeltx::app {
+
+namespace {
+const QString kPresetFolder = QStringLiteral("Preset");
+const QString kFilter = QStringLiteral("Preset files (*.txt)");
+const QString kExtension = QStringLiteral(".txt");
+}  // namespace
+
+QString TformMain::presetFolder() {
+    const QString folder = QDir(productFolder()).filePath(kPresetFolder);
+    QDir().mkpath(folder);
+    return folder;
+}
+
+void TformMain::menuSaveConfigurationClick() {
+    TformFXParameters& panel = *editor_.formFXParameters();
+    // Only values that belong to the open panel's algorithm are worth keeping.
+    if (!panel.isBuilt() || panel.paramValuesEffect.isEmpty() ||
+        panel.paramValuesEffect != editor_.state.currentEffectName) {
+        editor_.dialogs().message(QStringLiteral("There are no values to save yet: select the effect stored on the "
+                                                 "pedal and press Request first."));
+        return;
+    }
+    core::PresetFile preset;
+    preset.effectNumber = storedEffectNumber;
+    preset.effectVersion = storedEffectVersion;
+    preset.values = panel.paramValues;
+    preset.assignments.assign(panel.assignments.begin(), panel.assignments.begin() + panel.numControls);
+    preset.readbackAssignments.assign(panel.readbackAssignments.begin(),
+                                      panel.readbackAssignments.begin() + panel.numReadbacks);
+    SaveTextWithDialog(QByteArray::fromStdString(core::formatPresetFile(preset)), editor_.state.currentEffectName);
+}
+
+void TformMain::SaveTextWithDialog(const QByteArray& TextContent, const QString& NameOfFile) {
+    const QString folder = presetFolder();
+    QString path = editor_.dialogs().saveFile(QStringLiteral("Save Preset File"), QDir(folder).filePath(NameOfFile), kFilter);
+    if (path.isEmpty()) return;
+    if (!path.endsWith(kExtension, Qt::CaseInsensitive)) path += kExtension;
+    // Written beside the old file and renamed over it: a failed save never destroys a preset.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(TextContent) != TextContent.size() || !file.commit()) {
+        editor_.dialogs().message(QStringLiteral("Error saving file: ") + file.errorString());
+        return;
+    }
+    editor_.dialogs().message(QStringLiteral("File saved successfully: ") + path);
+}
+
+std::optional<QByteArray> TformMain::LoadTextWithDialog(QString& path) {
+    path = editor_.dialogs().openFile(QStringLiteral("Open Preset File"), presetFolder(), kFilter);
+    if (path.isEmpty()) return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        editor_.dialogs().message(QStringLiteral("Error loading file: ") + file.errorString());
+        return std::nullopt;
+    }
+    return file.readAll();
+}
+
+void TformMain::menuLoadConfigurationClick() {
+    TformFXParameters& panel = *editor_.formFXParameters();
+    QString path;
+    const std::optional<QByteArray> text = LoadTextWithDialog(path);
+    if (!text) return;
+    editor_.printToConsole(QString::fromUtf8(*text));
+    const auto preset = core::parsePresetFile(text->toStdString());
+    auto refuse = [&](const QString& why) {
+        editor_.printToConsole(why);
+        editor_.dialogs().message(QStringLiteral("Error loading file: ") + path + QStringLiteral("\n") + why);
+    };
+    if (!preset) {
+        refuse(QStringLiteral("It is not a preset file: ") + QString::fromStdString(preset.reason()) + QLatin1Char('.'));
+        return;
+    }
+    // A preset is applied only to the panel of the algorithm the pedal holds, and only when it
+    // was saved for that algorithm: anything else would send wrong values to the pedal.
+    if (!panel.isBuilt() || !editor_.state.effectChosen) {
+        refuse(QStringLiteral("Open the effect stored on the pedal first (Get FX Stored on Pedal)."));
+        return;
+    }
+    if (preset->effectNumber != storedEffectNumber) {
+        refuse(QStringLiteral("The preset is for another effect (number %1); the pedal holds number %2.")
+                   .arg(preset->effectNumber)
+                   .arg(storedEffectNumber));
+        return;
+    }
+    if (preset->values.size() != static_cast<std::size_t>(panel.numControls)) {
+        refuse(QStringLiteral("The preset has %1 parameters; this effect has %2.")
+                   .arg(preset->values.size())
+                   .arg(panel.numControls));
+        return;
+    }
+    editor_.dialogs().message(QStringLiteral("File loaded successfully: ") + path);
+    storedEffectVersion = preset->effectVersion;
+    panel.paramValues = preset->values;
+    panel.paramValuesEffect = editor_.state.currentEffectName;
+    panel.setItems();
+}
+
+}  // namespace qeltx::app
