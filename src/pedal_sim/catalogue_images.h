@@ -1,22 +1,17 @@
 // Where the pedal's algorithms come from when a test does not hand them in: the images of
-// the catalogue built into the program, found by algorithm number.
+// the catalogue built into the program, found by algorithm number. (Finding them is the
+// harness's job, done with the editor's resource naming; reading them is the pedal's.)
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <string>
-#include <string_view>
 #include <vector>
 
 namespace qeltx::pedal_sim {
 
 // The image bytes of algorithm `number`, or nothing when there is none.
 using ImageSource = std::function<std::optional<std::vector<std::uint8_t>>(std::uint8_t number)>;
-
-// Base resource name of a display name: spaces and hyphens to "_", "+" to "plus", an
-// upper-case "X" to "mult" (the catalogue's naming rule, done here on the pedal's side).
-std::string catalogueBaseName(std::string_view displayName);
 
 // Reads the algorithm list and the images from the embedded catalogue.
 ImageSource catalogueImageSource();
