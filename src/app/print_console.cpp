@@ -1,11 +1,11 @@
 // The debug console window.
 #include "app/print_console.h"
 
+#include "app/busy_window.h"
 #include "app/editor.h"
 #include "app/main_window.h"
 #include "core/commands.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -118,28 +118,6 @@ bool TformPrint::saveLinesTo(const QString& path) {
 namespace {
 
 const QString kChooseAddress = QStringLiteral("choose an EEPROM address");
-
-// A wait cursor and a window title that say what the window is busy with while a blocking
-// pause holds the event loop, restored however the pause ends.
-class BusyWindow {
-public:
-    BusyWindow(QWidget& window, const QString& doing) : window_(window), title_(window.windowTitle()) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        window_.setWindowTitle(title_ + QStringLiteral(" - ") + doing);
-        // The pause that follows lets nothing paint: show the cursor, title and log line now.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-    ~BusyWindow() {
-        window_.setWindowTitle(title_);
-        QApplication::restoreOverrideCursor();
-    }
-    BusyWindow(const BusyWindow&) = delete;
-    BusyWindow& operator=(const BusyWindow&) = delete;
-
-private:
-    QWidget& window_;
-    QString title_;
-};
 
 }  // namespace
 
