@@ -85,8 +85,9 @@ Eeprom* PedalModel::eeprom(std::uint8_t busAddress) {
 
 void PedalModel::receive(const std::uint8_t* data, std::size_t size, const LineSettings& line) {
     received_.insert(received_.end(), data, data + size);
-    const bool garbled = !sameFraming(line, expectedLine());
     for (std::size_t k = 0; k < size; ++k) {
+        // Per byte: a restart or Go inside one write changes what the UART expects.
+        const bool garbled = !sameFraming(line, expectedLine());
         const std::uint8_t byte = garbled ? static_cast<std::uint8_t>(data[k] ^ kInvertMask) : data[k];
         if (mode_ == PedalMode::Bootloader) {
             std::vector<std::uint8_t> reply;
