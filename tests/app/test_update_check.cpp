@@ -55,6 +55,16 @@ private:
     std::map<QTcpSocket*, QByteArray> pending_;
 };
 
+// A platform where the user declines the elevation prompt.
+class ElevationRefused : public testing::TempPlatform {
+public:
+    using TempPlatform::TempPlatform;
+    bool startElevated(const QString& program, const QString& parameters) override {
+        TempPlatform::startElevated(program, parameters);
+        return false;
+    }
+};
+
 // An editor on test seams that asks `serverAddress` with the real network client.
 struct UpdateEditor {
     std::shared_ptr<testing::DialogLog> dialogs = std::make_shared<testing::DialogLog>();
@@ -62,7 +72,8 @@ struct UpdateEditor {
     std::unique_ptr<app::Editor> editor;
 
     explicit UpdateEditor(const QString& serverAddress, const QString& ownVersion = QStringLiteral("1.0.0.0"),
-                          const QString& noticeFile = {}, int timeLimitMs = app::kRequestTimeLimitMs) {
+                          const QString& noticeFile = {}, int timeLimitMs = app::kRequestTimeLimitMs,
+                          bool elevationRefused = false) {
         platform->version = ownVersion;
         if (!noticeFile.isEmpty()) {
             const QString folder = platform->documents.filePath(QStringLiteral("KORVA/Qelt X"));
@@ -73,7 +84,8 @@ struct UpdateEditor {
         app::EditorSetup setup;
         setup.dialogs = std::make_unique<testing::ScriptedDialogs>(dialogs);
         setup.timing = std::make_unique<testing::VirtualTiming>(std::make_shared<testing::Clock>());
-        setup.platform = std::make_unique<testing::TempPlatform>(platform);
+        setup.platform = elevationRefused ? std::make_unique<ElevationRefused>(platform)
+                                          : std::make_unique<testing::TempPlatform>(platform);
         setup.network = std::make_unique<app::QtNetwork>(timeLimitMs);
         setup.virtualPedal = true;
         setup.systemBackends = false;
@@ -106,6 +118,7 @@ private slots:
     void noAnswerEndsTheCheck_data();
     void noAnswerEndsTheCheck();
     void noticeButtonsWithoutUpdaterOpenTheReleaseNotes();
+    void updaterStartsElevatedWithBothPaths_data();
     void updaterStartsElevatedWithBothPaths();
     void noticePreferenceIsWrittenOnlyWhenItsFileExists();
 };
@@ -236,8 +249,15 @@ void UpdateCheckTest::noticeButtonsWithoutUpdaterOpenTheReleaseNotes() {
     QVERIFY(e.main().isVisible());
 }
 
+void UpdateCheckTest::updaterStartsElevatedWithBothPaths_data() {
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("started") << false;
+    QTest::newRow("elevation refused") << true;
+}
+
 void UpdateCheckTest::updaterStartsElevatedWithBothPaths() {
-    UpdateEditor e(QStringLiteral("http://127.0.0.1:1"));
+    QFETCH(bool, refused);
+    UpdateEditor e(QStringLiteral("http://127.0.0.1:1"), QStringLiteral("1.0.0.0"), {}, app::kRequestTimeLimitMs, refused);
     const QString programFolder = e.platform->documents.filePath(QStringLiteral("program"));
     QVERIFY(QDir().mkpath(programFolder));
     const QString updater = QDir::toNativeSeparators(programFolder + QStringLiteral("/QELT_X_Win_Updater.exe"));
@@ -258,7 +278,8 @@ void UpdateCheckTest::updaterStartsElevatedWithBothPaths() {
     const QString running = QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
     QCOMPARE(e.platform->startedPrograms,
              QStringList{updater + QStringLiteral(" \"") + download + QStringLiteral("\" \"") + running + '"'});
-    QVERIFY(e.dialogs->messages.isEmpty());
+    QCOMPARE(e.dialogs->messages,
+             refused ? QStringList{QStringLiteral("Failed to launch updater. Please run as administrator.")} : QStringList{});
 }
 
 void UpdateCheckTest::noticePreferenceIsWrittenOnlyWhenItsFileExists() {
