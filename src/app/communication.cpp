@@ -89,6 +89,8 @@ bool TformMain::LinkDevice() {
         editor_.printToConsole(text);
         editor_.dialogs().message(text);
     }
+    // In upgrade mode the pedal is expected in its bootloader: greet it, opened or not.
+    if (editor_.state.firmwareUpgradeMode) greetBootloader();
     return opened;
 }
 

@@ -1,0 +1,139 @@
+// The Firmware Upgrade menu of the main window: entering and leaving upgrade mode, Link's
+// greeting of the bootloader, Erase Settings, and showing the firmware upgrade window.
+#include "app/busy_window.h"
+#include "app/editor.h"
+#include "app/firmware_upgrade.h"
+#include "app/flasher.h"
+#include "app/fx_parameters.h"
+#include "app/main_window.h"
+#include "app/print_console.h"
+#include "core/commands.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPushButton>
+
+namespace qeltx::app {
+
+namespace {
+
+const QString kUpgradeModeQuestion =
+    QStringLiteral("To enter Firmware Upgrade Mode keep B2(SAVE) button on the pedal pressed while clicking YES.");
+const QString kUpgradeModeSucceeded = QStringLiteral(
+    "Connection to bootloader succeeded. Release B2(SAVE) button and go to Upgrade Firmware menu and click Start "
+    "Firmware Upgrade.");
+const QString kLinkSucceeded = QStringLiteral("Connection to bootloader succeeded, ready for firmware upgrade");
+const QString kBootloaderFailed = QStringLiteral("Connection to bootloader failed");
+const QString kBootloaderAck = QStringLiteral("79");  // bootloaderAckText
+const QString kEraseSettingsQuestion = QStringLiteral(
+    "Are you sure you want to delete all settings?\r\n"
+    "This action will delete the current stored algorithm and any other settings like presets and assignments\r\n"
+    "Erase settings is suggested in the following cases:\r\n"
+    "- the pedal is unresponsive/freezed after updates\r\n"
+    "- unexpected behaviour or bugs which afflicts the pedal functionalities\r\n"
+    "- you want to switch to the Sondra MK3 pedal");
+// The pedal's two settings EEPROMs, as the console's address choice names them.
+const QString kSettingsEeprom = QStringLiteral("50");
+const QString kBanksEeprom = QStringLiteral("51");
+const QString kErasingSettings = QStringLiteral("erasing the pedal's settings, about 8 s");
+
+}  // namespace
+
+void TformMain::menuFirmwareUpgradeModeClick() {
+    // The action has already toggled its check mark. Unchecking only leaves the mode: it
+    // never restarts the pedal or greets the bootloader again.
+    if (!menuFirmwareUpgradeMode->isChecked()) {
+        leaveUpgradeMode(false);
+        return;
+    }
+    link::D2XXUnit& usb = editor_.usb();
+    pollBeforeUpgradeMode = Timer_USB_read.isActive();
+    reportsBeforeUpgradeMode = usb.showDeviceErrors;
+    Timer_USB_read.stop();
+    usb.showDeviceErrors = false;
+    editor_.state.firmwareUpgradeMode = true;
+    // Before any normal link the mode takes effect at the next Link.
+    if (!editor_.state.linkEstablished) return;
+
+    if (!editor_.dialogs().confirm(kUpgradeModeQuestion)) {
+        leaveUpgradeMode(false);
+        return;
+    }
+    editor_.formFXParameters()->bypass(true);
+    editor_.exchange().send(core::upgradeModeCommand());
+    usb.SetPortParameters(link::portModeBootloader);
+    usb.SetFTDeviceDataCharacteristics();
+    if (synchroniseBootloader() == kBootloaderAck) {
+        editor_.dialogs().message(kUpgradeModeSucceeded);
+        menuStartFirmwareUpgrade->setEnabled(true);
+        btnRequest->setEnabled(false);
+        btnUpload->setEnabled(false);
+        setMenuEnabled(menuFirmwareUpgrade, true);
+    } else {
+        // The mode stays on so the user can try again (Unlink, Link); unchecking gives up.
+        editor_.dialogs().message(kBootloaderFailed);
+    }
+}
+
+void TformMain::greetBootloader() {
+    link::D2XXUnit& usb = editor_.usb();
+    usb.SetPortParameters(link::portModeBootloader);
+    usb.SetFTDeviceDataCharacteristics();
+    if (synchroniseBootloader() == kBootloaderAck) {
+        editor_.dialogs().message(kLinkSucceeded);
+        menuStartFirmwareUpgrade->setEnabled(true);
+        btnRequest->setEnabled(false);
+        btnUpload->setEnabled(false);
+    } else {
+        editor_.dialogs().message(kBootloaderFailed);
+    }
+}
+
+QString TformMain::synchroniseBootloader() {
+    link::D2XXUnit& usb = editor_.usb();
+    // The console gets "received Byte: " alone, as the pedal's users know it.
+    Flasher flasher(usb, editor_.exchange(), [](const QString&) {});
+    const auto failure = flasher.synchronise();
+    const QString reply = failure ? failure->reply : kBootloaderAck;
+    editor_.formPrint()->appendWithoutScroll(QStringLiteral("received Byte: ") + reply);
+    return reply;
+}
+
+void TformMain::leaveUpgradeMode(bool startPoll) {
+    link::D2XXUnit& usb = editor_.usb();
+    // Only a port this mode set to even parity is set back; a closed one fails silently,
+    // as reports are still off here.
+    if (usb.portParity != link::kParityNone) {
+        usb.SetPortParameters(link::portModeNormal);
+        usb.SetFTDeviceDataCharacteristics();
+    }
+    editor_.state.firmwareUpgradeMode = false;
+    menuFirmwareUpgradeMode->setChecked(false);
+    menuStartFirmwareUpgrade->setEnabled(false);
+    const bool linked = menuDisconnect->isEnabled();
+    btnRequest->setEnabled(linked);
+    btnUpload->setEnabled(linked);
+    usb.showDeviceErrors = reportsBeforeUpgradeMode;
+    editor_.formFirmwareUpgrade()->hide();
+    if (startPoll || pollBeforeUpgradeMode) Timer_USB_read.start();
+}
+
+void TformMain::menuStartFirmwareUpgradeClick() {
+    TformFirmwareUpgrade* window = editor_.formFirmwareUpgrade();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void TformMain::menuEraseSettingsClick() {
+    if (!editor_.dialogs().confirm(kEraseSettingsQuestion)) return;
+    editor_.printToConsole(kErasingSettings);
+    BusyWindow busy(*this, kErasingSettings);
+    TformPrint* console = editor_.formPrint();
+    console->EraseEEPROM(kSettingsEeprom);
+    console->ReadEEPROM(kSettingsEeprom);
+    console->EraseEEPROM(kBanksEeprom);
+    console->ReadEEPROM(kBanksEeprom);
+}
+
+}  // namespace qeltx::app

@@ -1,0 +1,502 @@
+// The Firmware Upgrade menu and window against the virtual pedal: entering upgrade mode (and
+// leaving it cleanly), Link's greeting of the bootloader, Erase Settings, and flashing with
+// its failures, retries and refused files.
+#include "app/firmware_upgrade.h"
+#include "app/main_window.h"
+#include "app/print_console.h"
+#include "core/bootloader_frames.h"
+#include "core/hex.h"
+#include "pedal_sim/pedal_model.h"
+#include "resources/resource_store.h"
+#include "support/test_seams.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QFile>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace qeltx;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+const QString kUpgradeQuestion =
+    QStringLiteral("To enter Firmware Upgrade Mode keep B2(SAVE) button on the pedal pressed while clicking YES.");
+const QString kUpgradeSucceeded = QStringLiteral(
+    "Connection to bootloader succeeded. Release B2(SAVE) button and go to Upgrade Firmware menu and click Start "
+    "Firmware Upgrade.");
+const QString kLinkSucceeded = QStringLiteral("Connection to bootloader succeeded, ready for firmware upgrade");
+const QString kFailed = QStringLiteral("Connection to bootloader failed");
+const QString kComplete = QStringLiteral("Firmware Upgrade Complete, device will now restart");
+constexpr std::uint32_t kMarkerAddress = 0x0801FC00;
+constexpr std::size_t kFlashSize = 128 * 1024;
+
+Bytes since(const Bytes& all, std::size_t mark) { return {all.begin() + static_cast<std::ptrdiff_t>(mark), all.end()}; }
+
+Bytes shippedImage() {
+    const auto text = resources::firmwareResource("Firmware_1");
+    return text ? Bytes(text->begin(), text->end()) : Bytes{};
+}
+
+// What the flash should hold: the image from 0x08000000, the marker when given, 0xFF elsewhere.
+Bytes expectedFlash(const Bytes& image, std::uint32_t base, bool marker) {
+    Bytes flash(kFlashSize, 0xFF);
+    std::copy(image.begin(), image.end(), flash.begin() + (base - core::kFlashBase));
+    if (marker) {
+        const std::size_t at = kMarkerAddress - core::kFlashBase;
+        const Bytes bytes{0, 0, 0, 0, 0, 0, 0, 1};
+        std::copy(bytes.begin(), bytes.end(), flash.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    return flash;
+}
+
+Bytes flashOf(pedal_sim::PedalModel& pedal) {
+    const auto bytes = pedal.flash().bytes();
+    return {bytes.begin(), bytes.end()};
+}
+
+// An Intel HEX file of `bytes` at `address`: 16 data bytes a record, an extended linear
+// address record wherever the upper half of the address changes.
+QByteArray intelHex(std::uint32_t address, const Bytes& bytes) {
+    const auto record = [](std::uint8_t type, std::uint16_t offset, std::span<const std::uint8_t> data) {
+        Bytes r{static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(offset >> 8),
+                static_cast<std::uint8_t>(offset), type};
+        r.insert(r.end(), data.begin(), data.end());
+        std::uint8_t sum = 0;
+        for (std::uint8_t b : r) sum = static_cast<std::uint8_t>(sum + b);
+        r.push_back(static_cast<std::uint8_t>(-sum));
+        return QByteArray(":") + QByteArray::fromStdString(core::toHex(r)) + "\r\n";
+    };
+    QByteArray text;
+    std::optional<std::uint16_t> upper;
+    for (std::size_t at = 0; at < bytes.size(); at += 16) {
+        const std::uint32_t a = address + static_cast<std::uint32_t>(at);
+        if (upper != a >> 16) {
+            upper = static_cast<std::uint16_t>(a >> 16);
+            const std::uint8_t ela[] = {static_cast<std::uint8_t>(*upper >> 8), static_cast<std::uint8_t>(*upper)};
+            text += record(0x04, 0, ela);
+        }
+        const std::size_t n = std::min<std::size_t>(16, bytes.size() - at);
+        text += record(0x00, static_cast<std::uint16_t>(a), std::span(bytes).subspan(at, n));
+    }
+    return text + record(0x01, 0, {});
+}
+
+QString writeFile(const QString& folder, const QString& name, const QByteArray& content) {
+    const QString path = folder + QLatin1Char('/') + name;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) return {};
+    return path;
+}
+
+// An editor linked to the virtual pedal.
+struct Linked {
+    testing::TestEditor editor;
+    Linked() { editor->formMain()->menuConnect->trigger(); }
+    app::TformMain& main() { return *editor->formMain(); }
+    app::TformFirmwareUpgrade& window() { return *editor->formFirmwareUpgrade(); }
+    pedal_sim::PedalModel& pedal() { return *editor->virtualPedal(); }
+    // Upgrade Mode answered Yes while B2 is held: the pedal restarts into its bootloader.
+    void enterBootloader() {
+        pedal().setButton(pedal_sim::control::kB2, true);
+        main().menuFirmwareUpgradeMode->trigger();
+        pedal().setButton(pedal_sim::control::kB2, false);
+    }
+    QStringList console() { return editor->formPrint()->lines(); }
+};
+
+// A bridge whose far end answers the synchronisation byte with `answer`; nothing else.
+class SyncAnswering : public testing::ListingDriver {
+public:
+    explicit SyncAnswering(Bytes answer) : answer_(std::move(answer)) {
+        devices.push_back({"QX1", "FT230X Basic UART", true});
+    }
+    core::FtStatus write(link::FtHandle h, const std::uint8_t* data, std::uint32_t count, std::uint32_t& n) override {
+        const auto status = ListingDriver::write(h, data, count, n);
+        if (status == core::FT_OK && count == 1 && data[0] == core::bootloader::kSync) {
+            syncParity.push_back(parity_);
+            pending_ = answer_;
+        }
+        return status;
+    }
+    core::FtStatus setDataCharacteristics(link::FtHandle h, std::uint8_t w, std::uint8_t s, std::uint8_t p) override {
+        parity_ = p;
+        return ListingDriver::setDataCharacteristics(h, w, s, p);
+    }
+    core::FtStatus getQueueStatus(link::FtHandle h, std::uint32_t& rx) override {
+        const auto status = ListingDriver::getQueueStatus(h, rx);
+        rx = static_cast<std::uint32_t>(pending_.size());
+        return status;
+    }
+    core::FtStatus read(link::FtHandle h, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& n) override {
+        const auto status = ListingDriver::read(h, buffer, toRead, n);
+        n = static_cast<std::uint32_t>(std::min<std::size_t>(toRead, pending_.size()));
+        std::copy_n(pending_.begin(), n, buffer);
+        pending_.erase(pending_.begin(), pending_.begin() + n);
+        return status;
+    }
+    std::vector<std::uint8_t> syncParity;
+
+private:
+    Bytes answer_;
+    Bytes pending_;
+    std::uint8_t parity_ = link::kParityNone;
+};
+
+// Virtual time that notes, at each blocking pause, whether the wait cursor shows and what
+// the main window's title says.
+struct Seen {
+    int ms;
+    bool waitCursor;
+    QString title;
+};
+class WatchingTiming : public testing::VirtualTiming {
+public:
+    WatchingTiming(std::shared_ptr<std::vector<Seen>> seen, std::shared_ptr<QWidget*> window)
+        : VirtualTiming(std::make_shared<testing::Clock>()), seen_(std::move(seen)), window_(std::move(window)) {}
+    void pause(int ms) override {
+        const QCursor* cursor = QApplication::overrideCursor();
+        seen_->push_back({ms, cursor && cursor->shape() == Qt::WaitCursor, *window_ ? (*window_)->windowTitle() : QString()});
+        VirtualTiming::pause(ms);
+    }
+
+private:
+    std::shared_ptr<std::vector<Seen>> seen_;
+    std::shared_ptr<QWidget*> window_;
+};
+
+}  // namespace
+
+class FirmwareUpgradeTest : public QObject {
+    Q_OBJECT
+private slots:
+    void upgradeModeBeforeLinkTakesEffectAtLink();
+    void upgradeModeAnswers_data();
+    void upgradeModeAnswers();
+    void refusedSynchronisation_data();
+    void refusedSynchronisation();
+    void eraseSettingsSendsFourFramesWhileShowingItIsBusy();
+    void fullFlashWritesImageAndMarkerAndReturnsToNormal();
+    void failedRunStopsSaysWhereAndCanBeRetried_data();
+    void failedRunStopsSaysWhereAndCanBeRetried();
+    void firmwareFilesOutsideTheFlashAreRefusedBeforeErase_data();
+    void firmwareFilesOutsideTheFlashAreRefusedBeforeErase();
+    void openedHexFileFlashesWithoutMarkerForOtherNumbers();
+};
+
+void FirmwareUpgradeTest::upgradeModeBeforeLinkTakesEffectAtLink() {
+    testing::TestEditor editor;
+    app::TformMain& main = *editor->formMain();
+    pedal_sim::PedalModel& pedal = *editor->virtualPedal();
+
+    main.menuFirmwareUpgradeMode->trigger();
+    QVERIFY(main.menuFirmwareUpgradeMode->isChecked());
+    QVERIFY(editor->state.firmwareUpgradeMode);
+    QVERIFY(editor.dialogs->confirmations.isEmpty());
+    QVERIFY(editor.dialogs->messages.isEmpty());
+    QVERIFY(pedal.received().empty());
+
+    // The pedal was restarted into its bootloader by hand; it only understands 0x7F at even parity.
+    pedal.setButton(pedal_sim::control::kB2, true);
+    const Bytes restart{0x05, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06};
+    pedal.receive(restart.data(), restart.size(), pedal_sim::kNormalLine);
+    const std::size_t mark = pedal.received().size();
+    main.menuConnect->trigger();
+
+    QCOMPARE(since(pedal.received(), mark), Bytes{core::bootloader::kSync});
+    QVERIFY(pedal.bootloader().synchronised());
+    QCOMPARE(editor.dialogs->messages, QStringList{kLinkSucceeded});
+    QVERIFY(editor->formPrint()->lines().contains(QStringLiteral("received Byte: 79")));
+    QVERIFY(main.menuStartFirmwareUpgrade->isEnabled());
+    QVERIFY(!main.btnRequest->isEnabled());
+    QVERIFY(!main.btnUpload->isEnabled());
+    QVERIFY(main.menuFirmwareUpgradeMode->isEnabled());
+    QVERIFY(!editor->state.linkEstablished);
+    QVERIFY(!main.Timer_USB_read.isActive());
+}
+
+void FirmwareUpgradeTest::upgradeModeAnswers_data() {
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<bool>("b2Held");
+    QTest::addColumn<Bytes>("sent");
+    QTest::addColumn<QString>("message");
+    const Bytes entry{0x0D, 0x01, 0x05, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x7F};
+    QTest::newRow("No: nothing at all is sent") << false << true << Bytes{} << QString();
+    QTest::newRow("Yes with B2 held") << true << true << entry << kUpgradeSucceeded;
+    QTest::newRow("Yes without B2: no answer") << true << false << entry << kFailed;
+}
+
+void FirmwareUpgradeTest::upgradeModeAnswers() {
+    QFETCH(bool, yes);
+    QFETCH(bool, b2Held);
+    QFETCH(Bytes, sent);
+    QFETCH(QString, message);
+    Linked e;
+    app::TformMain& main = e.main();
+    QVERIFY(main.Timer_USB_read.isActive());
+    const bool reports = e.editor->usb().showDeviceErrors;
+    const std::size_t mark = e.pedal().received().size();
+    e.editor.dialogs->messages.clear();
+    e.editor.dialogs->answers = {yes};
+    e.pedal().setButton(pedal_sim::control::kB2, b2Held);
+
+    main.menuFirmwareUpgradeMode->trigger();
+
+    QCOMPARE(e.editor.dialogs->confirmations, QStringList{kUpgradeQuestion});
+    QCOMPARE(since(e.pedal().received(), mark), sent);
+    QCOMPARE(e.editor.dialogs->messages, message.isEmpty() ? QStringList{} : QStringList{message});
+    const bool synchronised = message == kUpgradeSucceeded;
+    QCOMPARE(e.pedal().mode() == pedal_sim::PedalMode::Bootloader, yes && b2Held);
+    QCOMPARE(main.menuStartFirmwareUpgrade->isEnabled(), synchronised);
+    QCOMPARE(main.btnRequest->isEnabled(), !synchronised);
+    QCOMPARE(main.btnUpload->isEnabled(), !synchronised);
+    QCOMPARE(main.menuFirmwareUpgradeMode->isChecked(), yes);
+    QCOMPARE(e.editor->state.firmwareUpgradeMode, yes);
+    QCOMPARE(main.Timer_USB_read.isActive(), !yes);
+
+    // Unchecking (or the No above) leaves upgrade mode cleanly: no parity, the poll and the
+    // driver reports as before, and nothing sent.
+    const std::size_t before = e.pedal().received().size();
+    if (yes) main.menuFirmwareUpgradeMode->trigger();
+    QCOMPARE(e.pedal().received().size(), before);
+    QCOMPARE(e.editor.dialogs->confirmations.size(), 1);
+    QVERIFY(!main.menuFirmwareUpgradeMode->isChecked());
+    QVERIFY(!e.editor->state.firmwareUpgradeMode);
+    QCOMPARE(e.editor->usb().portParity, link::kParityNone);
+    QVERIFY(main.Timer_USB_read.isActive());
+    QCOMPARE(e.editor->usb().showDeviceErrors, reports);
+    QVERIFY(!main.menuStartFirmwareUpgrade->isEnabled());
+    QVERIFY(main.btnRequest->isEnabled());
+}
+
+void FirmwareUpgradeTest::refusedSynchronisation_data() {
+    QTest::addColumn<bool>("atLink");
+    QTest::newRow("Link in upgrade mode") << true;
+    QTest::newRow("Upgrade Mode while linked") << false;
+}
+
+void FirmwareUpgradeTest::refusedSynchronisation() {
+    QFETCH(bool, atLink);
+    auto owned = std::make_unique<SyncAnswering>(Bytes{core::bootloader::kNack});
+    SyncAnswering& bridge = *owned;
+    testing::TestEditor editor(std::move(owned));
+    app::TformMain& main = *editor->formMain();
+    if (atLink) {
+        main.menuFirmwareUpgradeMode->trigger();
+        main.menuConnect->trigger();
+    } else {
+        main.menuConnect->trigger();
+        editor.dialogs->messages.clear();
+        main.menuFirmwareUpgradeMode->trigger();
+    }
+    QCOMPARE(bridge.syncParity, Bytes{link::kParityEven});
+    QCOMPARE(editor.dialogs->messages, QStringList{kFailed});
+    QVERIFY(editor->formPrint()->lines().contains(QStringLiteral("received Byte: 1F")));
+    QVERIFY(!main.menuStartFirmwareUpgrade->isEnabled());
+    QVERIFY(editor->state.firmwareUpgradeMode);
+}
+
+void FirmwareUpgradeTest::eraseSettingsSendsFourFramesWhileShowingItIsBusy() {
+    auto dialogs = std::make_shared<testing::DialogLog>();
+    auto platform = std::make_shared<testing::PlatformLog>();
+    auto seen = std::make_shared<std::vector<Seen>>();
+    auto window = std::make_shared<QWidget*>(nullptr);
+    app::EditorSetup setup;
+    setup.dialogs = std::make_unique<testing::ScriptedDialogs>(dialogs);
+    setup.timing = std::make_unique<WatchingTiming>(seen, window);
+    setup.platform = std::make_unique<testing::TempPlatform>(platform);
+    setup.virtualPedal = true;
+    setup.systemBackends = false;
+    setup.serverAddress = QStringLiteral("http://127.0.0.1:1");
+    app::Editor editor(std::move(setup));
+    editor.start();
+    *window = editor.formMain();
+    editor.formMain()->menuConnect->trigger();
+    pedal_sim::PedalModel& pedal = *editor.virtualPedal();
+    const QString title = editor.formMain()->windowTitle();
+
+    // No: nothing is sent.
+    std::size_t mark = pedal.received().size();
+    dialogs->answers = {false};
+    editor.formMain()->menuEraseSettings->trigger();
+    QCOMPARE(dialogs->confirmations.size(), 1);
+    QVERIFY(dialogs->confirmations.front().startsWith(QStringLiteral("Are you sure you want to delete all settings?\r\n")));
+    QVERIFY(dialogs->confirmations.front().endsWith(QStringLiteral("\r\n- you want to switch to the Sondra MK3 pedal")));
+    QCOMPARE(pedal.received().size(), mark);
+
+    seen->clear();
+    editor.formMain()->menuEraseSettings->trigger();
+    const Bytes frames{0x0B, 0x50, 0, 0, 0, 0x0C, 0x50, 0, 0, 0, 0, 0x0B, 0x51, 0, 0, 0, 0x0C, 0x51, 0, 0, 0, 0};
+    QCOMPARE(since(pedal.received(), mark), frames);
+    QCOMPARE(seen->size(), std::size_t{4});
+    int total = 0;
+    for (const Seen& s : *seen) {
+        total += s.ms;
+        QVERIFY(s.waitCursor);
+        QVERIFY2(s.title.contains(QStringLiteral("erasing the pedal's settings")), qPrintable(s.title));
+    }
+    QCOMPARE(total, 8200);
+    QCOMPARE(editor.formMain()->windowTitle(), title);
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void FirmwareUpgradeTest::fullFlashWritesImageAndMarkerAndReturnsToNormal() {
+    Linked e;
+    const Bytes image = shippedImage();
+    QCOMPARE(image.size(), std::size_t{41252});
+    e.enterBootloader();
+    QVERIFY(e.main().menuStartFirmwareUpgrade->isEnabled());
+    e.editor.dialogs->messages.clear();
+
+    e.main().menuStartFirmwareUpgrade->trigger();
+    app::TformFirmwareUpgrade& window = e.window();
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.cmbFirmwareChoose->currentText(), QStringLiteral("Firmware_1"));
+    QCOMPARE(window.firmwareNumber, 1);
+    window.btnUpgradeFirmware->click();
+
+    QCOMPARE(e.editor.dialogs->messages, QStringList{kComplete});
+    QVERIFY(flashOf(e.pedal()) == expectedFlash(image, core::kFlashBase, true));
+    QCOMPARE(e.pedal().mode(), pedal_sim::PedalMode::Normal);
+    QCOMPARE(e.pedal().firmwareVersion(), 1u);
+    const QStringList log = e.console();
+    for (const char* line : {"Firmware num of bytes: 41252", "num of chunks: 161", "num of bytes last chunk: 36",
+                             "chunk 161 size: 36", "Address: 0800A100", "N_byte: 23", "Address: 0801FC00",
+                             "SEND GO COMMAND", "verified: 41252 bytes and the firmware marker"}) {
+        QVERIFY2(log.contains(QLatin1String(line)), line);
+    }
+    // Back in normal operation.
+    QVERIFY(!window.isVisible());
+    QCOMPARE(window.ProgressBar1->value(), 0);
+    QVERIFY(window.btnUpgradeFirmware->isEnabled());
+    QVERIFY(!e.main().menuFirmwareUpgradeMode->isChecked());
+    QVERIFY(!e.main().menuStartFirmwareUpgrade->isEnabled());
+    QVERIFY(!e.editor->state.firmwareUpgradeMode);
+    QCOMPARE(e.editor->usb().portParity, link::kParityNone);
+    QVERIFY(e.main().btnRequest->isEnabled());
+    QVERIFY(e.main().btnUpload->isEnabled());
+    QVERIFY(e.main().Timer_USB_read.isActive());
+}
+
+void FirmwareUpgradeTest::failedRunStopsSaysWhereAndCanBeRetried_data() {
+    QTest::addColumn<unsigned>("nackWrite");
+    QTest::addColumn<QString>("where");
+    QTest::newRow("NACK at chunk 17")
+        << 17u << QStringLiteral("Write Memory, chunk 17 of 162 at 0x08001000: data: the bootloader refused it (NOT ACK)");
+    QTest::newRow("silent bootloader") << 0u << QStringLiteral("Get (the bootloader's commands): the bootloader did not answer in time");
+}
+
+void FirmwareUpgradeTest::failedRunStopsSaysWhereAndCanBeRetried() {
+    QFETCH(unsigned, nackWrite);
+    QFETCH(QString, where);
+    Linked e;
+    e.enterBootloader();
+    e.main().menuStartFirmwareUpgrade->trigger();
+    app::TformFirmwareUpgrade& window = e.window();
+    e.editor.dialogs->messages.clear();
+    const Bytes before = flashOf(e.pedal());
+    if (nackWrite != 0) {
+        e.pedal().nackWrite(nackWrite);
+    } else {
+        e.pedal().faults().silent = true;
+    }
+    window.btnUpgradeFirmware->click();
+
+    QCOMPARE(e.editor.dialogs->messages.size(), 1);
+    QVERIFY2(e.editor.dialogs->messages.front().contains(where), qPrintable(e.editor.dialogs->messages.front()));
+    QVERIFY(!e.editor.dialogs->messages.contains(kComplete));
+    QVERIFY(!e.console().contains(QStringLiteral("SEND GO COMMAND")));
+    QCOMPARE(e.pedal().mode(), pedal_sim::PedalMode::Bootloader);
+    if (nackWrite != 0) {
+        // Sixteen chunks were written, nothing after them.
+        const Bytes flash = flashOf(e.pedal());
+        QVERIFY(std::equal(flash.begin(), flash.begin() + 16 * 256, shippedImage().begin()));
+        QVERIFY(std::all_of(flash.begin() + 16 * 256, flash.end(), [](std::uint8_t b) { return b == 0xFF; }));
+    } else {
+        QVERIFY(flashOf(e.pedal()) == before);  // nothing erased
+    }
+    // Still in upgrade mode, ready to start again.
+    QVERIFY(window.isVisible());
+    QVERIFY(window.btnUpgradeFirmware->isEnabled());
+    QVERIFY(e.editor->state.firmwareUpgradeMode);
+    QVERIFY(e.main().menuStartFirmwareUpgrade->isEnabled());
+    QVERIFY(app::isMenuEnabled(e.main().menuFirmwareUpgrade));
+    QVERIFY(e.main().menuDisconnect->isEnabled());
+
+    e.pedal().nackWrite(0);
+    e.pedal().faults().silent = false;
+    e.editor.dialogs->messages.clear();
+    window.btnUpgradeFirmware->click();
+    QCOMPARE(e.editor.dialogs->messages, QStringList{kComplete});
+    QVERIFY(flashOf(e.pedal()) == expectedFlash(shippedImage(), core::kFlashBase, true));
+}
+
+void FirmwareUpgradeTest::firmwareFilesOutsideTheFlashAreRefusedBeforeErase_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("hex reaching the marker")
+        << "qeltx_fw_2.hex" << intelHex(0x0801FBF8, Bytes(16, 0x11)) << "lies outside 0x08000000-0x0801FBFF";
+    QTest::newRow("hex below the flash") << "below.hex" << intelHex(0x07FFFFF0, Bytes(32, 0x22))
+                                         << "lies outside 0x08000000-0x0801FBFF";
+    QTest::newRow("bin over 130,048 bytes") << "big_1.bin" << QByteArray(130049, '\x33') << "at most 130048 bytes";
+    QTest::newRow("empty bin") << "empty.bin" << QByteArray() << "empty";
+}
+
+void FirmwareUpgradeTest::firmwareFilesOutsideTheFlashAreRefusedBeforeErase() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    Linked e;
+    e.enterBootloader();
+    e.main().menuStartFirmwareUpgrade->trigger();
+    app::TformFirmwareUpgrade& window = e.window();
+    const QString path = writeFile(e.editor.platform->documents.path(), name, content);
+    QVERIFY(!path.isEmpty());
+    e.editor.dialogs->fileNames = {path};
+    e.editor.dialogs->messages.clear();
+    const std::size_t mark = e.pedal().received().size();
+    const Bytes flash = flashOf(e.pedal());
+
+    window.btnOpenFirmwareFile->click();
+
+    QCOMPARE(e.editor.dialogs->messages.size(), 1);
+    QVERIFY2(e.editor.dialogs->messages.front().contains(QStringLiteral("refused")) &&
+                 e.editor.dialogs->messages.front().contains(reason),
+             qPrintable(e.editor.dialogs->messages.front()));
+    QCOMPARE(window.cmbFirmwareChoose->count(), 1);
+    QCOMPARE(window.cmbFirmwareChoose->currentText(), QStringLiteral("Firmware_1"));
+    QCOMPARE(e.pedal().received().size(), mark);
+    QVERIFY(flashOf(e.pedal()) == flash);
+}
+
+void FirmwareUpgradeTest::openedHexFileFlashesWithoutMarkerForOtherNumbers() {
+    Linked e;
+    e.enterBootloader();
+    e.main().menuStartFirmwareUpgrade->trigger();
+    app::TformFirmwareUpgrade& window = e.window();
+    Bytes image(700);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    const std::uint32_t base = 0x0800FF80;  // crosses a 64 KiB boundary
+    const QString path = writeFile(e.editor.platform->documents.path(), QStringLiteral("qeltx_fw_3.hex"), intelHex(base, image));
+    e.editor.dialogs->fileNames = {path};
+    window.btnOpenFirmwareFile->click();
+    QCOMPARE(window.cmbFirmwareChoose->currentText(), QStringLiteral("qeltx_fw_3.hex"));
+    QCOMPARE(window.firmwareNumber, 3);
+    e.editor.dialogs->messages.clear();
+
+    window.btnUpgradeFirmware->click();
+
+    QCOMPARE(e.editor.dialogs->messages, QStringList{kComplete});
+    QVERIFY(flashOf(e.pedal()) == expectedFlash(image, base, false));
+    QVERIFY(e.console().contains(QStringLiteral("no firmware marker written: none is defined for firmware number 3")));
+}
+
+QTEST_MAIN(FirmwareUpgradeTest)
+#include "test_firmware_upgrade.moc"
