@@ -262,8 +262,12 @@ std::optional<FlashFailure> Flasher::run(const FlashPlan& plan) {
     log_(QStringLiteral("verified: ") + QString::number(plan.imageSize) + QStringLiteral(" bytes") +
          (plan.marker ? QStringLiteral(" and the firmware marker") : QString()));
 
+    if (!plan.goAddress) {
+        log_(QStringLiteral("no Go: the pedal stays in its bootloader"));
+        return std::nullopt;
+    }
     progress(FlashStage::Go, 0, 1);
-    if (auto failure = go(plan.goAddress)) return failure;
+    if (auto failure = go(*plan.goAddress)) return failure;
     progress(FlashStage::Go, 1, 1);
     return std::nullopt;
 }

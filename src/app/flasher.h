@@ -55,7 +55,9 @@ struct FlashTimeLimits {
 struct FlashPlan {
     std::vector<core::FlashChunk> chunks;
     std::optional<core::FlashChunk> marker;
-    std::uint32_t goAddress = core::kFlashBase;
+    // Where Go starts the new firmware; nothing leaves the pedal in its bootloader (to read
+    // the flash back with another tool).
+    std::optional<std::uint32_t> goAddress = core::kFlashBase;
     std::size_t imageSize = 0;
 };
 
