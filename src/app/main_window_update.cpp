@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <QUrl>
+
 namespace qeltx::app {
 
 namespace {
@@ -21,6 +23,9 @@ void TformMain::prepareUpdateCheck() {
     connect(&TimerCheckWebVersion, &QTimer::timeout, this, editor_.guarded([this] { checkmostrecentversiononwebsite(); }));
     connect(menuUpdateNow, &QAction::triggered, this, editor_.guarded([this] { menuUpdateNowClick(); }));
     connect(menuShowUpdateMsg, &QAction::triggered, this, editor_.guarded([this] { menuShowUpdateMsgClick(); }));
+    // A build without the maker's server (the placeholder address) has nothing to ask:
+    // asking would greet every start with a box saying the host does not exist.
+    if (QUrl(editor_.serverAddress()).host().endsWith(QStringLiteral(".invalid"))) return;
     // Its first tick comes after start-up, when the console exists to log into.
     TimerCheckWebVersion.start();
 }

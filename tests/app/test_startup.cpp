@@ -30,6 +30,7 @@ private slots:
     void consoleShortcut_data();
     void consoleShortcut();
     void supportOpensTheContactPage();
+    void placeholderServerIsNeverAsked();
 };
 
 void StartupTest::controlsStartInTheirStartupState_data() {
@@ -196,6 +197,20 @@ void StartupTest::supportOpensTheContactPage() {
     testing::TestEditor editor(std::make_unique<testing::ListingDriver>());
     editor->formMain()->menuSupport->trigger();
     QCOMPARE(editor.platform->openedUrls, QStringList{QStringLiteral("http://127.0.0.1:1/contact-us/")});
+}
+
+void StartupTest::placeholderServerIsNeverAsked() {
+    app::EditorSetup setup;
+    setup.dialogs = std::make_unique<testing::ScriptedDialogs>(std::make_shared<testing::DialogLog>());
+    setup.timing = std::make_unique<testing::VirtualTiming>(std::make_shared<testing::Clock>());
+    setup.platform = std::make_unique<testing::TempPlatform>(std::make_shared<testing::PlatformLog>());
+    setup.driver = std::make_unique<testing::ListingDriver>();
+    setup.serverAddress = QStringLiteral("https://www.example.invalid");
+    app::Editor editor(std::move(setup));
+    editor.start();
+    QVERIFY(!editor.formMain()->TimerCheckWebVersion.isActive());
+    testing::TestEditor withServer(std::make_unique<testing::ListingDriver>());
+    QVERIFY(withServer->formMain()->TimerCheckWebVersion.isActive());
 }
 
 QTEST_MAIN(StartupTest)
