@@ -1,0 +1,103 @@
+// flash_bench: how long the editor's flasher takes to program and verify a firmware image
+// through the pedal's bootloader, on a line paced in real time at 115,200 baud (11 bits a byte
+// at even parity) with the bridge's latency timer.
+//   flash_bench --port PTY IMAGE            over the serial backend (qeltx-pedal-sim --pace)
+//   flash_bench --in-process IMAGE [MS]     the virtual pedal in process, latency MS (16)
+// The editor lowers the latency timer while flashing where the bridge lets it (in process it
+// does; a pseudo-terminal has none). The last line is "seconds: X".
+#include "app/flasher.h"
+#include "app/qt_seams.h"
+#include "link/composite_driver.h"
+#include "link/d2xx_unit.h"
+#include "pedal_sim/pedal_model.h"
+#include "pedal_sim/virtual_pedal_driver.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+using namespace qeltx;
+
+namespace {
+
+constexpr int kDefaultLatencyMs = 16;
+
+int usage() {
+    std::fprintf(stderr, "usage: flash_bench --port PTY IMAGE | --in-process IMAGE [LATENCY_MS]\n");
+    return 2;
+}
+
+// Opens `serial`, runs the whole job as the firmware window does and returns the seconds
+// taken, or a negative number after saying what failed.
+double flashThrough(link::Driver& driver, const std::string& serial, const std::vector<std::uint8_t>& image) {
+    link::D2XXUnit usb(driver, [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
+    app::RealTiming timing;
+    const auto quiet = [](const QString&) {};
+    app::Exchange exchange(usb, timing, quiet);
+    const auto plan = app::planFlash(image, core::kFlashBase, 1);
+    if (!plan) {
+        std::fprintf(stderr, "flash_bench: %s\n", plan.reason().c_str());
+        return -1;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    if (usb.Open_USB_Device_By_Serial_Number(serial) != core::FT_OK) return -1;
+    usb.SetPortParameters(link::portModeBootloader);
+    usb.SetFTDeviceBaudRate();
+    usb.SetFTDeviceDataCharacteristics();
+    std::optional<app::FlashFailure> failure;
+    {
+        app::LatencyLowered latency(usb, [](const QString& line) { std::printf("%s\n", qPrintable(line)); });
+        app::Flasher flasher(usb, exchange, quiet);
+        failure = flasher.synchronise();
+        if (!failure) failure = flasher.run(*plan);
+    }
+    usb.CloseFTDevice();
+    if (failure) {
+        std::fprintf(stderr, "flash_bench: %s\n", qPrintable(failure->describe()));
+        return -1;
+    }
+    return static_cast<double>(clock.nsecsElapsed()) / 1e9;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    if (argc < 3) return usage();
+    const bool inProcess = std::strcmp(argv[1], "--in-process") == 0;
+    if (!inProcess && (std::strcmp(argv[1], "--port") != 0 || argc != 4)) return usage();
+    QFile file(QString::fromLocal8Bit(argv[inProcess ? 2 : 3]));
+    if (!file.open(QIODevice::ReadOnly)) return usage();
+    const QByteArray content = file.readAll();
+    const std::vector<std::uint8_t> image(content.begin(), content.end());
+
+    double seconds = -1;
+    if (inProcess) {
+        const int latencyMs = argc > 3 ? std::atoi(argv[3]) : kDefaultLatencyMs;
+        pedal_sim::PedalOptions options;
+        options.startInBootloader = true;
+        pedal_sim::PedalModel pedal(options);
+        pedal.useRealTime();
+        pedal.setPacing({pedal_sim::kPedalBaud, std::chrono::milliseconds(latencyMs)});
+        pedal_sim::VirtualPedalDriver driver(pedal);
+        seconds = flashThrough(driver, pedal_sim::kVirtualPedalSerial, image);
+        const auto flash = pedal.flash().bytes();
+        if (seconds >= 0 && !std::equal(image.begin(), image.end(), flash.begin())) {
+            std::fprintf(stderr, "flash_bench: the pedal's flash does not hold the image\n");
+            seconds = -1;
+        }
+    } else {
+        link::SystemDriverOptions options;
+        options.explicitPorts.push_back(argv[2]);
+        auto driver = link::makeSystemDrivers(options);
+        seconds = flashThrough(*driver, argv[2], image);
+    }
+    if (seconds < 0) return 1;
+    std::printf("seconds: %.3f\n", seconds);
+    return 0;
+}
