@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <set>
 #include <string_view>
 
@@ -536,6 +539,23 @@ int CheckReport::knownExceptions() const {
 }
 
 CheckReport checkCatalogue(const std::map<std::string, std::string>& files) { return Checker(files).run(); }
+
+std::optional<std::map<std::string, std::string>> readCatalogueFolder(const std::string& dir) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) return std::nullopt;
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        if (!entry.is_regular_file()) continue;
+        const auto name = entry.path().filename().string();
+        if (name.starts_with(".") || name.starts_with("README") || name.ends_with(".md")) continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::ostringstream content;
+        content << in.rdbuf();
+        files[name] = content.str();
+    }
+    return files;
+}
 
 std::string formatFinding(const Finding& f) {
     return f.file + ":" + std::to_string(f.line) + ": " + (f.knownException ? "known exception: " : "") + f.message;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,10 @@ struct CheckReport {
 
 // `files`: stored name -> content, as in the folder.
 CheckReport checkCatalogue(const std::map<std::string, std::string>& files);
+
+// The files of a catalogue folder as the program embeds them: every regular file but hidden
+// ones (.keep, .gitattributes) and notes (README*, *.md). Nothing when `dir` is not a folder.
+std::optional<std::map<std::string, std::string>> readCatalogueFolder(const std::string& dir);
 
 // "FILE:LINE: message" or "FILE:LINE: known exception: message".
 std::string formatFinding(const Finding& finding);

@@ -1,0 +1,248 @@
+// Parsing qeltx-cli's command line and writing its help texts.
+#include "cli/arguments.h"
+
+#include "core/hex.h"
+
+#include <algorithm>
+#include <array>
+
+namespace qeltx::cli {
+
+namespace {
+
+constexpr std::string_view kProgram = "qeltx-cli";
+
+// Shared by every command.
+constexpr std::string_view kPortOption = "--port";
+constexpr std::string_view kSerialOption = "--serial";
+constexpr std::string_view kVirtualOption = "--virtual-pedal";
+constexpr std::string_view kJsonOption = "--json";
+constexpr std::string_view kVerboseOption = "--verbose";
+constexpr std::string_view kHelpOption = "--help";
+constexpr std::string_view kShortHelpOption = "-h";
+
+constexpr std::array<OptionSpec, 2> kUploadOptions{{
+    {"--bank", "1|2|3", "upload into that bank of FX Bank Mode (at most 5440 bytes)", "1|2|3"},
+    {"--ir", "FILE.wav", "merge the impulse response in FILE into an IR-loader algorithm first", ""},
+}};
+constexpr std::array<OptionSpec, 1> kOutputOption{{
+    {"-o", "FILE", "write to FILE instead of standard output", ""},
+}};
+
+constexpr std::array<CommandSpec, 9> kCommands{{
+    {CommandId::List, "list", "", 0, 0, {}, "the devices the driver layer finds",
+     "Lists every device of every backend (the chip maker's D2XX library, serial ports, libftdi1, and the\n"
+     "virtual pedal or --port when given): index, serial number, description and backend.\n"
+     "The serial number is what --serial takes.\n"},
+    {CommandId::Query, "query", "", 0, 0, {}, "the algorithm the pedal holds",
+     "Asks the pedal which algorithm it holds (its number, name and version) and which firmware it runs.\n"},
+    {CommandId::Upload, "upload", "NAME", 1, 1, kUploadOptions, "upload a catalogue algorithm",
+     "Uploads the catalogue algorithm NAME (as `query` and the editor's browser name it; letter case\n"
+     "is ignored) and waits for the pedal's \"Upload complete\". The pedal is put in bypass first, as\n"
+     "the editor does.\n"},
+    {CommandId::Request, "request", "", 0, 0, {}, "read the pedal's parameter block",
+     "Reads the parameter block of the algorithm the pedal holds: every control's value, its\n"
+     "assignment and reverse flag, the footswitch and read-back assignments, the mode, the bank or\n"
+     "preset number and the MIDI channel.\n"},
+    {CommandId::Set, "set", "INDEX VALUE", 2, 2, {}, "set one parameter of the stored algorithm",
+     "Sends one parameter-value command for control INDEX (0-based, as `request` numbers them) of the\n"
+     "algorithm the pedal holds. VALUE is 0..1023 for a pot, on or off for a switch or button, and an\n"
+     "option number (0-based) or option name for a multi-position switch.\n"},
+    {CommandId::EepromRead, "eeprom read", "50|51", 1, 1, kOutputOption, "read a settings EEPROM",
+     "Reads the 16,384 bytes of the settings EEPROM at bus address 50 or 51. Standard output gets a hex\n"
+     "listing; -o FILE gets the raw bytes.\n"},
+    {CommandId::EepromErase, "eeprom erase", "50|51", 1, 1, {}, "erase a settings EEPROM",
+     "Erases the settings EEPROM at bus address 50 or 51.\n"},
+    {CommandId::IrMerge, "ir-merge", "NAME FILE.wav", 2, 2, kOutputOption, "merge an impulse response (no device)",
+     "Merges the impulse response in FILE.wav (or any file libsndfile reads; first channel) into the\n"
+     "image of the IR-loader algorithm NAME and prints the merged image as hex text.\n"},
+    {CommandId::CatalogueCheck, "catalogue check", "[DIR]", 0, 1, {}, "check a catalogue (no device)",
+     "Checks every rule of the catalogue's formats on the catalogue built into the program, or on the\n"
+     "catalogue folder DIR, and lists each violation as FILE:LINE: message.\n"},
+}};
+
+// Words that only start a command name ("eeprom read").
+bool isGroupWord(std::string_view word) {
+    return std::any_of(kCommands.begin(), kCommands.end(), [word](const CommandSpec& c) {
+        return c.name.size() > word.size() && c.name.starts_with(word) && c.name[word.size()] == ' ';
+    });
+}
+
+const CommandSpec* findCommand(std::string_view name) {
+    const auto it = std::find_if(kCommands.begin(), kCommands.end(), [name](const CommandSpec& c) { return c.name == name; });
+    return it == kCommands.end() ? nullptr : &*it;
+}
+
+const OptionSpec* findOption(const CommandSpec& command, std::string_view name) {
+    const auto it = std::find_if(command.options.begin(), command.options.end(),
+                                 [name](const OptionSpec& o) { return o.name == name; });
+    return it == command.options.end() ? nullptr : &*it;
+}
+
+bool choiceAllowed(std::string_view choices, std::string_view value) {
+    if (choices.empty()) return true;
+    std::size_t start = 0;
+    while (start <= choices.size()) {
+        const std::size_t bar = std::min(choices.find('|', start), choices.size());
+        if (choices.substr(start, bar - start) == value) return true;
+        start = bar + 1;
+    }
+    return false;
+}
+
+core::Refusable<Invocation> refuse(std::string reason) { return core::Refusable<Invocation>::refused(std::move(reason)); }
+
+std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+}  // namespace
+
+std::span<const CommandSpec> commandTable() { return kCommands; }
+
+std::optional<std::string> Invocation::value(std::string_view option) const {
+    const auto it = options.find(option);
+    if (it == options.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<std::uint32_t> parseDecimal(std::string_view text, std::uint32_t max) {
+    const auto n = core::decimalDigitsToNumber(text);
+    if (!n || *n > max) return std::nullopt;
+    return n;
+}
+
+core::Refusable<Invocation> parseCommandLine(const std::vector<std::string>& words) {
+    Invocation inv;
+    std::string commandWords;  // the command name as far as it is known
+    bool optionsEnded = false;
+    int deviceChoices = 0;
+
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (!optionsEnded && word == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && word.size() > 1 && word[0] == '-') {
+            std::string name = word;
+            std::optional<std::string> inlineValue;
+            if (const auto eq = word.find('='); word.starts_with("--") && eq != std::string::npos) {
+                name = word.substr(0, eq);
+                inlineValue = word.substr(eq + 1);
+            }
+            // The value of an option: after "=" or the next word.
+            auto takeValue = [&]() -> std::optional<std::string> {
+                if (inlineValue) return inlineValue;
+                if (i + 1 < words.size()) return words[++i];
+                return std::nullopt;
+            };
+            if (name == kJsonOption || name == kVerboseOption || name == kHelpOption || name == kShortHelpOption ||
+                name == kVirtualOption) {
+                if (inlineValue) return refuse(name + " takes no value");
+                if (name == kJsonOption) inv.json = true;
+                else if (name == kVerboseOption) inv.verbose = true;
+                else if (name == kVirtualOption) {
+                    inv.connection = {DeviceChoice::Virtual, {}};
+                    ++deviceChoices;
+                } else inv.help = true;
+                continue;
+            }
+            if (name == kPortOption || name == kSerialOption) {
+                const auto v = takeValue();
+                if (!v || v->empty()) return refuse(name + " needs a value");
+                inv.connection = {name == kPortOption ? DeviceChoice::Port : DeviceChoice::Serial, *v};
+                ++deviceChoices;
+                continue;
+            }
+            const OptionSpec* option = inv.command ? findOption(*inv.command, name) : nullptr;
+            if (!option) {
+                return refuse("unknown option " + quoted(name) +
+                              (inv.command ? " for " + std::string(inv.command->name) : std::string()));
+            }
+            std::string value;
+            if (!option->valueName.empty()) {
+                const auto v = takeValue();
+                if (!v) return refuse(name + " needs a value (" + std::string(option->valueName) + ")");
+                if (!choiceAllowed(option->choices, *v)) {
+                    return refuse(name + " takes " + std::string(option->choices) + ", not " + quoted(*v));
+                }
+                value = *v;
+            } else if (inlineValue) {
+                return refuse(name + " takes no value");
+            }
+            inv.options[std::string(option->name)] = value;
+            continue;
+        }
+        if (inv.command) {
+            inv.positionals.push_back(word);
+            continue;
+        }
+        commandWords += commandWords.empty() ? word : " " + word;
+        if (const CommandSpec* command = findCommand(commandWords)) {
+            inv.command = command;
+        } else if (!isGroupWord(commandWords)) {
+            return refuse("unknown command " + quoted(commandWords));
+        }
+    }
+
+    if (deviceChoices > 1) return refuse("choose one device: --port, --serial or --virtual-pedal");
+    if (inv.help) return core::Refusable<Invocation>::accepted(std::move(inv));
+    if (!inv.command) {
+        if (commandWords.empty()) return refuse("no command given");
+        return refuse(quoted(commandWords) + " needs a command after it");
+    }
+    const CommandSpec& c = *inv.command;
+    if (inv.positionals.size() < c.minPositionals) {
+        return refuse(std::string(c.name) + " needs " + std::string(c.arguments));
+    }
+    if (inv.positionals.size() > c.maxPositionals) {
+        return refuse("too many arguments for " + std::string(c.name) + ": " + quoted(inv.positionals[c.maxPositionals]));
+    }
+    return core::Refusable<Invocation>::accepted(std::move(inv));
+}
+
+std::string overviewHelp() {
+    std::string text;
+    text += "usage: qeltx-cli [--port PATH | --serial SERIAL | --virtual-pedal] COMMAND [ARGUMENTS] [--json] "
+            "[--verbose]\n\n";
+    text += "The Qelt X pedal from the command line, on the same code as the editor.\n\ncommands:\n";
+    for (const CommandSpec& c : kCommands) {
+        std::string synopsis = std::string(c.name);
+        if (!c.arguments.empty()) synopsis += " " + std::string(c.arguments);
+        synopsis.resize(std::max<std::size_t>(synopsis.size() + 2, 26), ' ');
+        text += "  " + synopsis + std::string(c.summary) + "\n";
+    }
+    text +=
+        "\ndevice (commands that talk to the pedal):\n"
+        "  --port PATH        the serial port at PATH (e.g. the pseudo-terminal of qeltx-pedal-sim)\n"
+        "  --serial SERIAL    the device with that serial number (see list)\n"
+        "  --virtual-pedal    a virtual pedal inside this program (fresh for every run)\n"
+        "  without one, the device listed last, as the editor's Link chooses it\n\n"
+        "every command:\n"
+        "  --json             machine-readable output on standard output\n"
+        "  --verbose          the editor's console lines on standard error\n"
+        "  --help             help on the command\n\n"
+        "exit status: 0 success, 1 a pedal or file error (one line on standard error), 2 bad usage.\n"
+        "Run 'qeltx-cli COMMAND --help' for a command's options.\n";
+    return text;
+}
+
+std::string commandHelp(const CommandSpec& command) {
+    std::string text = "usage: " + std::string(kProgram) + " [DEVICE] " + std::string(command.name);
+    if (!command.arguments.empty()) text += " " + std::string(command.arguments);
+    for (const OptionSpec& o : command.options) {
+        text += " [" + std::string(o.name) + (o.valueName.empty() ? "" : " " + std::string(o.valueName)) + "]";
+    }
+    text += " [--json] [--verbose]\n\n" + std::string(command.details);
+    if (!command.options.empty()) {
+        text += "\noptions:\n";
+        for (const OptionSpec& o : command.options) {
+            std::string left = std::string(o.name) + (o.valueName.empty() ? "" : " " + std::string(o.valueName));
+            left.resize(std::max<std::size_t>(left.size() + 2, 19), ' ');
+            text += "  " + left + std::string(o.help) + "\n";
+        }
+    }
+    text += "\nDEVICE is --port PATH, --serial SERIAL or --virtual-pedal (see qeltx-cli --help).\n";
+    return text;
+}
+
+}  // namespace qeltx::cli

@@ -1,0 +1,119 @@
+// qeltx-cli eeprom read and eeprom erase: the pedal's two settings EEPROMs.
+#include "cli/cli_commands.h"
+#include "cli/exit_codes.h"
+#include "cli/pedal_link.h"
+#include "core/commands.h"
+#include "core/hex.h"
+#include "core/pedal_messages.h"
+
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <algorithm>
+
+namespace qeltx::cli {
+
+namespace {
+
+// The editor waits 4 s before it looks for the dump; a dump that has begun is 16,385 bytes,
+// about 1.5 s on the wire. Here the dump is awaited with that sum as the limit.
+constexpr int kDumpAfterPauseLimitMs = 6000;
+constexpr std::size_t kListingBytesPerLine = 16;
+
+std::optional<QString> validAddress(const std::string& text) {
+    if (text == "50" || text == "51") return QString::fromStdString(text);
+    return std::nullopt;
+}
+
+bool holdsWholeDump(std::span<const std::uint8_t> bytes) {
+    const auto start = std::find(bytes.begin(), bytes.end(), core::kEepromDumpStart);
+    return static_cast<std::size_t>(bytes.end() - start) >= core::kEepromDumpFrameSize;
+}
+
+}  // namespace
+
+int runEepromRead(const Invocation& invocation, const Output& output) {
+    const auto address = validAddress(invocation.positionals[0]);
+    if (!address) return output.usage(QStringLiteral("the EEPROM address is 50 or 51"));
+    const auto command = core::eepromReadCommand(address->toStdString());
+    if (!command) return output.usage(QStringLiteral("the EEPROM address is 50 or 51"));
+
+    PedalLink link(invocation.connection, output);
+    if (const auto problem = link.open()) return output.fail(*problem);
+    app::Exchange& exchange = link.exchange();
+    const QString text = QString::fromStdString(command->text);
+    output.log(text);
+    // No blind pause: the dump is awaited, with the editor's pause as part of the limit.
+    exchange.SendCommandText(text, command->spec.purgeFirst, 0);
+    if (link.usb().lastDeviceStatus != core::FT_OK) return output.fail(QStringLiteral("the read command could not be written to the pedal"));
+    exchange.limits.replyTimeoutMs = command->spec.pauseMs + kDumpAfterPauseLimitMs;
+    exchange.limits.quietGapMs = kDumpAfterPauseLimitMs;
+    const app::Drained reply = exchange.drainReply(holdsWholeDump);
+    if (reply.outcome != app::DrainOutcome::Complete) {
+        if (reply.bytes.empty() || reply.outcome == app::DrainOutcome::DriverFailed) {
+            return output.fail(noReplyText(reply.outcome, QStringLiteral("the EEPROM read")));
+        }
+        return output.fail(QStringLiteral("the EEPROM dump stopped after %1 of %2 bytes")
+                               .arg(reply.bytes.size())
+                               .arg(core::kEepromDumpFrameSize));
+    }
+    core::PedalMessageReader reader;
+    std::optional<core::EepromDump> dump;
+    for (core::PedalMessage& message : reader.feed(reply.bytes)) {
+        if (auto* d = std::get_if<core::EepromDump>(&message)) dump = std::move(*d);
+    }
+    if (!dump) return output.fail(QStringLiteral("the pedal's answer held no EEPROM dump"));
+    if (output.verbose()) {
+        for (const std::string& line : core::eepromDumpLogLines(*dump)) output.log(QString::fromStdString(line));
+    }
+    const bool erased = core::isMemoryErased(*dump);
+    const QString memoryErased = QString::fromUtf8(core::kMemoryErasedMessage.data(), static_cast<qsizetype>(core::kMemoryErasedMessage.size()));
+
+    QJsonObject json{{QStringLiteral("address"), *address},
+                     {QStringLiteral("size"), static_cast<qint64>(dump->contents.size())},
+                     {QStringLiteral("erased"), erased}};
+    if (const auto file = invocation.value("-o")) {
+        QSaveFile out(QString::fromStdString(*file));
+        const auto size = static_cast<qint64>(dump->contents.size());
+        if (!out.open(QIODevice::WriteOnly) ||
+            out.write(reinterpret_cast<const char*>(dump->contents.data()), size) != size || !out.commit()) {
+            return output.fail(QStringLiteral("cannot write ") + QString::fromStdString(*file) + QStringLiteral(": ") + out.errorString());
+        }
+        json.insert(QStringLiteral("file"), QString::fromStdString(*file));
+        output.line(QStringLiteral("EEPROM %1: %2 bytes written to %3%4")
+                        .arg(*address)
+                        .arg(size)
+                        .arg(QString::fromStdString(*file), erased ? QStringLiteral(" (") + memoryErased + ")" : QString()));
+    } else {
+        json.insert(QStringLiteral("hex"), QString::fromStdString(core::toHex(dump->contents)));
+        for (std::size_t at = 0; at < dump->contents.size(); at += kListingBytesPerLine) {
+            QString row = QString::fromStdString(core::toHexDigits(at, 4)) + QStringLiteral(":");
+            for (std::size_t k = at; k < std::min(at + kListingBytesPerLine, dump->contents.size()); ++k) {
+                row += QStringLiteral(" ") + QString::fromStdString(core::byteToHex(dump->contents[k]));
+            }
+            output.line(row);
+        }
+        if (erased) output.line(memoryErased);
+    }
+    output.result(json);
+    return kExitSuccess;
+}
+
+int runEepromErase(const Invocation& invocation, const Output& output) {
+    const auto address = validAddress(invocation.positionals[0]);
+    if (!address) return output.usage(QStringLiteral("the EEPROM address is 50 or 51"));
+    const auto command = core::eepromEraseCommand(address->toStdString());
+    if (!command) return output.usage(QStringLiteral("the EEPROM address is 50 or 51"));
+
+    PedalLink link(invocation.connection, output);
+    if (const auto problem = link.open()) return output.fail(*problem);
+    output.log(QStringLiteral("erase message: ") + QString::fromStdString(command->text));
+    link.exchange().send(*command);
+    if (link.usb().lastDeviceStatus != core::FT_OK) return output.fail(QStringLiteral("the erase command could not be written to the pedal"));
+    // The pedal does not answer an erase: what is known is that the command went out.
+    output.line(QStringLiteral("erase command sent to EEPROM ") + *address);
+    output.result(QJsonObject{{QStringLiteral("address"), *address}, {QStringLiteral("sent"), true}});
+    return kExitSuccess;
+}
+
+}  // namespace qeltx::cli

@@ -1,0 +1,62 @@
+// qeltx-cli: the Qelt X pedal from the command line, on the editor's driver layer, protocol
+// code, catalogue, IR loader and flasher.
+#include "cli/arguments.h"
+#include "cli/cli_commands.h"
+#include "cli/exit_codes.h"
+#include "cli/output.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace qeltx::cli;
+
+int dispatch(const Invocation& invocation, const Output& output) {
+    switch (invocation.command->id) {
+        case CommandId::List: return runList(invocation, output);
+        case CommandId::Query: return runQuery(invocation, output);
+        case CommandId::Upload: return runUpload(invocation, output);
+        case CommandId::Request: return runRequest(invocation, output);
+        case CommandId::Set: return runSet(invocation, output);
+        case CommandId::EepromRead: return runEepromRead(invocation, output);
+        case CommandId::EepromErase: return runEepromErase(invocation, output);
+        case CommandId::IrMerge: return runIrMerge(invocation, output);
+        case CommandId::CatalogueCheck: return runCatalogueCheck(invocation, output);
+    }
+    return kExitUsage;
+}
+
+void print(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // The serial port backend runs on Qt's event notifiers, which need an application object.
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("qeltx-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QELTX_APP_VERSION));
+
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i) words.emplace_back(argv[i]);
+    const auto parsed = parseCommandLine(words);
+    if (!parsed) {
+        const Output output(false, false);
+        output.usage(QString::fromStdString(parsed.reason()));
+        output.note(QStringLiteral("Try 'qeltx-cli --help'."));
+        return kExitUsage;
+    }
+    const Invocation& invocation = *parsed;
+    if (invocation.help) {
+        print(invocation.command ? commandHelp(*invocation.command) : overviewHelp());
+        return kExitSuccess;
+    }
+    const Output output(invocation.json, invocation.verbose);
+    return dispatch(invocation, output);
+}

@@ -1,0 +1,83 @@
+// The link to one pedal for one command: the driver layer built as the editor builds it, the
+// device chosen on the command line opened at the pedal's line settings, and the exchange over
+// it. Every wait has a time limit; the device is closed when the link goes.
+#pragma once
+
+#include "app/exchange.h"
+#include "app/seams.h"
+#include "cli/arguments.h"
+#include "cli/output.h"
+#include "link/composite_driver.h"
+#include "link/d2xx_unit.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qeltx::pedal_sim {
+class PedalModel;
+}
+
+namespace qeltx::cli {
+
+// Real pauses and waits for a program without windows: the event loop still runs, since the
+// serial port backend is driven by Qt's socket notifiers.
+class CliTiming : public app::Timing {
+public:
+    CliTiming() { clock_.start(); }
+    void pause(int ms) override;
+    void processEvents(int ms) override;
+    qint64 nowMs() override { return clock_.elapsed(); }
+
+private:
+    QElapsedTimer clock_;
+};
+
+struct ListedDevice {
+    std::uint32_t index = 0;
+    std::string serial;
+    std::string description;
+    std::string backend;
+};
+
+class PedalLink {
+public:
+    // Builds the driver layer for `connection`; nothing is opened yet.
+    PedalLink(const Connection& connection, const Output& output);
+    ~PedalLink();
+    PedalLink(const PedalLink&) = delete;
+    PedalLink& operator=(const PedalLink&) = delete;
+
+    // Every device the backends list, in the order the editor lists them.
+    std::vector<ListedDevice> listDevices();
+
+    // Opens the chosen device at 115,200 baud, 8N1 (`bootloader`: even parity). The line
+    // that says why when it cannot.
+    std::optional<QString> open(bool bootloader = false);
+
+    link::D2XXUnit& usb() { return usb_; }
+    app::Exchange& exchange() { return exchange_; }
+    app::Timing& timing() { return timing_; }
+    const Output& output() const { return output_; }
+
+private:
+    const Connection connection_;
+    const Output& output_;
+    CliTiming timing_;
+    std::unique_ptr<pedal_sim::PedalModel> model_;
+    std::unique_ptr<link::CompositeDriver> driver_;
+    link::D2XXUnit usb_;
+    app::Exchange exchange_;
+    bool opened_ = false;
+    // Driver errors as the editor would show them in a box; the last explains a failure.
+    QString lastDriverMessage_;
+};
+
+// What the outcome of a drain says to the user when no usable reply came.
+QString noReplyText(app::DrainOutcome outcome, const QString& what);
+
+}  // namespace qeltx::cli

@@ -1,0 +1,28 @@
+// Asking the pedal which algorithm it holds, the first step of query, request and set.
+#pragma once
+
+#include "cli/pedal_link.h"
+#include "core/catalogue_lists.h"
+#include "core/control_layout.h"
+#include "core/refusable.h"
+#include "core/stored_effect.h"
+
+#include <optional>
+
+namespace qeltx::cli {
+
+// The stored-effect query (06 00) and its four-line answer, logged as the editor logs them.
+// Refused, with the line for the user, when no answer comes or it is not understood.
+core::Refusable<core::StoredEffectReply> askStoredEffect(PedalLink& link);
+
+// The algorithm the pedal holds, with its catalogue entry and control layout: what request and
+// set need to know the pedal's parameters. Refused when the pedal holds none, or one this
+// catalogue does not have.
+struct StoredAlgorithm {
+    core::StoredEffectReply reply;
+    core::CatalogueEffect effect;
+    core::ControlLayout layout;
+};
+core::Refusable<StoredAlgorithm> storedAlgorithm(PedalLink& link);
+
+}  // namespace qeltx::cli

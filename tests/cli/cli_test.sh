@@ -1,0 +1,235 @@
+#!/bin/sh
+# qeltx-cli's commands, exit status and messages, one group of cases per CTest test:
+#   cli_test.sh GROUP QELTX_CLI QELTX_PEDAL_SIM SOX CATALOGUE_DIR
+# GROUP is virtual, pty, failures, usage or files.
+set -u
+GROUP=$1 CLI=$2 SIM=$3 SOX=$4 CATALOGUE=$5
+WORK=$(mktemp -d)
+SIM_PID=
+FAILED=0
+
+cleanup() {
+    [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null && wait "$SIM_PID" 2>/dev/null
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    echo "  stdout:"; sed 's/^/    /' "$WORK/out" | head -20
+    echo "  stderr:"; sed 's/^/    /' "$WORK/err" | head -20
+    FAILED=1
+}
+
+# cli EXPECTED_STATUS ARGS...: runs qeltx-cli (never longer than 60 s) and checks its status.
+cli() {
+    expected=$1
+    shift
+    LAST="qeltx-cli $*"
+    timeout 60 "$CLI" "$@" >"$WORK/out" 2>"$WORK/err"
+    status=$?
+    [ "$status" -eq "$expected" ] || fail "$LAST: exit status $status, expected $expected"
+}
+
+# Fixed strings the last run's stdout or stderr must hold.
+out_has() { grep -qF -- "$1" "$WORK/out" || fail "$LAST: stdout lacks '$1'"; }
+err_has() { grep -qF -- "$1" "$WORK/err" || fail "$LAST: stderr lacks '$1'"; }
+# A failure is one line on stderr.
+one_error_line() {
+    [ "$(wc -l <"$WORK/err")" -eq 1 ] || fail "$LAST: expected one line on stderr"
+    err_has "qeltx-cli: $1"
+}
+
+# Starts qeltx-pedal-sim with ARGS; PTY is the terminal it serves.
+start_sim() {
+    "$SIM" "$@" >"$WORK/sim.out" 2>"$WORK/sim.err" &
+    SIM_PID=$!
+    for _ in $(seq 50); do
+        PTY=$(head -n 1 "$WORK/sim.out" 2>/dev/null)
+        [ -n "$PTY" ] && return 0
+        sleep 0.1
+    done
+    echo "FAIL: qeltx-pedal-sim gave no terminal path"
+    exit 1
+}
+
+stop_sim() {
+    kill "$SIM_PID"
+    wait "$SIM_PID" 2>/dev/null
+    SIM_PID=
+}
+
+wav24() { "$SOX" -n -r 48000 -b 24 -c 1 "$1" synth 0.005 sine 1000; }
+
+# The commands every device test runs; $@ is the device choice.
+device_commands() {
+    cli 0 "$@" query
+    out_has "algorithm: 1 Amber Drive"
+    out_has "Firmware Version: 1"
+
+    cli 0 "$@" set 1 300
+    out_has "1 Tone = 300 (sent 01"
+    cli 2 "$@" set 1 1024
+    one_error_line "control 1 (Tone) is a pot and takes 0..1023, not '1024'"
+    cli 2 "$@" set 3 0
+    one_error_line "Amber Drive has 3 controls (0..2); there is no control 3"
+
+    cli 0 "$@" --json request
+    out_has '"name": "Amber Drive"'
+    out_has '"midiChannel": "OMNI"'
+    out_has '"mode": "preset"'
+
+    cli 0 "$@" upload "amber drive" --bank 1
+    out_has "Upload complete: Amber Drive (2304 bytes, bank 1)"
+
+    wav24 "$WORK/ir.wav"
+    cli 0 "$@" --json upload "Basic IR Loader" --ir "$WORK/ir.wav"
+    out_has '"confirmed": true'
+    out_has '"bytes": 5888'
+
+    cli 0 "$@" eeprom erase 51
+    out_has "erase command sent to EEPROM 51"
+    cli 0 "$@" eeprom read 50 -o "$WORK/e2p.bin"
+    out_has "16384 bytes written to $WORK/e2p.bin"
+    [ "$(wc -c <"$WORK/e2p.bin")" -eq 16384 ] || fail "eeprom read -o: the file is not 16384 bytes"
+}
+
+case "$GROUP" in
+virtual)
+    cli 0 --virtual-pedal list
+    out_has "QXVIRTUAL1  Qelt X Virtual Pedal  (virtual)"
+    device_commands --virtual-pedal
+    # Every run starts a fresh virtual pedal: an erased EEPROM reads as erased in that same run only.
+    cli 0 --virtual-pedal --verbose eeprom read 51
+    out_has "Memory Erased"
+    err_has "0C51000000"
+    ;;
+pty)
+    start_sim
+    cli 0 --port "$PTY" list
+    out_has "$PTY  $PTY  (serial)"
+    device_commands --port "$PTY"
+    # One pedal across runs: what one run did, the next one sees.
+    cli 0 --port "$PTY" query
+    out_has "algorithm: 32 Basic IR Loader"
+    cli 0 --port "$PTY" eeprom read 51
+    out_has "Memory Erased"
+    out_has "3FF0: FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF"
+    cli 0 --port "$PTY" upload "Amber Drive"
+    cli 2 --port "$PTY" set 2 off
+    one_error_line "control 2 (Level) is a pot and takes 0..1023, not 'off'"
+    cli 0 --port "$PTY" set 0 1023
+    cli 0 --port "$PTY" set 1 300
+    cli 0 --port "$PTY" request
+    out_has "0 Drive [pot]: 1023, assigned --, reverse off"
+    out_has "1 Tone [pot]: 300"
+    stop_sim
+    ;;
+failures)
+    # No device.
+    cli 1 --port "$WORK/no-such-port" query
+    one_error_line "cannot open $WORK/no-such-port: no such port"
+    cli 1 --serial NO-SUCH-SERIAL request
+    one_error_line "cannot open NO-SUCH-SERIAL: no device with that serial number is listed"
+    cli 0 list
+    if grep -qF "No device found" "$WORK/out"; then
+        cli 1 query
+        one_error_line "No device found"
+    fi
+    # A silent pedal: every wait ends at its time limit with one line saying so.
+    start_sim --silent
+    cli 1 --port "$PTY" query
+    one_error_line "the pedal did not answer the stored-effect query in time"
+    cli 1 --port "$PTY" set 0 1
+    one_error_line "the pedal did not answer the stored-effect query in time"
+    cli 1 --port "$PTY" upload "Amber Drive"
+    one_error_line "the pedal did not confirm the upload of Amber Drive (no \"Upload complete\" within 10 s)"
+    stop_sim
+    # A pedal that answers noise.
+    start_sim --garbage
+    cli 1 --port "$PTY" query
+    one_error_line "the pedal's answer to the stored-effect query was not understood"
+    stop_sim
+    # A pedal that holds no algorithm: query says so, request and set cannot go on.
+    start_sim --stored 0
+    cli 0 --port "$PTY" --json query
+    out_has '"stored": false'
+    cli 1 --port "$PTY" request
+    one_error_line "No effect found on pedal"
+    stop_sim
+    # A bad impulse-response file is refused before the pedal is touched.
+    echo "not audio" >"$WORK/bad.wav"
+    cli 1 --port "$WORK/no-such-port" upload "Basic IR Loader" --ir "$WORK/bad.wav"
+    one_error_line "bad.wav: this is not an audio file"
+    ;;
+usage)
+    cli 0 --help
+    out_has "usage: qeltx-cli"
+    for command in list query upload request set "eeprom read" "eeprom erase" ir-merge "catalogue check"; do
+        # shellcheck disable=SC2086
+        cli 0 $command --help
+        out_has "usage: qeltx-cli [DEVICE] $command"
+    done
+    cli 2 frobnicate
+    err_has "Try 'qeltx-cli --help'."
+    # Each wrong command line or argument: exit status 2 and the reason.
+    while IFS='|' read -r args reason; do
+        eval "cli 2 $args"
+        err_has "qeltx-cli: $reason"
+    done <<'CASES'
+|no command given
+frobnicate|unknown command 'frobnicate'
+eeprom|'eeprom' needs a command after it
+eeprom write 50|unknown command 'eeprom write'
+upload|upload needs NAME
+upload "Amber Drive" extra|too many arguments for upload
+upload Amber --bank 4|--bank takes 1|2|3, not '4'
+upload Amber --bank|--bank needs a value
+query --bank 1|unknown option '--bank' for query
+--virtual-pedal --port /dev/null query|choose one device
+--json=yes list|--json takes no value
+set x 1|INDEX is a control number 0..15, not 'x'
+eeprom read 52|the EEPROM address is 50 or 51
+upload NoSuchAlgorithm --virtual-pedal|the catalogue has no algorithm called 'NoSuchAlgorithm'
+ir-merge "Amber Drive" x.wav|The editor does not know where Amber Drive keeps its impulse response
+CASES
+    ;;
+files)
+    wav24 "$WORK/ir.wav"
+    cli 0 ir-merge "Basic IR Loader" "$WORK/ir.wav"
+    [ "$(tr -d '\n' <"$WORK/out" | wc -c)" -eq 11776 ] || fail "ir-merge: the image is not 5888 bytes of hex"
+    cp "$WORK/out" "$WORK/merged.txt"
+    cli 0 --json ir-merge "basic ir loader" "$WORK/ir.wav" -o "$WORK/merged-o.txt"
+    out_has '"tapsFromFile": 240'
+    out_has '"tapsPadded": 672'
+    cmp -s "$WORK/merged.txt" "$WORK/merged-o.txt" || fail "ir-merge -o wrote other text than standard output shows"
+    "$SOX" -n -r 44100 -b 16 -c 2 "$WORK/ir44.wav" synth 0.005 sine 500
+    cli 0 ir-merge "Basic IR Loader" "$WORK/ir44.wav"
+    err_has "sampled at 44100 Hz; the pedal runs at 48000 Hz"
+    cli 1 ir-merge "Basic IR Loader" "$WORK/missing.wav"
+    one_error_line "missing.wav: the file could not be opened"
+    cli 1 ir-merge "Basic IR Loader" "$WORK/ir.wav" -o "$WORK/no/such/folder/out.txt"
+    one_error_line "cannot write $WORK/no/such/folder/out.txt"
+
+    cli 0 catalogue check
+    out_has "files checked: 0 violations, 1 known exception"
+    cli 0 catalogue check "$CATALOGUE"
+    out_has "files checked: 0 violations, 1 known exception"
+    mkdir "$WORK/catalogue"
+    cp "$CATALOGUE"/* "$WORK/catalogue/"
+    printf 'Not An Algorithm\r\n' >>"$WORK/catalogue/GAIN"
+    cli 1 --json catalogue check "$WORK/catalogue"
+    out_has '"violations": 1'
+    out_has '"file": "GAIN"'
+    one_error_line "$WORK/catalogue: 1 violations of the catalogue's rules"
+    cli 1 catalogue check "$WORK/no-such-folder"
+    one_error_line "$WORK/no-such-folder: not a folder"
+    ;;
+*)
+    echo "unknown group $GROUP"
+    exit 2
+    ;;
+esac
+
+[ "$FAILED" -eq 0 ] && echo "cli_$GROUP: all cases passed"
+exit "$FAILED"
