@@ -9,6 +9,9 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
