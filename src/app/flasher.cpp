@@ -249,18 +249,22 @@ std::optional<FlashFailure> Flasher::run(const FlashPlan& plan) {
     }
     progress(FlashStage::Write, total, total);
 
-    log_(QStringLiteral("Start Verify"));
-    for (std::size_t i = 0; i < count; ++i) {
-        progress(FlashStage::Verify, i, total);
-        const core::FlashChunk& chunk = plan.chunks[i];
-        if (auto failure = verifyChunk(chunk, chunkStep("Read Memory", i, chunk.address))) return failure;
+    if (plan.verify) {
+        log_(QStringLiteral("Start Verify"));
+        for (std::size_t i = 0; i < count; ++i) {
+            progress(FlashStage::Verify, i, total);
+            const core::FlashChunk& chunk = plan.chunks[i];
+            if (auto failure = verifyChunk(chunk, chunkStep("Read Memory", i, chunk.address))) return failure;
+        }
+        if (plan.marker) {
+            if (auto failure = verifyChunk(*plan.marker, markerStep("Read Memory", plan.marker->address))) return failure;
+        }
+        progress(FlashStage::Verify, total, total);
+        log_(QStringLiteral("verified: ") + QString::number(plan.imageSize) + QStringLiteral(" bytes") +
+             (plan.marker ? QStringLiteral(" and the firmware marker") : QString()));
+    } else {
+        log_(QStringLiteral("not verified: the flash was not read back"));
     }
-    if (plan.marker) {
-        if (auto failure = verifyChunk(*plan.marker, markerStep("Read Memory", plan.marker->address))) return failure;
-    }
-    progress(FlashStage::Verify, total, total);
-    log_(QStringLiteral("verified: ") + QString::number(plan.imageSize) + QStringLiteral(" bytes") +
-         (plan.marker ? QStringLiteral(" and the firmware marker") : QString()));
 
     if (!plan.goAddress) {
         log_(QStringLiteral("no Go: the pedal stays in its bootloader"));

@@ -59,6 +59,8 @@ struct FlashPlan {
     // the flash back with another tool).
     std::optional<std::uint32_t> goAddress = core::kFlashBase;
     std::size_t imageSize = 0;
+    // Whether the flash is read back and compared before Go (qeltx-cli --no-verify skips it).
+    bool verify = true;
 };
 
 // Refused, with the reason, when the image is empty or would reach the marker at 0x0801FC00;

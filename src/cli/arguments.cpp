@@ -25,11 +25,18 @@ constexpr std::array<OptionSpec, 2> kUploadOptions{{
     {"--bank", "1|2|3", "upload into that bank of FX Bank Mode (at most 5440 bytes)", "1|2|3"},
     {"--ir", "FILE.wav", "merge the impulse response in FILE into an IR-loader algorithm first", ""},
 }};
+constexpr std::array<OptionSpec, 3> kFlashOptions{{
+    {"--firmware", "FILE", "a raw image (.bin, written from 0x08000000) or an Intel HEX file (.hex) "
+                           "instead of the firmware built into the program", ""},
+    {"--no-verify", "", "skip reading the flash back", ""},
+    {"--in-bootloader", "", "the pedal already runs its bootloader (switched on with B2 held): "
+                            "do not restart it", ""},
+}};
 constexpr std::array<OptionSpec, 1> kOutputOption{{
     {"-o", "FILE", "write to FILE instead of standard output", ""},
 }};
 
-constexpr std::array<CommandSpec, 9> kCommands{{
+constexpr std::array<CommandSpec, 10> kCommands{{
     {CommandId::List, "list", "", 0, 0, {}, "the devices the driver layer finds",
      "Lists every device of every backend (the chip maker's D2XX library, serial ports, libftdi1, and the\n"
      "virtual pedal or --port when given): index, serial number, description and backend.\n"
@@ -48,6 +55,11 @@ constexpr std::array<CommandSpec, 9> kCommands{{
      "Sends one parameter-value command for control INDEX (0-based, as `request` numbers them) of the\n"
      "algorithm the pedal holds. VALUE is 0..1023 for a pot, on or off for a switch or button, and an\n"
      "option number (0-based) or option name for a multi-position switch.\n"},
+    {CommandId::Flash, "flash", "", 0, 0, kFlashOptions, "program the pedal's firmware",
+     "Restarts the pedal into its bootloader (or, with --in-bootloader, finds it there), erases the\n"
+     "flash, writes the firmware with a progress bar on standard error, writes the firmware marker,\n"
+     "reads everything back, and starts the new firmware. Keep B2 (SAVE) pressed on the pedal while\n"
+     "it restarts.\n"},
     {CommandId::EepromRead, "eeprom read", "50|51", 1, 1, kOutputOption, "read a settings EEPROM",
      "Reads the 16,384 bytes of the settings EEPROM at bus address 50 or 51. Standard output gets a hex\n"
      "listing; -o FILE gets the raw bytes.\n"},

@@ -63,6 +63,8 @@ public:
     app::Exchange& exchange() { return exchange_; }
     app::Timing& timing() { return timing_; }
     const Output& output() const { return output_; }
+    // The in-process pedal with --virtual-pedal, else null.
+    pedal_sim::PedalModel* virtualPedal() { return model_.get(); }
 
 private:
     const Connection connection_;

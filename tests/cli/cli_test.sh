@@ -1,7 +1,7 @@
 #!/bin/sh
 # qeltx-cli's commands, exit status and messages, one group of cases per CTest test:
 #   cli_test.sh GROUP QELTX_CLI QELTX_PEDAL_SIM SOX CATALOGUE_DIR
-# GROUP is virtual, pty, failures, usage or files.
+# GROUP is virtual, pty, flash, failures, usage or files.
 set -u
 GROUP=$1 CLI=$2 SIM=$3 SOX=$4 CATALOGUE=$5
 WORK=$(mktemp -d)
@@ -39,6 +39,9 @@ one_error_line() {
     [ "$(wc -l <"$WORK/err")" -eq 1 ] || fail "$LAST: expected one line on stderr"
     err_has "qeltx-cli: $1"
 }
+
+# The same after flash's progress lines.
+last_error_line() { tail -n 1 "$WORK/err" | grep -qF -- "qeltx-cli: $1" || fail "$LAST: last stderr line is not '$1'"; }
 
 # Starts qeltx-pedal-sim with ARGS; PTY is the terminal it serves.
 start_sim() {
@@ -125,6 +128,46 @@ pty)
     out_has "1 Tone [pot]: 300"
     stop_sim
     ;;
+flash)
+    FIRMWARE="$CATALOGUE/../firmware/Firmware_1"
+    SIZE=$(wc -c <"$FIRMWARE")
+    # The virtual pedal is restarted into its bootloader (B2 held for it), flashed and started.
+    cli 0 --virtual-pedal flash
+    out_has "Firmware Upgrade Complete, device will now restart"
+    err_has "writing: done"
+    err_has "verifying: done"
+    cli 0 --virtual-pedal --json flash --no-verify
+    out_has '"verified": false'
+    out_has '"chunks": 162'
+    # qeltx-pedal-sim started in its bootloader: the flash it ends with is the image and the marker.
+    start_sim --bootloader --dump-flash "$WORK/flash.bin"
+    cli 0 --port "$PTY" flash --in-bootloader
+    cli 0 --port "$PTY" query
+    out_has "Firmware Version:"
+    stop_sim
+    cmp -s -n "$SIZE" "$WORK/flash.bin" "$FIRMWARE" || fail "flash: the pedal's flash does not hold the firmware"
+    [ "$(od -An -tx1 -j 130048 -N 8 "$WORK/flash.bin" | tr -d ' ')" = "0000000000000001" ] ||
+        fail "flash: no firmware marker at 0x0801FC00"
+    # A firmware file of 257 bytes: two chunks, no marker for a name without a number.
+    head -c 257 "$FIRMWARE" >"$WORK/small.bin"
+    start_sim --bootloader --dump-flash "$WORK/flash2.bin"
+    cli 0 --port "$PTY" --json flash --in-bootloader --firmware "$WORK/small.bin"
+    out_has '"chunks": 2'
+    stop_sim
+    cmp -s -n 257 "$WORK/flash2.bin" "$WORK/small.bin" || fail "flash --firmware: the pedal's flash does not hold the file"
+    # Failures: a bootloader that refuses a write, a pedal that never enters it, a bad file.
+    start_sim --bootloader --nack-write 3
+    cli 1 --port "$PTY" flash --in-bootloader
+    last_error_line "Firmware upgrade failed: Write Memory, chunk 3 of 162"
+    stop_sim
+    start_sim
+    cli 1 --port "$PTY" flash
+    one_error_line "Connection to bootloader failed"
+    stop_sim
+    printf ':10000000FFFFFFFF\n' >"$WORK/bad.hex"
+    cli 1 --port "$WORK/no-such-port" flash --firmware "$WORK/bad.hex"
+    one_error_line "bad.hex:"
+    ;;
 failures)
     # No device.
     cli 1 --port "$WORK/no-such-port" query
@@ -165,7 +208,7 @@ failures)
 usage)
     cli 0 --help
     out_has "usage: qeltx-cli"
-    for command in list query upload request set "eeprom read" "eeprom erase" ir-merge "catalogue check"; do
+    for command in list query upload request set flash "eeprom read" "eeprom erase" ir-merge "catalogue check"; do
         # shellcheck disable=SC2086
         cli 0 $command --help
         out_has "usage: qeltx-cli [DEVICE] $command"
