@@ -17,8 +17,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cmath>
-#include <cstring>
 
 using namespace qeltx;
 
