@@ -7,6 +7,7 @@
 #include "core/bootloader_frames.h"
 #include "core/hex.h"
 #include "pedal_sim/pedal_model.h"
+#include "pedal_sim/virtual_pedal_driver.h"
 #include "resources/resource_store.h"
 #include "support/test_seams.h"
 
@@ -149,6 +150,51 @@ private:
     std::uint8_t parity_ = link::kParityNone;
 };
 
+// The virtual pedal behind a bridge that flips one bit of the first block the flash is read
+// back in, as a line fault or a cell that did not take the write would.
+class CorruptingReadBack : public link::Driver {
+public:
+    CorruptingReadBack() { pedal.setButton(pedal_sim::control::kB2, true); }
+    pedal_sim::PedalModel pedal;
+
+    core::FtStatus listDeviceCount(std::uint32_t& n) override { return inner_.listDeviceCount(n); }
+    core::FtStatus listSerialNumber(std::uint32_t i, std::string& s) override { return inner_.listSerialNumber(i, s); }
+    core::FtStatus listDescription(std::uint32_t i, std::string& d) override { return inner_.listDescription(i, d); }
+    core::FtStatus openBySerialNumber(const std::string& s, link::FtHandle& h) override {
+        return inner_.openBySerialNumber(s, h);
+    }
+    core::FtStatus close(link::FtHandle h) override { return inner_.close(h); }
+    core::FtStatus setBaudRate(link::FtHandle h, std::uint32_t b) override { return inner_.setBaudRate(h, b); }
+    core::FtStatus setDataCharacteristics(link::FtHandle h, std::uint8_t w, std::uint8_t s, std::uint8_t p) override {
+        return inner_.setDataCharacteristics(h, w, s, p);
+    }
+    core::FtStatus getQueueStatus(link::FtHandle h, std::uint32_t& rx) override { return inner_.getQueueStatus(h, rx); }
+    core::FtStatus purge(link::FtHandle h, std::uint32_t mask) override { return inner_.purge(h, mask); }
+    core::FtStatus write(link::FtHandle h, const std::uint8_t* data, std::uint32_t count, std::uint32_t& n) override {
+        const Bytes frame(data, data + count);
+        // Read Memory's command, then its length frame: the data that follows is the read-back.
+        if (frame == Bytes{0x11, 0xEE}) readCommandSeen_ = true;
+        if (readCommandSeen_ && frame == Bytes{0xFF, 0x00} && corruptAt_ < 0) corruptAt_ = kFlippedByte;
+        return inner_.write(h, data, count, n);
+    }
+    core::FtStatus read(link::FtHandle h, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& n) override {
+        const auto status = inner_.read(h, buffer, toRead, n);
+        if (corruptAt_ >= 0 && corruptAt_ < static_cast<int>(n)) buffer[corruptAt_] ^= 0x01;
+        if (corruptAt_ >= 0) corruptAt_ -= static_cast<int>(n);
+        if (corruptAt_ < 0 && corruptAt_ != kNotArmed) corruptAt_ = kDone;
+        return status;
+    }
+    std::string backendName() const override { return "corrupting"; }
+
+private:
+    static constexpr int kFlippedByte = 1 + 0x10;  // after the ACK: the block's byte 0x10
+    static constexpr int kNotArmed = -1;
+    static constexpr int kDone = -2;
+    pedal_sim::VirtualPedalDriver inner_{pedal};
+    bool readCommandSeen_ = false;
+    int corruptAt_ = kNotArmed;
+};
+
 // Virtual time that notes, at each blocking pause, whether the wait cursor shows and what
 // the main window's title says.
 struct Seen {
@@ -185,6 +231,7 @@ private slots:
     void fullFlashWritesImageAndMarkerAndReturnsToNormal();
     void failedRunStopsSaysWhereAndCanBeRetried_data();
     void failedRunStopsSaysWhereAndCanBeRetried();
+    void readBackThatDiffersIsAFailure();
     void firmwareFilesOutsideTheFlashAreRefusedBeforeErase_data();
     void firmwareFilesOutsideTheFlashAreRefusedBeforeErase();
     void openedHexFileFlashesWithoutMarkerForOtherNumbers();
@@ -435,6 +482,29 @@ void FirmwareUpgradeTest::failedRunStopsSaysWhereAndCanBeRetried() {
     window.btnUpgradeFirmware->click();
     QCOMPARE(e.editor.dialogs->messages, QStringList{kComplete});
     QVERIFY(flashOf(e.pedal()) == expectedFlash(shippedImage(), core::kFlashBase, true));
+}
+
+void FirmwareUpgradeTest::readBackThatDiffersIsAFailure() {
+    auto owned = std::make_unique<CorruptingReadBack>();
+    pedal_sim::PedalModel& pedal = owned->pedal;
+    testing::TestEditor editor(std::move(owned));
+    app::TformMain& main = *editor->formMain();
+    main.menuConnect->trigger();
+    main.menuFirmwareUpgradeMode->trigger();
+    QVERIFY(main.menuStartFirmwareUpgrade->isEnabled());
+    editor.dialogs->messages.clear();
+    main.menuStartFirmwareUpgrade->trigger();
+    editor->formFirmwareUpgrade()->btnUpgradeFirmware->click();
+
+    QCOMPARE(editor.dialogs->messages.size(), 1);
+    QVERIFY2(editor.dialogs->messages.front().contains(
+                 QStringLiteral("Read Memory, chunk 1 of 162 at 0x08000000: at 0x08000010: the flash read back differs")),
+             qPrintable(editor.dialogs->messages.front()));
+    QVERIFY(editor->formPrint()->lines().contains(QStringLiteral("differs at 08000010: read %1, written %2")
+                                                      .arg(QString::fromStdString(core::byteToHex(shippedImage()[0x10] ^ 1)),
+                                                           QString::fromStdString(core::byteToHex(shippedImage()[0x10])))));
+    QCOMPARE(pedal.mode(), pedal_sim::PedalMode::Bootloader);  // no Go
+    QVERIFY(editor->state.firmwareUpgradeMode);
 }
 
 void FirmwareUpgradeTest::firmwareFilesOutsideTheFlashAreRefusedBeforeErase_data() {
