@@ -19,18 +19,18 @@ namespace {
 
 using EffectResult = core::Refusable<core::CatalogueEffect>;
 
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 std::vector<std::string> effectListLines() {
     const auto text = resources::catalogueResource(core::kEffectListResource);
     return text ? core::splitLines(*text) : std::vector<std::string>{};
 }
 
 }  // namespace
+
+bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
 
 core::ResourceLookup catalogueLookup() {
     return [](std::string_view name) { return resources::catalogueResource(name); };
@@ -47,7 +47,7 @@ EffectResult catalogueEffectByName(std::string_view name) {
     std::optional<std::uint32_t> number = core::effectNumberByName(lines, name);
     if (!number) {
         for (std::uint32_t i = 0; i < lines.size(); ++i) {
-            if (!equalIgnoringCase(core::parseEffectListLine(lines[i]).name, name)) continue;
+            if (!sameNameIgnoringCase(core::parseEffectListLine(lines[i]).name, name)) continue;
             if (number) return EffectResult::refused("more than one algorithm is called '" + std::string(name) + "'");
             number = i;
         }

@@ -16,6 +16,9 @@
 
 namespace qeltx::cli {
 
+// Names as the user types them: equal when letter case is ignored.
+bool sameNameIgnoringCase(std::string_view a, std::string_view b);
+
 // The lookup the core loaders take, over the embedded catalogue.
 core::ResourceLookup catalogueLookup();
 

@@ -14,7 +14,6 @@
 #include <QJsonObject>
 
 #include <algorithm>
-#include <cctype>
 
 namespace qeltx::cli {
 
@@ -89,12 +88,6 @@ QJsonObject algorithmJson(const StoredAlgorithm& stored) {
                        {QStringLiteral("name"), QString::fromStdString(stored.effect.name)},
                        {QStringLiteral("version"), static_cast<qint64>(stored.reply.effectVersion)},
                        {QStringLiteral("firmwareVersion"), static_cast<qint64>(stored.reply.firmwareVersion)}};
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 }  // namespace
@@ -284,7 +277,7 @@ int runSet(const Invocation& invocation, const Output& output) {
             const int count = static_cast<int>(row.options.size());
             std::optional<std::uint32_t> option = parseDecimal(valueText, static_cast<std::uint32_t>(count - 1));
             for (int k = 0; !option && k < count; ++k) {
-                if (equalsIgnoringCase(row.options[static_cast<std::size_t>(k)], valueText)) option = static_cast<std::uint32_t>(k);
+                if (sameNameIgnoringCase(row.options[static_cast<std::size_t>(k)], valueText)) option = static_cast<std::uint32_t>(k);
             }
             if (option) command = core::multiSwitchCommand(address, count, static_cast<int>(*option));
             label = QStringLiteral("data sent multiswitch ");

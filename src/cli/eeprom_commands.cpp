@@ -20,8 +20,11 @@ namespace {
 constexpr int kDumpAfterPauseLimitMs = 6000;
 constexpr std::size_t kListingBytesPerLine = 16;
 
+// The two bus addresses as the console's choice names them, "50" and "51".
 std::optional<QString> validAddress(const std::string& text) {
-    if (text == "50" || text == "51") return QString::fromStdString(text);
+    if (text == core::byteToHex(core::kEepromAddress1) || text == core::byteToHex(core::kEepromAddress2)) {
+        return QString::fromStdString(text);
+    }
     return std::nullopt;
 }
 
