@@ -62,7 +62,10 @@ stop_sim() {
     SIM_PID=
 }
 
-wav24() { "$SOX" -n -r 48000 -b 24 -c 1 "$1" synth 0.005 sine 1000; }
+wav24() {
+    command -v "$SOX" >/dev/null || { echo "FAIL: $SOX is not installed (scripts/setup.sh installs it)"; exit 1; }
+    "$SOX" -n -r 48000 -b 24 -c 1 "$1" synth 0.005 sine 1000
+}
 
 # The commands every device test runs; $@ is the device choice.
 device_commands() {
