@@ -135,7 +135,9 @@ int runFlash(const Invocation& invocation, const Output& output) {
     if (const auto failure = flasher.synchronise()) {
         output.log(QStringLiteral("received Byte: ") + failure->reply);
         return output.fail(QStringLiteral("Connection to bootloader failed: ") + failure->describe() +
-                           (inBootloader ? QString() : QStringLiteral(" (keep B2 (SAVE) pressed while the pedal restarts)")));
+                           (inBootloader ? QString()
+                                         : QStringLiteral(" (keep B2 (SAVE) pressed while the pedal restarts; "
+                                                          "a pedal already in its bootloader needs --in-bootloader)")));
     }
     output.log(QStringLiteral("received Byte: 79"));
     if (const auto failure = flasher.run(job)) {
