@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
             e.main().Timer_USB_readTimer();
         }
         const double tick = bench::msSince(start);
+        bench::BenchEditor::settle();
         console.Memo1->viewport()->repaint();
         bench::BenchEditor::settle();
         const double ms = bench::msSince(start);

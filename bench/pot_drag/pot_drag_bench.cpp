@@ -24,7 +24,14 @@ constexpr int kRuns = 7;
 // One drag from 0 to 1023, each step followed by the window events a mouse drag brings.
 // Milliseconds from the first step until the pedal has the last command; negative when the
 // pedal did not get exactly one command per position.
-double drag(bench::BenchEditor& e, QSlider& pot) {
+// Where a drag's time goes: the handler (log line, write, 1 ms pause) and the window events
+// after each step (repaints of the panel and, when shown, the console).
+struct Split {
+    double handlerMs = 0;
+    double eventsMs = 0;
+};
+
+double drag(bench::BenchEditor& e, QSlider& pot, Split& split) {
     // Start from the far end so every one of the 1024 positions is a change.
     if (pot.value() != kPositions - 1) {
         pot.setValue(kPositions - 1);
@@ -34,8 +41,12 @@ double drag(bench::BenchEditor& e, QSlider& pot) {
     const std::size_t before = e.pedal().received().size();
     const auto start = bench::Clock::now();
     for (int v = 0; v < kPositions; ++v) {
+        const auto step = bench::Clock::now();
         pot.setValue(v);
+        const auto handled = bench::Clock::now();
         QCoreApplication::processEvents();
+        split.handlerMs += std::chrono::duration<double, std::milli>(handled - step).count();
+        split.eventsMs += bench::msSince(handled);
     }
     const std::size_t expected = before + kPositions * kCommandBytes;
     if (!e.waitForPedalToHave(expected)) return -1;
@@ -65,8 +76,13 @@ int main(int argc, char** argv) {
     }
 
     std::vector<double> runs;
+    std::vector<double> handler;
+    std::vector<double> events;
     for (int k = 0; k < kRuns; ++k) {
-        const double ms = drag(e, *pot);
+        Split split;
+        const double ms = drag(e, *pot, split);
+        handler.push_back(split.handlerMs / kPositions);
+        events.push_back(split.eventsMs / kPositions);
         if (ms < 0) {
             std::printf("run %d: the pedal did not get one command per position\n", k + 1);
             return EXIT_FAILURE;
@@ -76,8 +92,10 @@ int main(int argc, char** argv) {
     const double goal = 1.2 * kPositions * (kCommandBytes * bench::byteWireMs() + kPotPauseMs);
     std::printf("pot drag, 1024 positions, console %s: runs (ms) %s\n", consoleShown ? "shown" : "hidden",
                 bench::list(runs).c_str());
-    std::printf("per command: median %.3f ms (7 bytes on the wire %.3f ms + pause 1 ms)\n",
-                bench::median(runs) / kPositions, kCommandBytes * bench::byteWireMs());
+    std::printf("per command: median %.3f ms (7 bytes on the wire %.3f ms + pause 1 ms); handler %.3f ms, "
+                "window events %.3f ms\n",
+                bench::median(runs) / kPositions, kCommandBytes * bench::byteWireMs(), bench::median(handler),
+                bench::median(events));
     bench::printFigure("pot drag to the pedal", bench::median(runs), "ms", goal);
     return EXIT_SUCCESS;
 }

@@ -19,6 +19,12 @@
 
 namespace qeltx::app {
 
+namespace {
+// Painting the console's visible lines costs about a millisecond: once per line it would
+// take more time than a pot drag has for each of its commands.
+constexpr int kRepaintHoldMs = 50;
+}  // namespace
+
 TformPrint::TformPrint(Editor& editor) : QWidget(nullptr), editor_(editor) {
     setObjectName(QStringLiteral("formPrint"));
     setWindowTitle(QStringLiteral("Debug Console"));
@@ -50,6 +56,10 @@ TformPrint::TformPrint(Editor& editor) : QWidget(nullptr), editor_(editor) {
     Memo1->setUndoRedoEnabled(false);
     autoScroll = true;
 
+    repaintHold_.setSingleShot(true);
+    repaintHold_.setInterval(kRepaintHoldMs);
+    connect(&repaintHold_, &QTimer::timeout, this, [this] { Memo1->setUpdatesEnabled(true); });
+
     connect(btnClear, &QPushButton::clicked, this, editor_.guarded([this] { btnClearClick(); }));
     connect(btnScrollTop, &QPushButton::clicked, this, editor_.guarded([this] { btnScrollTopClick(); }));
     connect(CheckBox1, &QCheckBox::toggled, this, editor_.guarded([this] { CheckBox1Change(); }));
@@ -58,7 +68,19 @@ TformPrint::TformPrint(Editor& editor) : QWidget(nullptr), editor_(editor) {
     connect(btnReadEEPROM, &QPushButton::clicked, this, editor_.guarded([this] { btnReadEEPROMClick(); }));
 }
 
+void TformPrint::paceRepaints() {
+    if (!Memo1->isVisible()) return;
+    if (repaintHold_.isActive()) {
+        Memo1->setUpdatesEnabled(false);
+    } else {
+        // The first line of a stream is painted at once; what follows within the hold is
+        // painted when the hold ends.
+        repaintHold_.start();
+    }
+}
+
 void TformPrint::append(const QString& text, bool scroll) {
+    paceRepaints();
     QScrollBar* bar = Memo1->verticalScrollBar();
     const int kept = bar->value();
     Memo1->appendPlainText(text);

@@ -1,6 +1,7 @@
 // TformPrint: the debug console, where every module logs, and its tools.
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 
 #include <string>
@@ -57,6 +58,11 @@ public:
 
 private:
     void append(const QString& text, bool scroll);
+    // Lines streaming in (a pot drag logs one per step) repaint the shown console at most
+    // once per kRepaintHoldMs; every line is in the text at once all the same.
+    void paceRepaints();
+
+    QTimer repaintHold_;
 
     Editor& editor_;
 };

@@ -17,6 +17,7 @@ private slots:
     void scrollFlagDecidesWhetherTheViewFollows();
     void clearEmptiesOnlyTheText();
     void saveWritesEveryLine();
+    void streamOfLinesIsInAtOnceAndPaintedAfter();
 };
 
 static void fill(app::TformPrint& console, int count) {
@@ -74,6 +75,21 @@ void ConsoleTest::saveWritesEveryLine() {
     editor.dialogs->fileNames.push_back(QStringLiteral("/nonexistent-folder/console.txt"));
     console.btnSave->click();
     QCOMPARE(editor.dialogs->messages.size(), 1);
+}
+
+void ConsoleTest::streamOfLinesIsInAtOnceAndPaintedAfter() {
+    testing::TestEditor editor;
+    app::TformPrint& console = *editor->formPrint();
+    console.show();
+    fill(console, 300);
+    // Repaints are paced while lines stream in, but no line waits for one.
+    QCOMPARE(console.lines().size(), 300);
+    QCOMPARE(console.lines().last(), QStringLiteral("line 299"));
+    QScrollBar* bar = console.Memo1->verticalScrollBar();
+    QCOMPARE(bar->value(), bar->maximum());
+    // When the stream ends the console paints again.
+    QTRY_VERIFY(console.Memo1->updatesEnabled());
+    QVERIFY(console.Memo1->viewport()->updatesEnabled());
 }
 
 QTEST_MAIN(ConsoleTest)
