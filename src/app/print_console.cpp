@@ -58,7 +58,7 @@ TformPrint::TformPrint(Editor& editor) : QWidget(nullptr), editor_(editor) {
 
     repaintHold_.setSingleShot(true);
     repaintHold_.setInterval(kRepaintHoldMs);
-    connect(&repaintHold_, &QTimer::timeout, this, [this] { Memo1->setUpdatesEnabled(true); });
+    connect(&repaintHold_, &QTimer::timeout, this, [this] { endRepaintHold(); });
 
     connect(btnClear, &QPushButton::clicked, this, editor_.guarded([this] { btnClearClick(); }));
     connect(btnScrollTop, &QPushButton::clicked, this, editor_.guarded([this] { btnScrollTopClick(); }));
@@ -77,6 +77,11 @@ void TformPrint::paceRepaints() {
         // painted when the hold ends.
         repaintHold_.start();
     }
+}
+
+void TformPrint::endRepaintHold() {
+    repaintHold_.stop();
+    Memo1->setUpdatesEnabled(true);
 }
 
 void TformPrint::append(const QString& text, bool scroll) {
@@ -169,6 +174,8 @@ bool TformPrint::ReadEEPROM(const QString& i2cAddr) {
     printToConsole(doing);
     // The poll is stopped for the pause and lists the dump when it runs again.
     PollPause pause(editor_.formMain()->Timer_USB_read);
+    // Nothing paints during the pause: the lines above go on screen now, not after it.
+    endRepaintHold();
     BusyWindow busy(*this, doing);
     return editor_.exchange().send(*command);
 }

@@ -61,6 +61,8 @@ private:
     // Lines streaming in (a pot drag logs one per step) repaint the shown console at most
     // once per kRepaintHoldMs; every line is in the text at once all the same.
     void paceRepaints();
+    // Paints what the hold kept back (before a blocking pause, which paints nothing).
+    void endRepaintHold();
 
     QTimer repaintHold_;
 

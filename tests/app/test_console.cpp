@@ -18,6 +18,7 @@ private slots:
     void clearEmptiesOnlyTheText();
     void saveWritesEveryLine();
     void streamOfLinesIsInAtOnceAndPaintedAfter();
+    void readEepromShowsItsLinesBeforeItsPause();
 };
 
 static void fill(app::TformPrint& console, int count) {
@@ -90,6 +91,17 @@ void ConsoleTest::streamOfLinesIsInAtOnceAndPaintedAfter() {
     // When the stream ends the console paints again.
     QTRY_VERIFY(console.Memo1->updatesEnabled());
     QVERIFY(console.Memo1->viewport()->updatesEnabled());
+}
+
+void ConsoleTest::readEepromShowsItsLinesBeforeItsPause() {
+    testing::TestEditor editor;
+    app::TformPrint& console = *editor->formPrint();
+    console.show();
+    fill(console, 20);
+    // The read's 4 s pause blocks the event loop: its lines must be paintable before it.
+    QVERIFY(console.ReadEEPROM(QStringLiteral("50")));
+    QVERIFY(console.Memo1->updatesEnabled());
+    QVERIFY(console.lines().last().startsWith(QStringLiteral("reading EEPROM 50")));
 }
 
 QTEST_MAIN(ConsoleTest)
