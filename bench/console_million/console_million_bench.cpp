@@ -78,7 +78,11 @@ int main(int argc, char** argv) {
     const auto paintStart = bench::Clock::now();
     console.Memo1->viewport()->repaint();
     const double paintMs = bench::msSince(paintStart);
-    std::printf("console filled to %d lines in %.0f ms; a repaint at the end takes %.2f ms\n", held, fillMs, paintMs);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("console filled to %d lines in %.0f ms (the process's peak memory %.0f MB); a repaint at the end "
+                "takes %.2f ms\n",
+                held, fillMs, usage.ru_maxrss / 1024.0, paintMs);
     std::printf("single appends: median %.3f ms, 99th percentile %.3f ms, slowest %.3f ms (%d of %d left out: "
                 "another program had the processor during them)\n",
                 bench::median(all), bench::percentile(all, 99), bench::percentile(all, 100), interrupted,
