@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with warnings as errors and runs every test with CTest.
+# Installs what is missing, builds with warnings as errors and runs every test with CTest; then,
+# unless QELTX_SKIP_SANITIZERS is set, builds and runs them again under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -7,5 +9,12 @@ scripts/setup.sh
 BUILD_DIR=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQELTX_WERROR=ON
 cmake --build "$BUILD_DIR" -j "$(nproc)"
-cd "$BUILD_DIR"
-ctest --output-on-failure -j "$(nproc)" --timeout 600
+(cd "$BUILD_DIR" && ctest --output-on-failure -j "$(nproc)" --timeout 600)
+
+if [[ -z "${QELTX_SKIP_SANITIZERS:-}" ]]; then
+  SAN_DIR=${SAN_BUILD_DIR:-build-sanitizers}
+  cmake -S . -B "$SAN_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQELTX_WERROR=ON -DQELTX_SANITIZE=ON \
+        -DQELTX_BUILD_BENCH=OFF
+  cmake --build "$SAN_DIR" -j "$(nproc)"
+  (cd "$SAN_DIR" && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j "$(nproc)" --timeout 900)
+fi

@@ -20,7 +20,15 @@ std::optional<int> countDigit(char c) {
     return std::nullopt;
 }
 
-std::string quoted(std::string_view name) { return "\"" + std::string(name) + "\""; }
+std::string quoted(std::string_view name) {
+    // Appended piece by piece: GCC 12 at -O3 warns wrongly (-Wrestrict) on the operator+ chain.
+    std::string out;
+    out.reserve(name.size() + 2);
+    out += '"';
+    out += name;
+    out += '"';
+    return out;
+}
 
 }  // namespace
 
