@@ -16,5 +16,5 @@ if [[ -z "${QELTX_SKIP_SANITIZERS:-}" ]]; then
   cmake -S . -B "$SAN_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQELTX_WERROR=ON -DQELTX_SANITIZE=ON \
         -DQELTX_BUILD_BENCH=OFF
   cmake --build "$SAN_DIR" -j "$(nproc)"
-  (cd "$SAN_DIR" && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j "$(nproc)" --timeout 900)
+  (cd "$SAN_DIR" && ctest --output-on-failure -j "$(nproc)" --timeout 900)
 fi
