@@ -64,6 +64,7 @@ private slots:
     void uploadInPresetModeAndIntoBankTwo();
     void uploadAnswerNoSendsNothing();
     void silentPedalEndsTheQueryWithAMessage();
+    void pedalWithoutAnAlgorithmSaysSo();
 };
 
 void PedalSessionTest::linkShowsTheStoredAlgorithmsPanelDisabled() {
@@ -176,6 +177,24 @@ void PedalSessionTest::silentPedalEndsTheQueryWithAMessage() {
     QVERIFY(!editor->formFXParameters()->isVisible());
     // Link still completes and starts the poll.
     QVERIFY(editor->formMain()->Timer_USB_read.isActive());
+}
+
+void PedalSessionTest::pedalWithoutAnAlgorithmSaysSo() {
+    testing::TestEditor editor;
+    pedal_sim::PedalModel& pedal = *editor->virtualPedal();
+    pedal.eeprom(0x50)->erase();
+    pedal.eeprom(0x51)->erase();
+    pedal.powerCycle();
+    app::TformMain& main = *editor->formMain();
+    main.menuConnect->trigger();
+    QCOMPARE(editor.dialogs->messages, QStringList{"No effect found on pedal"});
+    QCOMPARE(main.lblFirmwareVersion->text(), QStringLiteral("Firmware Version: 1"));
+    QVERIFY(!main.btnRequest->isEnabled());
+    QVERIFY(!main.btnOpenEffect->isEnabled());
+    QVERIFY(!editor->formFXParameters()->isVisible());
+    // The button asks again when clicked, and is usable afterwards.
+    main.btnOpenEffectClick();
+    QVERIFY(main.btnOpenEffect->isEnabled());
 }
 
 QTEST_MAIN(PedalSessionTest)
