@@ -5,7 +5,7 @@
 //   flash_bench --in-process IMAGE [MS]     the virtual pedal in process, latency MS (16)
 // The editor lowers the latency timer while flashing where the bridge lets it (in process it
 // does; a pseudo-terminal has none). The last line is "seconds: X".
-#include "app/flasher.h"
+#include "session/flasher.h"
 #include "app/qt_seams.h"
 #include "link/composite_driver.h"
 #include "link/d2xx_unit.h"
@@ -37,8 +37,8 @@ double flashThrough(link::Driver& driver, const std::string& serial, const std::
     link::D2XXUnit usb(driver, [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
     app::RealTiming timing;
     const auto quiet = [](const QString&) {};
-    app::Exchange exchange(usb, timing, quiet);
-    const auto plan = app::planFlash(image, core::kFlashBase, 1);
+    session::Exchange exchange(usb, timing, quiet);
+    const auto plan = session::planFlash(image, core::kFlashBase, 1);
     if (!plan) {
         std::fprintf(stderr, "flash_bench: %s\n", plan.reason().c_str());
         return -1;
@@ -49,10 +49,10 @@ double flashThrough(link::Driver& driver, const std::string& serial, const std::
     usb.SetPortParameters(link::portModeBootloader);
     usb.SetFTDeviceBaudRate();
     usb.SetFTDeviceDataCharacteristics();
-    std::optional<app::FlashFailure> failure;
+    std::optional<session::FlashFailure> failure;
     {
-        app::LatencyLowered latency(usb, [](const QString& line) { std::printf("%s\n", qPrintable(line)); });
-        app::Flasher flasher(usb, exchange, quiet);
+        session::LatencyLowered latency(usb, [](const QString& line) { std::printf("%s\n", qPrintable(line)); });
+        session::Flasher flasher(usb, exchange, quiet);
         failure = flasher.synchronise();
         if (!failure) failure = flasher.run(*plan);
     }

@@ -2,7 +2,7 @@
 // wait runs to its time limit against a virtual pedal that stays silent, with real timing
 // (the event loop runs, window events are served). Processor time of the whole process over
 // wall time; the goal is under 5 % of a core.
-#include "app/exchange.h"
+#include "session/exchange.h"
 #include "core/commands.h"
 #include "support/editor_bench.h"
 
@@ -24,17 +24,17 @@ int main(int argc, char** argv) {
     bench::BenchEditor e;
     e.link();
     e.pedal().faults().silent = true;
-    app::Exchange& exchange = e->exchange();
+    session::Exchange& exchange = e->exchange();
 
     std::vector<double> percents;
     double wallMs = 0;
     for (int k = 0; k < kRuns; ++k) {
-        app::PollPause pause(e.main().Timer_USB_read);
+        session::PollPause pause(e.main().Timer_USB_read);
         exchange.sendBufferBytes(std::vector<std::uint8_t>{core::command_code::kStoredEffectQuery, 0x00});
-        app::Drained drained;
+        session::Drained drained;
         percents.push_back(bench::corePercentDuring(
             [&] { drained = exchange.drainReply([](std::span<const std::uint8_t>) { return false; }); }, &wallMs));
-        if (drained.outcome != app::DrainOutcome::TimedOut || !drained.bytes.empty()) {
+        if (drained.outcome != session::DrainOutcome::TimedOut || !drained.bytes.empty()) {
             std::printf("run %d: the silent pedal's wait did not end at its time limit\n", k + 1);
             return EXIT_FAILURE;
         }

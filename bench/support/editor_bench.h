@@ -5,7 +5,7 @@
 
 #include "app/editor.h"
 #include "app/main_window.h"
-#include "app/seams.h"
+#include "session/seams.h"
 #include "pedal_sim/line_settings.h"
 #include "pedal_sim/pedal_model.h"
 
@@ -47,7 +47,7 @@ struct AnsweredBoxes {
     Clock::time_point lastConfirmation{};
 };
 
-class YesDialogs : public app::Dialogs {
+class YesDialogs : public session::Dialogs {
 public:
     explicit YesDialogs(std::shared_ptr<AnsweredBoxes> log) : log_(std::move(log)) {}
     void message(const QString& text) override {
@@ -71,7 +71,7 @@ private:
 
 // The desktop's folders, except documents in a temporary folder so runs start alike and
 // leave nothing behind.
-class TempDocuments : public app::Platform {
+class TempDocuments : public session::Platform {
 public:
     QString documentsFolder() override { return folder_.path(); }
     QString tempFolder() override { return folder_.path() + QStringLiteral("/tmp"); }

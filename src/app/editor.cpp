@@ -25,7 +25,7 @@ Editor::Editor(EditorSetup setup) : serverAddress_(setup.serverAddress) {
     usb_ = std::make_unique<link::D2XXUnit>(*driver_, [this](const std::string& text) {
         dialogs_->message(QString::fromStdString(text));
     });
-    exchange_ = std::make_unique<Exchange>(*usb_, *timing_, [this](const QString& line) { printToConsole(line); });
+    exchange_ = std::make_unique<session::Exchange>(*usb_, *timing_, [this](const QString& line) { printToConsole(line); });
 }
 
 Editor::~Editor() {

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "app/editor_state.h"
-#include "app/exchange.h"
+#include "session/exchange.h"
 #include "app/network.h"
-#include "app/seams.h"
+#include "session/seams.h"
 #include "link/d2xx_unit.h"
 #include "link/driver.h"
 
@@ -32,9 +32,9 @@ class TformNewVersionMsg;
 
 // What the editor is built from. Anything left empty gets the real thing.
 struct EditorSetup {
-    std::unique_ptr<Dialogs> dialogs;
-    std::unique_ptr<Timing> timing;
-    std::unique_ptr<Platform> platform;
+    std::unique_ptr<session::Dialogs> dialogs;
+    std::unique_ptr<session::Timing> timing;
+    std::unique_ptr<session::Platform> platform;
     std::unique_ptr<Network> network;
     // The devices the editor reaches; when empty, the system's backends (and the virtual
     // pedal when `virtualPedal` is set).
@@ -59,13 +59,13 @@ public:
 
     EditorState state;
 
-    Dialogs& dialogs() { return *dialogs_; }
-    Timing& timing() { return *timing_; }
-    Platform& platform() { return *platform_; }
+    session::Dialogs& dialogs() { return *dialogs_; }
+    session::Timing& timing() { return *timing_; }
+    session::Platform& platform() { return *platform_; }
     Network& network() { return *network_; }
     link::D2XXUnit& usb() { return *usb_; }
     link::Driver& driver() { return *driver_; }
-    Exchange& exchange() { return *exchange_; }
+    session::Exchange& exchange() { return *exchange_; }
     // The in-process virtual pedal, when the editor was started with it.
     pedal_sim::PedalModel* virtualPedal() { return pedalModel_.get(); }
     const QString& serverAddress() const { return serverAddress_; }
@@ -92,15 +92,15 @@ public:
 private:
     void buildDriverStack(EditorSetup& setup);
 
-    std::unique_ptr<Dialogs> dialogs_;
-    std::unique_ptr<Timing> timing_;
-    std::unique_ptr<Platform> platform_;
+    std::unique_ptr<session::Dialogs> dialogs_;
+    std::unique_ptr<session::Timing> timing_;
+    std::unique_ptr<session::Platform> platform_;
     std::unique_ptr<Network> network_;
     std::unique_ptr<pedal_sim::PedalModel> pedalModel_;
     std::unique_ptr<link::Driver> ownedDriver_;
     link::Driver* driver_ = nullptr;
     std::unique_ptr<link::D2XXUnit> usb_;
-    std::unique_ptr<Exchange> exchange_;
+    std::unique_ptr<session::Exchange> exchange_;
     QString serverAddress_;
 
     std::unique_ptr<TformMain> formMain_;

@@ -3,7 +3,7 @@
 #include "app/firmware_upgrade.h"
 
 #include "app/editor.h"
-#include "app/flasher.h"
+#include "session/flasher.h"
 #include "app/main_window.h"
 #include "core/hex.h"
 #include "resources/resource_store.h"
@@ -209,7 +209,7 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
     if (!image) return;
     editor_.printToConsole(QStringLiteral("Firmware num of bytes: ") + QString::number(image->bytes.size()));
     // Everything about the image is checked before the flash is touched.
-    const auto plan = planFlash(image->bytes, image->baseAddress, firmwareNumber);
+    const auto plan = session::planFlash(image->bytes, image->baseAddress, firmwareNumber);
     if (!plan) {
         refuse(QStringLiteral("Firmware refused, nothing was erased: ") + QString::fromStdString(plan.reason()));
         return;
@@ -220,25 +220,25 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
                                QString::number(firmwareNumber));
     }
 
-    std::optional<FlashFailure> failure;
+    std::optional<session::FlashFailure> failure;
     {
         MenusHeld held(main);
-        PollPause pause(main.Timer_USB_read);
+        session::PollPause pause(main.Timer_USB_read);
         const auto log = [this](const QString& line) { editor_.printToConsole(line); };
-        LatencyLowered latency(editor_.usb(), log);
-        Flasher flasher(editor_.usb(), editor_.exchange(), log);
-        flasher.onProgress = [this](const FlashProgress& p) {
+        session::LatencyLowered latency(editor_.usb(), log);
+        session::Flasher flasher(editor_.usb(), editor_.exchange(), log);
+        flasher.onProgress = [this](const session::FlashProgress& p) {
             switch (p.stage) {
-                case FlashStage::Erase: lblFirmwareStep->setText(QStringLiteral("Erasing the flash…")); break;
-                case FlashStage::Write:
+                case session::FlashStage::Erase: lblFirmwareStep->setText(QStringLiteral("Erasing the flash…")); break;
+                case session::FlashStage::Write:
                     lblFirmwareStep->setText(QStringLiteral("Writing %1 of %2").arg(p.done).arg(p.total));
                     break;
-                case FlashStage::Verify:
+                case session::FlashStage::Verify:
                     lblFirmwareStep->setText(QStringLiteral("Verifying %1 of %2").arg(p.done).arg(p.total));
                     break;
-                case FlashStage::Go: lblFirmwareStep->setText(QStringLiteral("Starting the new firmware…")); break;
+                case session::FlashStage::Go: lblFirmwareStep->setText(QStringLiteral("Starting the new firmware…")); break;
             }
-            if (p.stage == FlashStage::Write || p.stage == FlashStage::Verify) {
+            if (p.stage == session::FlashStage::Write || p.stage == session::FlashStage::Verify) {
                 ProgressBar1->setMaximum(static_cast<int>(p.total));
                 ProgressBar1->setValue(static_cast<int>(p.done));
             }

@@ -3,7 +3,7 @@
 #include "app/busy_window.h"
 #include "app/editor.h"
 #include "app/firmware_upgrade.h"
-#include "app/flasher.h"
+#include "session/flasher.h"
 #include "app/fx_parameters.h"
 #include "app/main_window.h"
 #include "app/print_console.h"
@@ -92,7 +92,7 @@ void TformMain::greetBootloader() {
 QString TformMain::synchroniseBootloader() {
     link::D2XXUnit& usb = editor_.usb();
     // The console gets "received Byte: " alone, as the pedal's users know it.
-    Flasher flasher(usb, editor_.exchange(), [](const QString&) {});
+    session::Flasher flasher(usb, editor_.exchange(), [](const QString&) {});
     const auto failure = flasher.synchronise();
     const QString reply = failure ? failure->reply : kBootloaderAck;
     editor_.formPrint()->appendWithoutScroll(QStringLiteral("received Byte: ") + reply);

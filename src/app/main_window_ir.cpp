@@ -1,6 +1,6 @@
 // Load IR: reads an impulse response from an audio file and merges it into the selected
 // IR-loader algorithm's image, which Upload then sends instead of the catalogue image.
-#include "app/audio_file.h"
+#include "session/audio_file.h"
 #include "app/editor.h"
 #include "app/impulse_response.h"
 #include "app/main_window.h"
@@ -38,7 +38,7 @@ void TformMain::loadImpulseResponse() {
     editor_.printToConsole(path);
     editor_.printToConsole(fileName);
 
-    const auto audio = readAudioFile(path, static_cast<std::uint64_t>(geometry->taps));
+    const auto audio = session::readAudioFile(path, static_cast<std::uint64_t>(geometry->taps));
     if (!audio) return refuse(audio.reason());
     editor_.printToConsole(QString::number(audio->bytes.size()));
     const auto fileBytes = std::span(reinterpret_cast<const std::uint8_t*>(audio->bytes.constData()),

@@ -1,6 +1,6 @@
 // Asking the pedal which algorithm it holds, and making that algorithm the current one.
 #include "app/editor.h"
-#include "app/exchange.h"
+#include "session/exchange.h"
 #include "app/fx_parameters.h"
 #include "app/main_window.h"
 #include "core/catalogue_lists.h"
@@ -18,8 +18,8 @@ namespace {
 
 constexpr int kQueryButtonPauseMs = 100;
 
-QString noAnswerMessage(DrainOutcome outcome) {
-    return outcome == DrainOutcome::DriverFailed
+QString noAnswerMessage(session::DrainOutcome outcome) {
+    return outcome == session::DrainOutcome::DriverFailed
                ? QStringLiteral("The pedal could not be read: the connection failed.")
                : QStringLiteral("The pedal did not answer in time. Check the cable and that the pedal is switched on, "
                                 "then try again.");
@@ -33,20 +33,20 @@ void TformMain::btnOpenEffectClick() {
 }
 
 void TformMain::query_stored_effect() {
-    PollPause pause(Timer_USB_read);
-    Exchange& exchange = editor_.exchange();
+    session::PollPause pause(Timer_USB_read);
+    session::Exchange& exchange = editor_.exchange();
     const core::PedalCommand query = core::storedEffectQueryCommand();
     exchange.SendCommandText(QString::fromStdString(query.text), query.spec.purgeFirst, 0);
     btnOpenEffect->setEnabled(false);
     editor_.timing().pause(kQueryButtonPauseMs);
     btnOpenEffect->setEnabled(true);
 
-    const Drained reply = exchange.drainReply([](std::span<const std::uint8_t> bytes) {
+    const session::Drained reply = exchange.drainReply([](std::span<const std::uint8_t> bytes) {
         return core::isTextReplyComplete(bytes);
     });
     editor_.printToConsole(QString::fromStdString(core::receivedBytesLogLine(reply.bytes.size())));
     editor_.usb().PurgeFTDeviceRx();
-    if (reply.bytes.empty() || reply.outcome == DrainOutcome::DriverFailed) {
+    if (reply.bytes.empty() || reply.outcome == session::DrainOutcome::DriverFailed) {
         const QString text = noAnswerMessage(reply.outcome);
         editor_.printToConsole(text);
         editor_.dialogs().message(text);

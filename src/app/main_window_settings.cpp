@@ -1,7 +1,7 @@
 // The pedal's settings from the main window: Request (the read-back), Assign, Store Settings,
 // the MIDI channel menu and the preset or bank mode.
 #include "app/editor.h"
-#include "app/exchange.h"
+#include "session/exchange.h"
 #include "app/fx_parameters.h"
 #include "app/main_window.h"
 #include "app/preferences.h"
@@ -36,7 +36,7 @@ void TformMain::btnRequestClick() {
 }
 
 void TformMain::RequestParameters() {
-    PollPause pause(Timer_USB_read);
+    session::PollPause pause(Timer_USB_read);
     TformFXParameters* panel = editor_.formFXParameters();
     if (!panel->isBuilt()) {
         editor_.dialogs().message(QStringLiteral("Open the effect stored on the pedal first (Get FX Stored on Pedal)."));
@@ -44,12 +44,12 @@ void TformMain::RequestParameters() {
     }
     const auto numControls = static_cast<std::size_t>(panel->numControls);
     const auto numReadbacks = static_cast<std::size_t>(panel->numReadbacks);
-    Exchange& exchange = editor_.exchange();
+    session::Exchange& exchange = editor_.exchange();
     exchange.send(core::requestCommand(numControls));
     btnRequest->setEnabled(false);
 
     const std::size_t expected = core::parameterBlockLength(numControls);
-    const Drained reply = exchange.drainReply([expected](std::span<const std::uint8_t> bytes) {
+    const session::Drained reply = exchange.drainReply([expected](std::span<const std::uint8_t> bytes) {
         return core::isNumericReplyComplete(bytes, expected);
     });
     editor_.usb().PurgeFTDeviceTx();
@@ -60,7 +60,7 @@ void TformMain::RequestParameters() {
         btnRequest->setEnabled(true);
     };
     if (reply.bytes.empty()) {
-        fail(reply.outcome == DrainOutcome::DriverFailed
+        fail(reply.outcome == session::DrainOutcome::DriverFailed
                  ? QStringLiteral("The pedal could not be read: the connection failed.")
                  : QStringLiteral("The pedal did not answer Request in time. Check the cable and try again."));
         return;

@@ -1,6 +1,6 @@
 // Uploading the current algorithm to the pedal, as its algorithm or into a bank.
 #include "app/editor.h"
-#include "app/exchange.h"
+#include "session/exchange.h"
 #include "app/fx_parameters.h"
 #include "app/main_window.h"
 #include "core/catalogue_lists.h"
@@ -43,7 +43,7 @@ std::optional<QString> TformMain::imageToUpload() {
 }
 
 void TformMain::btnUploadClick() {
-    PollPause pause(Timer_USB_read);
+    session::PollPause pause(Timer_USB_read);
     editor_.usb().PurgeFTDeviceRx();
     if (!editor_.dialogs().confirm(QStringLiteral("Upload the selected effect?"))) return;
     // Checked before anything is sent: a refused upload sends no bypass either.

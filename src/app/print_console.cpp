@@ -156,7 +156,7 @@ bool TformPrint::EraseEEPROM(const QString& i2cAddr) {
     }
     const QString text = QString::fromStdString(command->text);
     printToConsole(QStringLiteral("erase message: ") + text);
-    PollPause pause(editor_.formMain()->Timer_USB_read);
+    session::PollPause pause(editor_.formMain()->Timer_USB_read);
     return editor_.exchange().send(*command);
 }
 
@@ -173,7 +173,7 @@ bool TformPrint::ReadEEPROM(const QString& i2cAddr) {
                               .arg(command->spec.pauseMs / 1000.0);
     printToConsole(doing);
     // The poll is stopped for the pause and lists the dump when it runs again.
-    PollPause pause(editor_.formMain()->Timer_USB_read);
+    session::PollPause pause(editor_.formMain()->Timer_USB_read);
     // Nothing paints during the pause: the lines above go on screen now, not after it.
     endRepaintHold();
     BusyWindow busy(*this, doing);

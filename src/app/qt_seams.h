@@ -1,13 +1,13 @@
 // The seams as a user meets them: Qt's boxes and dialogs, real sleeps, the desktop's folders.
 #pragma once
 
-#include "app/seams.h"
+#include "session/seams.h"
 
 class QWidget;
 
 namespace qeltx::app {
 
-class QtDialogs : public Dialogs {
+class QtDialogs : public session::Dialogs {
 public:
     void message(const QString& text) override;
     bool confirm(const QString& text) override;
@@ -16,14 +16,14 @@ public:
     void errorReport(const QString& text) override;
 };
 
-class RealTiming : public Timing {
+class RealTiming : public session::Timing {
 public:
     void pause(int ms) override;
     void processEvents(int ms) override;
     qint64 nowMs() override;
 };
 
-class DesktopPlatform : public Platform {
+class DesktopPlatform : public session::Platform {
 public:
     QString documentsFolder() override;
     QString tempFolder() override;

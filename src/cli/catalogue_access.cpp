@@ -1,7 +1,7 @@
 // Reading the embedded catalogue and merging impulse responses for qeltx-cli.
 #include "cli/catalogue_access.h"
 
-#include "app/audio_file.h"
+#include "session/audio_file.h"
 #include "core/resource_names.h"
 #include "core/text_lines.h"
 #include "resources/resource_store.h"
@@ -72,7 +72,7 @@ core::Refusable<MergedImpulseResponse> mergeImpulseResponse(const core::Catalogu
     const QString fileName = QFileInfo(path).fileName();
     output.log(path);
     output.log(fileName);
-    const auto audio = app::readAudioFile(path, static_cast<std::uint64_t>(geometry->taps));
+    const auto audio = session::readAudioFile(path, static_cast<std::uint64_t>(geometry->taps));
     if (!audio) return Result::refused(audio.reason());
     output.log(QString::number(audio->bytes.size()));
     const auto fileBytes = std::span(reinterpret_cast<const std::uint8_t*>(audio->bytes.constData()),

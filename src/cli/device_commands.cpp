@@ -147,14 +147,14 @@ int runRequest(const Invocation& invocation, const Output& output) {
     const auto numControls = static_cast<std::size_t>(layout.counts.controls());
     const auto numReadbacks = static_cast<std::size_t>(layout.counts.readbacks);
 
-    app::Exchange& exchange = link.exchange();
+    session::Exchange& exchange = link.exchange();
     exchange.send(core::requestCommand(numControls));
     const std::size_t expected = core::parameterBlockLength(numControls);
-    const app::Drained reply = exchange.drainReply(
+    const session::Drained reply = exchange.drainReply(
         [expected](std::span<const std::uint8_t> bytes) { return core::isNumericReplyComplete(bytes, expected); });
     link.usb().PurgeFTDeviceTx();
     link.usb().PurgeFTDeviceRx();
-    if (reply.bytes.empty() || reply.outcome == app::DrainOutcome::DriverFailed) {
+    if (reply.bytes.empty() || reply.outcome == session::DrainOutcome::DriverFailed) {
         return output.fail(noReplyText(reply.outcome, QStringLiteral("Request")));
     }
     const auto decoded = core::DecodeReplyNumbers(reply.bytes);

@@ -43,7 +43,7 @@ int runEepromRead(const Invocation& invocation, const Output& output) {
 
     PedalLink link(invocation.connection, output);
     if (const auto problem = link.open()) return output.fail(*problem);
-    app::Exchange& exchange = link.exchange();
+    session::Exchange& exchange = link.exchange();
     const QString text = QString::fromStdString(command->text);
     output.log(text);
     // No blind pause: the dump is awaited, with the editor's pause as part of the limit.
@@ -51,9 +51,9 @@ int runEepromRead(const Invocation& invocation, const Output& output) {
     if (link.usb().lastDeviceStatus != core::FT_OK) return output.fail(QStringLiteral("the read command could not be written to the pedal"));
     exchange.limits.replyTimeoutMs = command->spec.pauseMs + kDumpAfterPauseLimitMs;
     exchange.limits.quietGapMs = kDumpAfterPauseLimitMs;
-    const app::Drained reply = exchange.drainReply(holdsWholeDump);
-    if (reply.outcome != app::DrainOutcome::Complete) {
-        if (reply.bytes.empty() || reply.outcome == app::DrainOutcome::DriverFailed) {
+    const session::Drained reply = exchange.drainReply(holdsWholeDump);
+    if (reply.outcome != session::DrainOutcome::Complete) {
+        if (reply.bytes.empty() || reply.outcome == session::DrainOutcome::DriverFailed) {
             return output.fail(noReplyText(reply.outcome, QStringLiteral("the EEPROM read")));
         }
         return output.fail(QStringLiteral("the EEPROM dump stopped after %1 of %2 bytes")

@@ -1,5 +1,5 @@
 // qeltx-cli's commands that need no device: ir-merge and catalogue check.
-#include "check.h"
+#include "catalogue_tools/check.h"
 #include "cli/catalogue_access.h"
 #include "cli/cli_commands.h"
 #include "cli/exit_codes.h"

@@ -1,6 +1,6 @@
 // qeltx-cli flash: the pedal's firmware through its serial bootloader, with the editor's
 // flasher, a progress bar on standard error and a time limit on every step.
-#include "app/flasher.h"
+#include "session/flasher.h"
 #include "cli/cli_commands.h"
 #include "cli/exit_codes.h"
 #include "cli/pedal_link.h"
@@ -66,7 +66,7 @@ class ProgressBar {
 public:
     explicit ProgressBar(const Output& output) : output_(output), terminal_(isatty(STDERR_FILENO) == 1) {}
 
-    void show(const app::FlashProgress& p) {
+    void show(const session::FlashProgress& p) {
         const QString stage = stageName(p.stage);
         if (!terminal_) {
             if (p.done == p.total) output_.note(stage + QStringLiteral(": done"));
@@ -82,12 +82,12 @@ public:
     }
 
 private:
-    static QString stageName(app::FlashStage stage) {
+    static QString stageName(session::FlashStage stage) {
         switch (stage) {
-            case app::FlashStage::Erase: return QStringLiteral("erasing");
-            case app::FlashStage::Write: return QStringLiteral("writing");
-            case app::FlashStage::Verify: return QStringLiteral("verifying");
-            case app::FlashStage::Go: return QStringLiteral("starting");
+            case session::FlashStage::Erase: return QStringLiteral("erasing");
+            case session::FlashStage::Write: return QStringLiteral("writing");
+            case session::FlashStage::Verify: return QStringLiteral("verifying");
+            case session::FlashStage::Go: return QStringLiteral("starting");
         }
         return {};
     }
@@ -103,9 +103,9 @@ int runFlash(const Invocation& invocation, const Output& output) {
     if (!firmware) return output.fail(QString::fromStdString(firmware.reason()));
     output.log(QStringLiteral("Firmware num of bytes: ") + QString::number(firmware->image.bytes.size()));
     // Everything about the image is checked before the pedal is touched.
-    auto plan = app::planFlash(firmware->image.bytes, firmware->image.baseAddress, firmware->number);
+    auto plan = session::planFlash(firmware->image.bytes, firmware->image.baseAddress, firmware->number);
     if (!plan) return output.fail(QStringLiteral("firmware refused, nothing was erased: ") + QString::fromStdString(plan.reason()));
-    app::FlashPlan job = *plan;
+    session::FlashPlan job = *plan;
     job.verify = !invocation.has("--no-verify");
     if (!job.marker) {
         output.log(QStringLiteral("no firmware marker written: none is defined for firmware number ") +
@@ -128,10 +128,10 @@ int runFlash(const Invocation& invocation, const Output& output) {
     }
 
     const auto log = output.logSink();
-    app::LatencyLowered latency(usb, log);
-    app::Flasher flasher(usb, link.exchange(), log);
+    session::LatencyLowered latency(usb, log);
+    session::Flasher flasher(usb, link.exchange(), log);
     ProgressBar bar(output);
-    flasher.onProgress = [&bar](const app::FlashProgress& p) { bar.show(p); };
+    flasher.onProgress = [&bar](const session::FlashProgress& p) { bar.show(p); };
     if (const auto failure = flasher.synchronise()) {
         output.log(QStringLiteral("received Byte: ") + failure->reply);
         return output.fail(QStringLiteral("Connection to bootloader failed: ") + failure->describe() +

@@ -111,8 +111,8 @@ std::optional<QString> PedalLink::open(bool bootloader) {
     return std::nullopt;
 }
 
-QString noReplyText(app::DrainOutcome outcome, const QString& what) {
-    if (outcome == app::DrainOutcome::DriverFailed) {
+QString noReplyText(session::DrainOutcome outcome, const QString& what) {
+    if (outcome == session::DrainOutcome::DriverFailed) {
         return QStringLiteral("the connection to the pedal failed while waiting for ") + what;
     }
     return QStringLiteral("the pedal did not answer ") + what +

@@ -3,8 +3,8 @@
 // it. Every wait has a time limit; the device is closed when the link goes.
 #pragma once
 
-#include "app/exchange.h"
-#include "app/seams.h"
+#include "session/exchange.h"
+#include "session/seams.h"
 #include "cli/arguments.h"
 #include "cli/output.h"
 #include "link/composite_driver.h"
@@ -26,7 +26,7 @@ namespace qeltx::cli {
 
 // Real pauses and waits for a program without windows: the event loop still runs, since the
 // serial port backend is driven by Qt's socket notifiers.
-class CliTiming : public app::Timing {
+class CliTiming : public session::Timing {
 public:
     CliTiming() { clock_.start(); }
     void pause(int ms) override;
@@ -60,8 +60,8 @@ public:
     std::optional<QString> open(bool bootloader = false);
 
     link::D2XXUnit& usb() { return usb_; }
-    app::Exchange& exchange() { return exchange_; }
-    app::Timing& timing() { return timing_; }
+    session::Exchange& exchange() { return exchange_; }
+    session::Timing& timing() { return timing_; }
     const Output& output() const { return output_; }
     // The in-process pedal with --virtual-pedal, else null.
     pedal_sim::PedalModel* virtualPedal() { return model_.get(); }
@@ -73,13 +73,13 @@ private:
     std::unique_ptr<pedal_sim::PedalModel> model_;
     std::unique_ptr<link::CompositeDriver> driver_;
     link::D2XXUnit usb_;
-    app::Exchange exchange_;
+    session::Exchange exchange_;
     bool opened_ = false;
     // Driver errors as the editor would show them in a box; the last explains a failure.
     QString lastDriverMessage_;
 };
 
 // What the outcome of a drain says to the user when no usable reply came.
-QString noReplyText(app::DrainOutcome outcome, const QString& what);
+QString noReplyText(session::DrainOutcome outcome, const QString& what);
 
 }  // namespace qeltx::cli

@@ -9,13 +9,13 @@ namespace qeltx::cli {
 
 core::Refusable<core::StoredEffectReply> askStoredEffect(PedalLink& link) {
     using Result = core::Refusable<core::StoredEffectReply>;
-    app::Exchange& exchange = link.exchange();
+    session::Exchange& exchange = link.exchange();
     exchange.send(core::storedEffectQueryCommand());
-    const app::Drained reply =
+    const session::Drained reply =
         exchange.drainReply([](std::span<const std::uint8_t> bytes) { return core::isTextReplyComplete(bytes); });
     link.output().log(QString::fromStdString(core::receivedBytesLogLine(reply.bytes.size())));
     link.usb().PurgeFTDeviceRx();
-    if (reply.bytes.empty() || reply.outcome == app::DrainOutcome::DriverFailed) {
+    if (reply.bytes.empty() || reply.outcome == session::DrainOutcome::DriverFailed) {
         return Result::refused(noReplyText(reply.outcome, QStringLiteral("the stored-effect query")).toStdString());
     }
     const auto parsed = core::parse_stored_effect_reply(std::span<const std::uint8_t>(reply.bytes));

@@ -65,7 +65,7 @@ int runUpload(const Invocation& invocation, const Output& output) {
 
     PedalLink link(invocation.connection, output);
     if (const auto problem = link.open()) return output.fail(*problem);
-    app::Exchange& exchange = link.exchange();
+    session::Exchange& exchange = link.exchange();
     link.usb().PurgeFTDeviceRx();
     exchange.send(core::bypassCommand(true));
     link.timing().pause(kBypassSettleMs);
@@ -82,9 +82,9 @@ int runUpload(const Invocation& invocation, const Output& output) {
     // Whatever else the pedal says meanwhile, only its "Upload complete" ends the wait.
     exchange.limits.replyTimeoutMs = kUploadConfirmLimitMs;
     exchange.limits.quietGapMs = kUploadConfirmLimitMs;
-    const app::Drained reply = exchange.drainReply(holdsUploadComplete);
-    if (reply.outcome != app::DrainOutcome::Complete) {
-        if (reply.outcome == app::DrainOutcome::DriverFailed) {
+    const session::Drained reply = exchange.drainReply(holdsUploadComplete);
+    if (reply.outcome != session::DrainOutcome::Complete) {
+        if (reply.outcome == session::DrainOutcome::DriverFailed) {
             return output.fail(noReplyText(reply.outcome, QStringLiteral("the upload")));
         }
         return output.fail(QStringLiteral("the pedal did not confirm the upload of ") + name +

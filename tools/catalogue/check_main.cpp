@@ -1,6 +1,6 @@
 // qeltx-catalogue-check [DIR]: checks a catalogue folder (resources/catalogue by default) and
 // prints every violation as FILE:LINE: message, then a summary. Exit status 1 on a violation.
-#include "check.h"
+#include "catalogue_tools/check.h"
 
 #include <filesystem>
 #include <iostream>

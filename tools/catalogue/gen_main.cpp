@@ -2,8 +2,8 @@
 //   qeltx-catalogue-gen [--source FILE] [--prune] OUTDIR
 // Every file is written whole, in binary (the line ends are part of the formats). Files in
 // OUTDIR that the source does not make are listed, and removed with --prune.
-#include "catalogue_source.h"
-#include "generate.h"
+#include "catalogue_tools/catalogue_source.h"
+#include "catalogue_tools/generate.h"
 
 #include <filesystem>
 #include <fstream>

@@ -4,7 +4,7 @@
 // The pedal must be running its bootloader, and stays in it: no Go, so the other flasher finds
 // it there. Exit 0 when the run completed (erase, writes, marker, read-back), 1 with the failed
 // step on standard error otherwise.
-#include "app/flasher.h"
+#include "session/flasher.h"
 #include "app/qt_seams.h"
 #include "link/composite_driver.h"
 #include "link/d2xx_unit.h"
@@ -38,21 +38,21 @@ int main(int argc, char** argv) {
     link::D2XXUnit usb(*driver, [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
     app::RealTiming timing;
     const auto log = [](const QString& line) { std::printf("%s\n", qPrintable(line)); };
-    app::Exchange exchange(usb, timing, log);
+    session::Exchange exchange(usb, timing, log);
 
     if (usb.Open_USB_Device_By_Serial_Number(port) != core::FT_OK) return 1;
     usb.SetPortParameters(link::portModeBootloader);
     usb.SetFTDeviceBaudRate();
     usb.SetFTDeviceDataCharacteristics();
 
-    auto plan = app::planFlash(image, core::kFlashBase, number);
+    auto plan = session::planFlash(image, core::kFlashBase, number);
     if (!plan) {
         std::fprintf(stderr, "flash_on_port: %s\n", plan.reason().c_str());
         return 1;
     }
-    app::FlashPlan job = *plan;
+    session::FlashPlan job = *plan;
     job.goAddress.reset();
-    app::Flasher flasher(usb, exchange, log);
+    session::Flasher flasher(usb, exchange, log);
     auto failure = flasher.synchronise();
     if (!failure) failure = flasher.run(job);
     usb.CloseFTDevice();

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/editor.h"
-#include "app/seams.h"
+#include "session/seams.h"
 #include "link/driver.h"
 
 #include <QStringList>
@@ -26,7 +26,7 @@ struct DialogLog {
     std::deque<QString> fileNames;  // answers of open/save dialogs, cancel when empty
 };
 
-class ScriptedDialogs : public app::Dialogs {
+class ScriptedDialogs : public session::Dialogs {
 public:
     explicit ScriptedDialogs(std::shared_ptr<DialogLog> log) : log_(std::move(log)) {}
     void message(const QString& text) override { log_->messages << text; }
@@ -56,7 +56,7 @@ struct Clock {
     qint64 paused = 0;
 };
 
-class VirtualTiming : public app::Timing {
+class VirtualTiming : public session::Timing {
 public:
     explicit VirtualTiming(std::shared_ptr<Clock> clock) : clock_(std::move(clock)) {}
     void pause(int ms) override {
@@ -77,7 +77,7 @@ struct PlatformLog {
     std::optional<QString> version = QStringLiteral("1.0.0.0");
 };
 
-class TempPlatform : public app::Platform {
+class TempPlatform : public session::Platform {
 public:
     explicit TempPlatform(std::shared_ptr<PlatformLog> log) : log_(std::move(log)) {}
     QString documentsFolder() override { return log_->documents.path(); }

@@ -1,8 +1,8 @@
 // qeltx-catalogue-check's rules, each shown to catch a fault put into a copy of the shipped
 // catalogue, with the file and line it names; and the generator's refusals and determinism.
-#include "catalogue_source.h"
-#include "check.h"
-#include "generate.h"
+#include "catalogue_tools/catalogue_source.h"
+#include "catalogue_tools/check.h"
+#include "catalogue_tools/generate.h"
 #include "core/hex.h"
 #include "resources/resource_store.h"
 

@@ -3,7 +3,7 @@
 // widgets: the firmware window and headless programs run it over a link already at even parity.
 #pragma once
 
-#include "app/exchange.h"
+#include "session/exchange.h"
 #include "core/bootloader_frames.h"
 #include "core/refusable.h"
 
@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-namespace qeltx::app {
+namespace qeltx::session {
 
 // Why a step failed.
 enum class FlashError {
@@ -134,4 +134,4 @@ private:
     std::optional<std::uint8_t> saved_;
 };
 
-}  // namespace qeltx::app
+}  // namespace qeltx::session

@@ -2,7 +2,7 @@
 // then waiting for and draining the reply. No widgets here, so the command-line tool uses it too.
 #pragma once
 
-#include "app/seams.h"
+#include "session/seams.h"
 #include "core/commands.h"
 #include "link/d2xx_unit.h"
 
@@ -15,7 +15,7 @@
 #include <span>
 #include <vector>
 
-namespace qeltx::app {
+namespace qeltx::session {
 
 // How long the editor waits for the pedal before it gives up, and how long a silence ends a
 // reply (longer than the bridge's 16 ms latency timer).
@@ -81,4 +81,4 @@ private:
     bool wasActive_;
 };
 
-}  // namespace qeltx::app
+}  // namespace qeltx::session

@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-namespace qeltx::app {
+namespace qeltx::session {
 
 // Modal boxes and file dialogs.
 class Dialogs {
@@ -47,4 +47,4 @@ public:
     virtual std::optional<QString> programVersion() = 0;
 };
 
-}  // namespace qeltx::app
+}  // namespace qeltx::session

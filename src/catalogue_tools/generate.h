@@ -3,7 +3,7 @@
 // image contents come from a fixed integer generator seeded by the algorithm number.
 #pragma once
 
-#include "catalogue_source.h"
+#include "catalogue_tools/catalogue_source.h"
 
 #include <cstdint>
 #include <map>

@@ -1,10 +1,10 @@
 // Sending commands to the pedal and gathering its replies.
-#include "app/exchange.h"
+#include "session/exchange.h"
 
 
 #include <algorithm>
 
-namespace qeltx::app {
+namespace qeltx::session {
 
 Exchange::Exchange(link::D2XXUnit& usb, Timing& timing, LogSink log)
     : usb_(usb), timing_(timing), log_(std::move(log)) {}
@@ -78,4 +78,4 @@ Drained Exchange::drainReply(const Completeness& complete) {
     }
 }
 
-}  // namespace qeltx::app
+}  // namespace qeltx::session

@@ -6,7 +6,7 @@
 //   (fillers between some) | end 0x06 | zero bytes up to the size.
 // Parameter memory and the target addresses count in words, so the 0x0000 write holds at
 // most 0x0400 words and the header's addresses are word numbers below W.
-#include "generate.h"
+#include "catalogue_tools/generate.h"
 
 #include "core/hex.h"
 #include "core/resource_names.h"

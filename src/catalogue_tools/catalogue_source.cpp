@@ -1,5 +1,5 @@
 // Reader of catalogue.txt.
-#include "catalogue_source.h"
+#include "catalogue_tools/catalogue_source.h"
 
 #include "core/hex.h"
 #include "core/errors.h"

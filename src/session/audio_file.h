@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-namespace qeltx::app {
+namespace qeltx::session {
 
 struct AudioFile {
     QByteArray bytes;  // the whole file as stored, for the log
@@ -28,4 +28,4 @@ inline constexpr qint64 kMaxAudioFileBytes = 64LL * 1024 * 1024;
 // holds no samples, or holds samples other than 16/24/32-bit integer or 32-bit float.
 core::Refusable<AudioFile> readAudioFile(const QString& path, std::uint64_t maxFrames);
 
-}  // namespace qeltx::app
+}  // namespace qeltx::session

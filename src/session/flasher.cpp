@@ -1,11 +1,11 @@
 // The flasher's steps over the bootloader protocol, with the console's labels.
-#include "app/flasher.h"
+#include "session/flasher.h"
 
 #include "core/hex.h"
 
 #include <algorithm>
 
-namespace qeltx::app {
+namespace qeltx::session {
 
 namespace {
 
@@ -295,4 +295,4 @@ LatencyLowered::~LatencyLowered() {
     if (saved_) usb_.driver().setLatencyTimer(usb_.deviceHandle, *saved_);
 }
 
-}  // namespace qeltx::app
+}  // namespace qeltx::session

@@ -1,6 +1,6 @@
 // Reading an impulse-response file with libsndfile from the bytes read once, so the log shows
 // exactly the bytes that were decoded.
-#include "app/audio_file.h"
+#include "session/audio_file.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-namespace qeltx::app {
+namespace qeltx::session {
 
 namespace {
 
@@ -146,4 +146,4 @@ core::Refusable<AudioFile> readAudioFile(const QString& path, std::uint64_t maxF
     return Result::accepted(std::move(audio));
 }
 
-}  // namespace qeltx::app
+}  // namespace qeltx::session

@@ -1,5 +1,5 @@
 // The catalogue rules. Each check says what the editor or the pedal would do wrong without it.
-#include "check.h"
+#include "catalogue_tools/check.h"
 
 #include "core/hex.h"
 #include "core/text_lines.h"
