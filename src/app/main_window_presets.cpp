@@ -4,12 +4,12 @@
 #include "app/main_window.h"
 #include "app/preferences.h"
 #include "core/preset_file.h"
+#include "session/atomic_file.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
-#include <QSaveFile>
 
 namespace qeltx::app {
 
@@ -50,9 +50,8 @@ void TformMain::SaveTextWithDialog(const QByteArray& TextContent, const QString&
     if (path.isEmpty()) return;
     if (!path.endsWith(kExtension, Qt::CaseInsensitive)) path += kExtension;
     // Written beside the old file and renamed over it: a failed save never destroys a preset.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(TextContent) != TextContent.size() || !file.commit()) {
-        editor_.dialogs().message(QStringLiteral("Error saving file: ") + file.errorString());
+    if (const auto problem = session::writeFileAtomically(path, TextContent)) {
+        editor_.dialogs().message(QStringLiteral("Error saving file: ") + *problem);
         return;
     }
     editor_.dialogs().message(QStringLiteral("File saved successfully: ") + path);
