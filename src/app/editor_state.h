@@ -1,6 +1,8 @@
 // The editor state every window reads and writes, with its start-up values.
 #pragma once
 
+#include "core/ir_preparation.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -21,6 +23,9 @@ struct EditorState {
     QString selectedCategory;
     QString currentEffectName;
     QString appVersion;
+    // How Load IR shapes a response: resampling is a Settings entry kept in the preferences
+    // folder; the fade and the normalisation are chosen in the Impulse Response window.
+    core::IrShaping irShaping;
     // Serial number of the device Link opens: the last one a listing saw.
     QString linkSerialNumber;
 };

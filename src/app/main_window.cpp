@@ -150,6 +150,9 @@ void TformMain::buildMenus() {
     menuModePreset->setCheckable(true);
     menuModeBank->setCheckable(true);
     setMenuEnabled(menuMode, false);
+    menuResampleIR = addEntry(menuSettings, "menuResampleIR", QStringLiteral("Resample IR to 48 kHz"));
+    menuResampleIR->setCheckable(true);
+    menuResampleIR->setChecked(true);
 
     menuFirmwareUpgrade = addSubmenu(this, bar, nullptr, "menuFirmwareUpgrade", QStringLiteral("Firmware Upgrade"));
     menuFirmwareUpgradeMode = addEntry(menuFirmwareUpgrade, "menuFirmwareUpgradeMode", QStringLiteral("Upgrade Mode"));
@@ -183,6 +186,7 @@ void TformMain::connectHandlers() {
     connect(btnOpenEffect, &QPushButton::clicked, this, editor_.guarded([this] { btnOpenEffectClick(); }));
     connect(btnUpload, &QPushButton::clicked, this, editor_.guarded([this] { btnUploadClick(); }));
     connect(menuLoadIR, &QAction::triggered, this, editor_.guarded([this] { menuLoadIRClick(); }));
+    connect(menuResampleIR, &QAction::triggered, this, editor_.guarded([this] { menuResampleIRClick(); }));
     connect(menuSaveConfiguration, &QAction::triggered, this, editor_.guarded([this] { menuSaveConfigurationClick(); }));
     connect(menuLoadConfiguration, &QAction::triggered, this, editor_.guarded([this] { menuLoadConfigurationClick(); }));
     connect(btnRequest, &QPushButton::clicked, this, editor_.guarded([this] { btnRequestClick(); }));
@@ -213,6 +217,7 @@ void TformMain::FormCreate() {
     CreateDataFolder(kMakerFolder);
     CreateDataSubfolder(kMakerFolder, kProductFolder);
     ReadStartupPreferences();
+    readImpulseResponsePreferences();
     menuShowUpdateMsg->setChecked(editor_.state.showUpdateMessage);
     BuildLookMenu();
     ApplySavedStyle();

@@ -102,6 +102,9 @@ public:
     // Impulse responses (main_window_ir.cpp): merge a file's impulse response into irImage.
     void menuLoadIRClick();
     void loadImpulseResponse();
+    // Settings ▸ "Resample IR to 48 kHz": kept in the preferences folder.
+    void menuResampleIRClick();
+    void readImpulseResponsePreferences();
 
     // The pedal's settings (main_window_settings.cpp).
     void btnRequestClick();
@@ -184,6 +187,7 @@ public:
     QAction* menuLoadConfiguration = nullptr;
     QAction* menuSaveConfiguration = nullptr;
     QAction* menuLoadIR = nullptr;
+    QAction* menuResampleIR = nullptr;
     QMenu* menuConnection = nullptr;
     QAction* menuScan = nullptr;
     QAction* menuConnect = nullptr;

@@ -1,12 +1,18 @@
-// Load IR: reads an impulse response from an audio file and merges it into the selected
-// IR-loader algorithm's image, which Upload then sends instead of the catalogue image.
+// Load IR: reads an impulse response from an audio file, brings it to the pedal's rate, and
+// merges it into the selected IR-loader algorithm's image, which Upload then sends instead of
+// the catalogue image. Also the Settings entry that turns resampling off.
 #include "session/audio_file.h"
 #include "app/editor.h"
 #include "app/impulse_response.h"
 #include "app/main_window.h"
+#include "app/preferences.h"
 #include "app/print_console.h"
 #include "core/impulse_response.h"
+#include "core/ir_preparation.h"
 
+#include <QAction>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -17,7 +23,31 @@
 
 namespace qeltx::app {
 
+namespace {
+const QString kYes = QStringLiteral("YES");
+const QString kNo = QStringLiteral("NO");
+}  // namespace
+
 void TformMain::menuLoadIRClick() { loadImpulseResponse(); }
+
+void TformMain::readImpulseResponsePreferences() {
+    // Resampling is on unless the player turned it off; a missing or unreadable file keeps it on.
+    const QString path = QDir(productFolder()).filePath(kResampleIrFile);
+    if (QFile::exists(path)) {
+        if (const auto text = readPreferenceText(path); text && text->trimmed() == kNo) {
+            editor_.state.irShaping.resample = false;
+        }
+    }
+    menuResampleIR->setChecked(editor_.state.irShaping.resample);
+}
+
+void TformMain::menuResampleIRClick() {
+    editor_.state.irShaping.resample = menuResampleIR->isChecked();
+    const QString path = QDir(productFolder()).filePath(kResampleIrFile);
+    if (!writePreferenceText(path, editor_.state.irShaping.resample ? kYes : kNo)) {
+        editor_.dialogs().message(QStringLiteral("Could not write ") + path);
+    }
+}
 
 void TformMain::loadImpulseResponse() {
     // Whatever goes wrong, irImage keeps what the last successful load made of it.
@@ -38,7 +68,7 @@ void TformMain::loadImpulseResponse() {
     editor_.printToConsole(path);
     editor_.printToConsole(fileName);
 
-    const auto audio = session::readAudioFile(path, static_cast<std::uint64_t>(geometry->taps));
+    const auto audio = session::readAudioFile(path);
     if (!audio) return refuse(audio.reason());
     editor_.printToConsole(QString::number(audio->bytes.size()));
     const auto fileBytes = std::span(reinterpret_cast<const std::uint8_t*>(audio->bytes.constData()),
@@ -46,17 +76,19 @@ void TformMain::loadImpulseResponse() {
     const auto framesUsed = std::min<std::uint64_t>(audio->format.frames, static_cast<std::uint64_t>(geometry->taps));
     editor_.formPrint()->appendLines(core::irFileLogLines(fileBytes, audio->format, framesUsed));
 
-    const auto taps = core::makeTaps(audio->firstChannel, geometry->taps);
-    if (!taps) return refuse(fileName.toStdString() + ": " + taps.reason());
+    const auto prepared =
+        core::prepareImpulseResponse(audio->firstChannel, audio->format.sampleRate, geometry->taps, editor_.state.irShaping);
+    if (!prepared) return refuse(fileName.toStdString() + ": " + prepared.reason());
+    const core::Taps& taps = prepared->taps;
     std::vector<std::string> words;
-    words.reserve(taps->words.size());
-    for (const std::int32_t tap : taps->words) words.push_back(core::tapsHex(std::span(&tap, 1)));
+    words.reserve(taps.words.size());
+    for (const std::int32_t tap : taps.words) words.push_back(core::tapsHex(std::span(&tap, 1)));
     editor_.formPrint()->appendLines(words);
-    editor_.printToConsole(QStringLiteral("irdata swapped endianess: ") + QString::fromStdString(core::tapsHex(taps->words)));
+    editor_.printToConsole(QStringLiteral("irdata swapped endianess: ") + QString::fromStdString(core::tapsHex(taps.words)));
 
     read_file_from_stream(format_resource_name(effectName));
     const std::string image = resourceLines.isEmpty() ? std::string() : resourceLines.first().toStdString();
-    const auto merged = core::mergeTaps(image, *geometry, taps->words);
+    const auto merged = core::mergeTaps(image, *geometry, taps.words);
     if (!merged) return refuse(merged.reason());
 
     irImage = QString::fromStdString(*merged);
@@ -67,7 +99,8 @@ void TformMain::loadImpulseResponse() {
     summary.fileName = fileName.toStdString();
     summary.fileBytes = static_cast<std::uint64_t>(audio->bytes.size());
     summary.format = audio->format;
-    summary.taps = *taps;
+    summary.taps = taps;
+    summary.outcome = prepared->outcome;
     editor_.dialogs().message(QString::fromStdString(core::irSummaryText(summary)));
 }
 

@@ -1,5 +1,5 @@
-// The editor's three preference files under the documents folder: the look, the mode and
-// whether the new-version notice is wanted.
+// The editor's preference files under the documents folder: the look, the mode, whether the
+// new-version notice is wanted and whether impulse responses are resampled.
 #pragma once
 
 #include <QString>
@@ -13,6 +13,8 @@ inline const QString kProductFolder = QStringLiteral("Qelt X");
 inline const QString kStyleFile = QStringLiteral("style.txt");
 inline const QString kModeFile = QStringLiteral("Mode.txt");
 inline const QString kNoticeFile = QStringLiteral("ShowMessageVersionAtStartup.txt");
+// "YES" or "NO": whether Load IR resamples a file that is not at the pedal's 48 kHz.
+inline const QString kResampleIrFile = QStringLiteral("ResampleIR.txt");
 
 // A whole preference file as text: UTF-8 unless a byte-order mark names another Unicode
 // form, Latin-1 when the bytes are not valid UTF-8. Nothing when it cannot be read.

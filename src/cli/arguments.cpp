@@ -21,9 +21,19 @@ constexpr std::string_view kVerboseOption = "--verbose";
 constexpr std::string_view kHelpOption = "--help";
 constexpr std::string_view kShortHelpOption = "-h";
 
-constexpr std::array<OptionSpec, 2> kUploadOptions{{
+// How an impulse response is shaped before it becomes taps (ir-merge, ir-info, upload --ir).
+constexpr OptionSpec kNoResampleOption{"--no-resample", "",
+                                       "take the file's samples as they are, whatever its rate (the pedal runs at 48 kHz)", ""};
+constexpr OptionSpec kFadeOption{"--fade-ms", "MS", "fade the last MS milliseconds of the kept taps out (raised cosine)", ""};
+constexpr OptionSpec kNormalizeOption{"--normalize", "DB",
+                                      "scale the taps so that their peak is DB dB below full scale (DB <= 0)", ""};
+
+constexpr std::array<OptionSpec, 5> kUploadOptions{{
     {"--bank", "1|2|3", "upload into that bank of FX Bank Mode (at most 5440 bytes)", "1|2|3"},
     {"--ir", "FILE.wav", "merge the impulse response in FILE into an IR-loader algorithm first", ""},
+    kNoResampleOption,
+    kFadeOption,
+    kNormalizeOption,
 }};
 constexpr std::array<OptionSpec, 3> kFlashOptions{{
     {"--firmware", "FILE", "a raw image (.bin, written from 0x08000000) or an Intel HEX file (.hex) "
@@ -34,6 +44,12 @@ constexpr std::array<OptionSpec, 3> kFlashOptions{{
 }};
 constexpr std::array<OptionSpec, 1> kOutputOption{{
     {"-o", "FILE", "write to FILE instead of standard output", ""},
+}};
+constexpr std::array<OptionSpec, 4> kIrMergeOptions{{
+    {"-o", "FILE", "write to FILE instead of standard output", ""},
+    kNoResampleOption,
+    kFadeOption,
+    kNormalizeOption,
 }};
 
 constexpr std::array<CommandSpec, 10> kCommands{{
@@ -65,9 +81,11 @@ constexpr std::array<CommandSpec, 10> kCommands{{
      "listing; -o FILE gets the raw bytes.\n"},
     {CommandId::EepromErase, "eeprom erase", "50|51", 1, 1, {}, "erase a settings EEPROM",
      "Erases the settings EEPROM at bus address 50 or 51.\n"},
-    {CommandId::IrMerge, "ir-merge", "NAME FILE.wav", 2, 2, kOutputOption, "merge an impulse response (no device)",
+    {CommandId::IrMerge, "ir-merge", "NAME FILE.wav", 2, 2, kIrMergeOptions, "merge an impulse response (no device)",
      "Merges the impulse response in FILE.wav (or any file libsndfile reads; first channel) into the\n"
-     "image of the IR-loader algorithm NAME and prints the merged image as hex text.\n"},
+     "image of the IR-loader algorithm NAME and prints the merged image as hex text. A file that is\n"
+     "not at the pedal's 48 kHz is resampled first (libsoxr, very high quality) unless --no-resample\n"
+     "is given. Standard error says how much of the response the taps keep.\n"},
     {CommandId::CatalogueCheck, "catalogue check", "[DIR]", 0, 1, {}, "check a catalogue (no device)",
      "Checks every rule of the catalogue's formats on the catalogue built into the program, or on the\n"
      "catalogue folder DIR, and lists each violation as FILE:LINE: message.\n"},

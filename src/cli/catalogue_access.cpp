@@ -9,6 +9,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <optional>
 #include <cctype>
 #include <span>
 #include <vector>
@@ -24,7 +27,40 @@ std::vector<std::string> effectListLines() {
     return text ? core::splitLines(*text) : std::vector<std::string>{};
 }
 
+// A decimal number such as "-1.5" with nothing around it.
+std::optional<double> parseNumber(const std::string& text) {
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || at != end || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+// The longest fade that makes sense: every tap of the longest IR loader.
+constexpr double kMaxFadeMs = 1000.0;
+// Quieter than this is no level for a cabinet.
+constexpr double kMinNormalizeDb = -60.0;
+
 }  // namespace
+
+core::Refusable<core::IrShaping> irShapingOf(const Invocation& invocation) {
+    using Result = core::Refusable<core::IrShaping>;
+    core::IrShaping shaping;
+    shaping.resample = !invocation.has("--no-resample");
+    if (const auto fade = invocation.value("--fade-ms")) {
+        const auto ms = parseNumber(*fade);
+        if (!ms || *ms < 0 || *ms > kMaxFadeMs) return Result::refused("--fade-ms takes milliseconds from 0 to 1000, not '" + *fade + "'");
+        shaping.fadeMs = *ms;
+    }
+    if (const auto level = invocation.value("--normalize")) {
+        const auto db = parseNumber(*level);
+        if (!db || *db > 0 || *db < kMinNormalizeDb) {
+            return Result::refused("--normalize takes a peak level from -60 to 0 dB, not '" + *level + "'");
+        }
+        shaping.normalizeDb = *db;
+    }
+    return Result::accepted(shaping);
+}
 
 bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -65,14 +101,14 @@ core::Refusable<core::ControlLayout> layoutOf(const core::CatalogueEffect& effec
 }
 
 core::Refusable<MergedImpulseResponse> mergeImpulseResponse(const core::CatalogueEffect& effect, const QString& path,
-                                                            const Output& output) {
+                                                            const core::IrShaping& shaping, const Output& output) {
     using Result = core::Refusable<MergedImpulseResponse>;
     const auto geometry = core::irLoaderGeometry(effect.name);
     if (!geometry) return Result::refused(geometry.reason());
     const QString fileName = QFileInfo(path).fileName();
     output.log(path);
     output.log(fileName);
-    const auto audio = session::readAudioFile(path, static_cast<std::uint64_t>(geometry->taps));
+    const auto audio = session::readAudioFile(path);
     if (!audio) return Result::refused(audio.reason());
     output.log(QString::number(audio->bytes.size()));
     const auto fileBytes = std::span(reinterpret_cast<const std::uint8_t*>(audio->bytes.constData()),
@@ -83,17 +119,18 @@ core::Refusable<MergedImpulseResponse> mergeImpulseResponse(const core::Catalogu
             output.log(QString::fromStdString(line));
         }
     }
-    const auto taps = core::makeTaps(audio->firstChannel, geometry->taps);
-    if (!taps) return Result::refused(fileName.toStdString() + ": " + taps.reason());
-    output.log(QStringLiteral("irdata swapped endianess: ") + QString::fromStdString(core::tapsHex(taps->words)));
-    const auto merged = core::mergeTaps(effect.imageText, *geometry, taps->words);
+    const auto prepared = core::prepareImpulseResponse(audio->firstChannel, audio->format.sampleRate, geometry->taps, shaping);
+    if (!prepared) return Result::refused(fileName.toStdString() + ": " + prepared.reason());
+    output.log(QStringLiteral("irdata swapped endianess: ") + QString::fromStdString(core::tapsHex(prepared->taps.words)));
+    const auto merged = core::mergeTaps(effect.imageText, *geometry, prepared->taps.words);
     if (!merged) return Result::refused(merged.reason());
     MergedImpulseResponse result;
     result.image = *merged;
     result.summary.fileName = fileName.toStdString();
     result.summary.fileBytes = static_cast<std::uint64_t>(audio->bytes.size());
     result.summary.format = audio->format;
-    result.summary.taps = *taps;
+    result.summary.taps = prepared->taps;
+    result.summary.outcome = prepared->outcome;
     return Result::accepted(std::move(result));
 }
 

@@ -2,10 +2,12 @@
 // layouts, and an impulse response merged into an IR-loader image.
 #pragma once
 
+#include "cli/arguments.h"
 #include "cli/output.h"
 #include "core/catalogue_lists.h"
 #include "core/control_layout.h"
 #include "core/impulse_response.h"
+#include "core/ir_preparation.h"
 #include "core/refusable.h"
 
 #include <QString>
@@ -30,14 +32,19 @@ core::Refusable<core::CatalogueEffect> catalogueEffectByNumber(std::uint32_t num
 
 core::Refusable<core::ControlLayout> layoutOf(const core::CatalogueEffect& effect);
 
+// The shaping options of an invocation (--no-resample, --fade-ms, --normalize); refused with
+// one line for the user when a value is not a number in its range.
+core::Refusable<core::IrShaping> irShapingOf(const Invocation& invocation);
+
 struct MergedImpulseResponse {
     std::string image;  // the image text with the taps in place
     core::IrSummary summary;
 };
 
-// Reads `path` and merges its first samples into `effect`'s image, logging as Load IR does.
-// Refused when the algorithm is no IR loader, or the file cannot be read or used.
+// Reads `path`, shapes its first channel as asked (resampled to the pedal's rate by default)
+// and merges the taps into `effect`'s image, logging as Load IR does. Refused when the
+// algorithm is no IR loader, or the file cannot be read or used.
 core::Refusable<MergedImpulseResponse> mergeImpulseResponse(const core::CatalogueEffect& effect, const QString& path,
-                                                            const Output& output);
+                                                            const core::IrShaping& shaping, const Output& output);
 
 }  // namespace qeltx::cli

@@ -17,17 +17,13 @@ int runIrMerge(const Invocation& invocation, const Output& output) {
     if (const auto geometry = core::irLoaderGeometry(effect->name); !geometry) {
         return output.usage(QString::fromStdString(geometry.reason()));
     }
+    const auto shaping = irShapingOf(invocation);
+    if (!shaping) return output.usage(QString::fromStdString(shaping.reason()));
     const QString file = QString::fromStdString(invocation.positionals[1]);
-    const auto merged = mergeImpulseResponse(*effect, file, output);
+    const auto merged = mergeImpulseResponse(*effect, file, *shaping, output);
     if (!merged) return output.fail(QString::fromStdString(merged.reason()));
     const core::IrSummary& summary = merged->summary;
     output.log(QString::fromStdString(core::irSummaryText(summary)));
-    if (summary.format.sampleRate != core::kPedalSampleRate) {
-        output.note(QStringLiteral("note: %1 is sampled at %2 Hz; the pedal runs at %3 Hz")
-                        .arg(QString::fromStdString(summary.fileName))
-                        .arg(summary.format.sampleRate)
-                        .arg(core::kPedalSampleRate));
-    }
     const QString image = QString::fromStdString(merged->image);
     QJsonObject json{{QStringLiteral("name"), QString::fromStdString(effect->name)},
                      {QStringLiteral("file"), file},
@@ -36,6 +32,10 @@ int runIrMerge(const Invocation& invocation, const Output& output) {
                      {QStringLiteral("channels"), summary.format.channels},
                      {QStringLiteral("tapsFromFile"), static_cast<qint64>(summary.taps.fromFile)},
                      {QStringLiteral("tapsPadded"), static_cast<qint64>(summary.taps.padded)},
+                     {QStringLiteral("resampled"), summary.outcome.resampled},
+                     {QStringLiteral("keptEnergyPercent"), summary.outcome.keptEnergy ? QJsonValue(100.0 * *summary.outcome.keptEnergy) : QJsonValue()},
+                     {QStringLiteral("fadeTaps"), static_cast<qint64>(summary.outcome.fadeTaps)},
+                     {QStringLiteral("gainDb"), summary.outcome.gainDb},
                      {QStringLiteral("bytes"), static_cast<qint64>(merged->image.size() / 2)}};
     if (const auto out = invocation.value("-o")) {
         QSaveFile target(QString::fromStdString(*out));
@@ -52,6 +52,19 @@ int runIrMerge(const Invocation& invocation, const Output& output) {
         json.insert(QStringLiteral("image"), image);
         output.line(image);
     }
+    // Said once the image is out, so that a failure stays one line.
+    if (summary.outcome.resampled) {
+        output.note(QStringLiteral("%1: resampled from %2 Hz to %3 Hz")
+                        .arg(QString::fromStdString(summary.fileName))
+                        .arg(summary.format.sampleRate)
+                        .arg(core::kPedalSampleRate));
+    } else if (summary.format.sampleRate != core::kPedalSampleRate) {
+        output.note(QStringLiteral("note: %1 is sampled at %2 Hz; the pedal runs at %3 Hz")
+                        .arg(QString::fromStdString(summary.fileName))
+                        .arg(summary.format.sampleRate)
+                        .arg(core::kPedalSampleRate));
+    }
+    output.note(QString::fromStdString(summary.fileName + ": " + core::keptPartText(summary.taps.fromFile, summary.outcome)));
     output.result(json);
     return kExitSuccess;
 }

@@ -48,7 +48,9 @@ int runUpload(const Invocation& invocation, const Output& output) {
         if (const auto geometry = core::irLoaderGeometry(effect->name); !geometry) {
             return output.usage(QStringLiteral("--ir needs an IR-loader algorithm: ") + QString::fromStdString(geometry.reason()));
         }
-        const auto merged = mergeImpulseResponse(*effect, QString::fromStdString(*irFile), output);
+        const auto shaping = irShapingOf(invocation);
+        if (!shaping) return output.usage(QString::fromStdString(shaping.reason()));
+        const auto merged = mergeImpulseResponse(*effect, QString::fromStdString(*irFile), *shaping, output);
         if (!merged) return output.fail(QString::fromStdString(merged.reason()));
         output.log(QString::fromStdString(core::irSummaryText(merged->summary)));
         image = merged->image;

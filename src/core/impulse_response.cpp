@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 
 namespace qeltx::core {
@@ -83,6 +84,12 @@ std::optional<Chunk> findChunk(std::span<const std::uint8_t> b, std::string_view
 std::string hexWithLimit(std::span<const std::uint8_t> bytes, std::size_t limit) {
     if (bytes.size() <= limit) return toHex(bytes);
     return toHex(bytes.first(limit)) + " ... (" + std::to_string(bytes.size()) + " bytes in all)";
+}
+
+std::string oneDecimal(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
 }
 
 }  // namespace
@@ -198,16 +205,41 @@ std::vector<std::string> irFileLogLines(std::span<const std::uint8_t> file, cons
     return lines;
 }
 
+std::string keptPartText(std::size_t kept, const IrOutcome& outcome) {
+    const double rate = outcome.responseRate > 0 ? outcome.responseRate : kPedalSampleRate;
+    std::string text = "kept " + std::to_string(kept) + " of " + std::to_string(outcome.responseSamples) +
+                       " samples (" + oneDecimal(1000.0 * static_cast<double>(kept) / rate) + " ms of " +
+                       oneDecimal(1000.0 * static_cast<double>(outcome.responseSamples) / rate) + " ms), ";
+    if (outcome.keptEnergy) {
+        text += oneDecimal(100.0 * *outcome.keptEnergy) + " % of the energy";
+    } else {
+        text += "the response is silent";
+    }
+    return text;
+}
+
 std::string irSummaryText(const IrSummary& s) {
     std::string text = "Selected file data:";
     text += kCrLf + ("Name: " + s.fileName);
     text += kCrLf + ("Size: " + std::to_string(s.fileBytes));
     text += kCrLf + ("Sample rate: " + std::to_string(s.format.sampleRate));
     text += kCrLf + ("Bits per sample: " + std::to_string(s.format.bitsPerSample));
-    if (s.format.sampleRate != kPedalSampleRate) {
+    if (s.outcome.resampled) {
+        text += kCrLf + ("resampled from " + std::to_string(s.format.sampleRate) + " Hz to " +
+                         std::to_string(kPedalSampleRate) + " Hz");
+    } else if (s.format.sampleRate != kPedalSampleRate) {
         text += kCrLf + ("Warning: the pedal runs at " + std::to_string(kPedalSampleRate) + " Hz; this " +
                          std::to_string(s.format.sampleRate) +
                          " Hz impulse response was not resampled and will sound different.");
+    }
+    if (s.outcome.responseSamples > 0) text += kCrLf + keptPartText(s.taps.fromFile, s.outcome);
+    if (s.outcome.fadeTaps > 0) {
+        text += kCrLf + ("faded out over the last " + std::to_string(s.outcome.fadeTaps) + " taps (" +
+                         oneDecimal(1000.0 * static_cast<double>(s.outcome.fadeTaps) / kPedalSampleRate) + " ms)");
+    }
+    if (s.outcome.normalizedDb) {
+        text += kCrLf + ("peak normalised to " + oneDecimal(*s.outcome.normalizedDb) + " dBFS (gain " +
+                         (s.outcome.gainDb >= 0 ? "+" : "") + oneDecimal(s.outcome.gainDb) + " dB)");
     }
     if (s.format.channels > 1) {
         text += kCrLf + ("Only the first of the file's " + std::to_string(s.format.channels) +

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -92,16 +93,34 @@ inline constexpr std::size_t kLoggedAudioDataBytes = 65536;
 std::vector<std::string> irFileLogLines(std::span<const std::uint8_t> file, const DecodedFormat& format,
                                         std::uint64_t framesUsed);
 
+// What was done to the response on its way to the taps (ir_preparation.h), for the summary
+// and the Impulse Response window.
+struct IrOutcome {
+    int responseRate = 0;                // rate of the response the taps were cut from
+    bool resampled = false;              // from the file's rate to the pedal's
+    std::size_t responseSamples = 0;     // the whole response at responseRate
+    std::optional<double> keptEnergy;    // share (0..1) of the response's energy in the taps; none when silent
+    std::size_t fadeTaps = 0;            // taps the fade-out spans
+    std::optional<double> normalizedDb;  // the peak asked for, when the taps were normalised
+    double gainDb = 0;                   // the gain normalisation applied
+};
+
 struct IrSummary {
     std::string fileName;
     std::uint64_t fileBytes = 0;
     DecodedFormat format;
     Taps taps;  // only the counts are shown
+    IrOutcome outcome;
 };
 
+// "kept 912 of 4800 samples (19.0 ms of 100.0 ms), 99.3 % of the energy".
+std::string keptPartText(std::size_t kept, const IrOutcome& outcome);
+
 // The message box after a merge: "Selected file data:", "Name: ", "Size: ", "Sample rate: ",
-// "Bits per sample: ", one line each, CR LF between them; then a warning when the sample rate
-// is not the pedal's, and notes when only the first channel was used or zero taps were added.
+// "Bits per sample: ", one line each, CR LF between them; then "resampled from R Hz to 48000 Hz"
+// or a warning when a file at another rate was not resampled, how much of the response was kept
+// (keptPartText), the fade and the normalisation, and notes when only the first channel was
+// used or zero taps were added.
 std::string irSummaryText(const IrSummary& summary);
 
 }  // namespace qeltx::core

@@ -78,11 +78,24 @@ QString libraryReason(const char* text) {
     return reason;
 }
 
-template <typename Sample>
-std::vector<Sample> firstChannelOf(const std::vector<Sample>& interleaved, int channels) {
-    std::vector<Sample> out(interleaved.size() / static_cast<std::size_t>(channels));
-    for (std::size_t i = 0; i < out.size(); ++i) out[i] = interleaved[i * static_cast<std::size_t>(channels)];
-    return out;
+// Frames read per call: the interleaved buffer stays small however long the file is.
+constexpr sf_count_t kBlockFrames = 16384;
+
+// Up to `frames` frames of the first channel; false when libsndfile delivers fewer.
+template <typename Sample, typename Read>
+bool readFirstChannel(sf_count_t frames, int channels, Read read, std::vector<Sample>& out) {
+    const auto width = static_cast<std::size_t>(channels);
+    std::vector<Sample> block(static_cast<std::size_t>(kBlockFrames) * width);
+    // A header may claim more than the file holds; the reserve is only a hint.
+    out.reserve(static_cast<std::size_t>(std::min(frames, 64 * kBlockFrames)));
+    for (sf_count_t done = 0; done < frames;) {
+        const sf_count_t want = std::min(kBlockFrames, frames - done);
+        const sf_count_t got = read(block.data(), want);
+        for (sf_count_t i = 0; i < got; ++i) out.push_back(block[static_cast<std::size_t>(i) * width]);
+        if (got != want) return false;
+        done += got;
+    }
+    return true;
 }
 
 }  // namespace
@@ -126,20 +139,22 @@ core::Refusable<AudioFile> readAudioFile(const QString& path, std::uint64_t maxF
 
     audio.format = {info.channels, info.samplerate, bits, static_cast<std::uint64_t>(info.frames)};
     const auto frames = static_cast<sf_count_t>(std::min<std::uint64_t>(maxFrames, audio.format.frames));
-    const std::size_t values = static_cast<std::size_t>(frames) * static_cast<std::size_t>(info.channels);
-    sf_count_t got = 0;
+    bool complete = false;
     if (subtype == SF_FORMAT_FLOAT) {
-        std::vector<double> interleaved(values);
-        got = sf_readf_double(sound.get(), interleaved.data(), frames);
-        audio.firstChannel = firstChannelOf(interleaved, info.channels);
+        std::vector<double> samples;
+        complete = readFirstChannel(frames, info.channels,
+                                    [&](double* to, sf_count_t n) { return sf_readf_double(sound.get(), to, n); }, samples);
+        audio.firstChannel = std::move(samples);
     } else {
         // Integer samples come left-aligned in 32 bits whatever their size, the most significant
         // bit at bit 31: exactly what the tap word is cut from.
-        std::vector<std::int32_t> interleaved(values);
-        got = sf_readf_int(sound.get(), interleaved.data(), frames);
-        audio.firstChannel = firstChannelOf(interleaved, info.channels);
+        std::vector<std::int32_t> samples;
+        complete = readFirstChannel(frames, info.channels,
+                                    [&](std::int32_t* to, sf_count_t n) { return sf_readf_int(sound.get(), to, n); },
+                                    samples);
+        audio.firstChannel = std::move(samples);
     }
-    if (got != frames) {
+    if (!complete) {
         return refuse(QStringLiteral("the samples could not be read (") + libraryReason(sf_strerror(sound.get())) +
                       QStringLiteral(")."));
     }

@@ -17,6 +17,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 
 using namespace qeltx;
 
@@ -146,6 +150,10 @@ private slots:
     void samplesBecomeTheTapWords_data();
     void samplesBecomeTheTapWords();
     void longResponseUsesItsFirstSamplesOnly();
+    void resampledTapsAgreeWithSox_data();
+    void resampledTapsAgreeWithSox();
+    void pedalRateFileIsTakenAsItIsWithOrWithoutResampling();
+    void resamplingSettingIsKeptInThePreferencesFolder();
     void unreadableFilesAreRefusedAndIrImageStays_data();
     void unreadableFilesAreRefusedAndIrImageStays();
     void algorithmWithoutTapBlockIsRefusedBeforeTheDialog();
@@ -233,6 +241,8 @@ void IrLoaderTest::samplesBecomeTheTapWords() {
     }
 
     QVERIFY(f.select(effect));
+    // The words as stored, whatever the rate: the player turned resampling off.
+    if (rate != 48000) f.main().menuResampleIR->trigger();
     const QString summary = f.load(filePath);
     QVERIFY2(f.editor.dialogs->errors.isEmpty(), qPrintable(f.editor.dialogs->errors.join('\n')));
 
@@ -295,6 +305,90 @@ void IrLoaderTest::longResponseUsesItsFirstSamplesOnly() {
     QCOMPARE(f.main().irImage.mid(460, 912 * 8), expected);
     QVERIFY2(!summary.contains(QStringLiteral("zero taps")), qPrintable(summary));
     QVERIFY2(!summary.contains(QStringLiteral("Warning")), qPrintable(summary));
+}
+
+// The tap words of a tap block as 24-bit values.
+std::vector<double> tapValues(const QString& block) {
+    std::vector<double> values;
+    for (const QString& word : block.split(QLatin1Char(' '))) values.push_back(static_cast<qint32>(word.toUInt(nullptr, 16)));
+    return values;
+}
+
+void IrLoaderTest::resampledTapsAgreeWithSox_data() {
+    QTest::addColumn<int>("rate");
+    QTest::newRow("44.1 kHz") << 44100;
+    QTest::newRow("88.2 kHz") << 88200;
+    QTest::newRow("96 kHz") << 96000;
+}
+
+void IrLoaderTest::resampledTapsAgreeWithSox() {
+    QFETCH(int, rate);
+    Fixture f;
+    // A cabinet-like response: a decaying burst of band-limited noise, 100 ms long.
+    const QString file = f.path(QStringLiteral("cab.wav"));
+    const QString bySox = f.path(QStringLiteral("cab-48k.wav"));
+    QString problem;
+    QVERIFY2(runSox({"-R", "-n", "-r", QString::number(rate), "-b", "24", "-c", "1", file, "synth", "0.1", "whitenoise",
+                     "lowpass", "6000", "fade", "h", "0", "0.1", "0.095", "vol", "0.5"},
+                    &problem),
+             qPrintable(problem));
+    QVERIFY2(runSox({file, "-r", "48000", bySox}, &problem), qPrintable(problem));
+
+    QVERIFY(f.select(kBasic));
+    const QString summary = f.load(file);
+    QVERIFY2(summary.contains(QStringLiteral("resampled from %1 Hz to 48000 Hz").arg(rate)), qPrintable(summary));
+    QVERIFY2(summary.contains(QStringLiteral("kept 912 of 4800 samples (19.0 ms of 100.0 ms), ")), qPrintable(summary));
+    QVERIFY2(!summary.contains(QStringLiteral("Warning")), qPrintable(summary));
+    const std::vector<double> ours = tapValues(tapBlock(f.main().irImage, kBasicGeometry));
+    const QString soxSummary = f.load(bySox);
+    QVERIFY2(!soxSummary.contains(QStringLiteral("resampled")), qPrintable(soxSummary));
+    const std::vector<double> theirs = tapValues(tapBlock(f.main().irImage, kBasicGeometry));
+
+    // Two different filters: they agree to within -60 dB of the response's peak, not exactly.
+    QCOMPARE(ours.size(), theirs.size());
+    double peak = 0;
+    double worst = 0;
+    for (std::size_t i = 0; i < ours.size(); ++i) {
+        peak = std::max(peak, std::abs(theirs[i]));
+        worst = std::max(worst, std::abs(ours[i] - theirs[i]));
+    }
+    QVERIFY(peak > 1e5);
+    const double db = 20 * std::log10(worst / peak);
+    QVERIFY2(db < -60, qPrintable(QStringLiteral("taps differ by %1 dB of the peak").arg(db)));
+}
+
+void IrLoaderTest::pedalRateFileIsTakenAsItIsWithOrWithoutResampling() {
+    Fixture f;
+    const QString path = f.path(QStringLiteral("noise48.wav"));
+    QString problem;
+    QVERIFY2(runSox({"-n", "-r", "48000", "-b", "24", "-c", "2", path, "synth", "0.1", "whitenoise"}, &problem),
+             qPrintable(problem));
+    QVERIFY(f.select(kBasic));
+    QVERIFY(f.main().menuResampleIR->isChecked());
+    const QString summary = f.load(path);
+    const QString withResampling = f.main().irImage;
+    QVERIFY2(summary.contains(QStringLiteral("kept 912 of 4800 samples (19.0 ms of 100.0 ms), ")), qPrintable(summary));
+    QVERIFY2(!summary.contains(QStringLiteral("resampled")), qPrintable(summary));
+
+    f.main().menuResampleIR->trigger();
+    QVERIFY(!f.main().menuResampleIR->isChecked());
+    f.load(path);
+    QCOMPARE(f.main().irImage, withResampling);
+}
+
+void IrLoaderTest::resamplingSettingIsKeptInThePreferencesFolder() {
+    Fixture f;
+    const QString file = f.editor->formMain()->productFolder() + QStringLiteral("/ResampleIR.txt");
+    f.main().menuResampleIR->trigger();
+    QCOMPARE(readAll(file), QByteArray("NO"));
+    f.main().menuResampleIR->trigger();
+    QCOMPARE(readAll(file), QByteArray("YES"));
+
+    // The next start reads it back; anything but NO leaves resampling on.
+    QVERIFY(writeAll(file, "NO"));
+    f.main().readImpulseResponsePreferences();
+    QVERIFY(!f.main().menuResampleIR->isChecked());
+    QVERIFY(!f.editor->state.irShaping.resample);
 }
 
 void IrLoaderTest::unreadableFilesAreRefusedAndIrImageStays_data() {

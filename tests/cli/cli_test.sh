@@ -238,6 +238,9 @@ set x 1|INDEX is a control number 0..15, not 'x'
 eeprom read 52|the EEPROM address is 50 or 51
 upload NoSuchAlgorithm --virtual-pedal|the catalogue has no algorithm called 'NoSuchAlgorithm'
 ir-merge "Amber Drive" x.wav|The editor does not know where Amber Drive keeps its impulse response
+ir-merge "Basic IR Loader" x.wav --normalize 3|--normalize takes a peak level from -60 to 0 dB, not '3'
+ir-merge "Basic IR Loader" x.wav --fade-ms soon|--fade-ms takes milliseconds from 0 to 1000, not 'soon'
+ir-merge "Basic IR Loader" x.wav --fade-ms|--fade-ms needs a value (MS)
 CASES
     ;;
 files)
@@ -251,7 +254,16 @@ files)
     cmp -s "$WORK/merged.txt" "$WORK/merged-o.txt" || fail "ir-merge -o wrote other text than standard output shows"
     "$SOX" -n -r 44100 -b 16 -c 2 "$WORK/ir44.wav" synth 0.005 sine 500
     cli 0 ir-merge "Basic IR Loader" "$WORK/ir44.wav"
+    err_has "ir44.wav: resampled from 44100 Hz to 48000 Hz"
+    err_has "ir44.wav: kept 239 of 239 samples (5.0 ms of 5.0 ms), 100.0 % of the energy"
+    cp "$WORK/out" "$WORK/resampled.txt"
+    cli 0 ir-merge "Basic IR Loader" "$WORK/ir44.wav" --no-resample
     err_has "sampled at 44100 Hz; the pedal runs at 48000 Hz"
+    err_has "ir44.wav: kept 220 of 220 samples (5.0 ms of 5.0 ms), 100.0 % of the energy"
+    cmp -s "$WORK/out" "$WORK/resampled.txt" && fail "--no-resample made the same image as resampling"
+    # A 48 kHz file is taken as it is, with the option or without.
+    cli 0 ir-merge "Basic IR Loader" "$WORK/ir.wav" --no-resample
+    cmp -s "$WORK/merged.txt" "$WORK/out" || fail "--no-resample changed the image of a 48 kHz file"
     cli 1 ir-merge "Basic IR Loader" "$WORK/missing.wav"
     one_error_line "missing.wav: the file could not be opened"
     cli 1 ir-merge "Basic IR Loader" "$WORK/ir.wav" -o "$WORK/no/such/folder/out.txt"
