@@ -37,7 +37,8 @@ double flashThrough(link::Driver& driver, const std::string& serial, const std::
     link::D2XXUnit usb(driver, [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
     app::RealTiming timing;
     const auto quiet = [](const QString&) {};
-    session::Exchange exchange(usb, timing, quiet);
+    session::LineOwner line(timing);
+    session::Exchange exchange(usb, line, quiet);
     const auto plan = session::planFlash(image, core::kFlashBase, 1);
     if (!plan) {
         std::fprintf(stderr, "flash_bench: %s\n", plan.reason().c_str());

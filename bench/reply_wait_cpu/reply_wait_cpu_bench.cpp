@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     std::vector<double> percents;
     double wallMs = 0;
     for (int k = 0; k < kRuns; ++k) {
-        session::PollPause pause(e.main().Timer_USB_read);
+        const auto talk = e->line().begin(session::ConversationKind::Query);
         exchange.sendBufferBytes(std::vector<std::uint8_t>{core::command_code::kStoredEffectQuery, 0x00});
         session::Drained drained;
         percents.push_back(bench::corePercentDuring(

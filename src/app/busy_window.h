@@ -2,6 +2,8 @@
 // the editor is busy with, so nobody takes the frozen window for a hang.
 #pragma once
 
+#include "session/line_owner.h"
+
 #include <QApplication>
 #include <QString>
 #include <QWidget>
@@ -12,12 +14,13 @@ namespace qeltx::app {
 // one puts back the cursor and title it found.
 class BusyWindow {
 public:
-    BusyWindow(QWidget& window, const QString& doing) : window_(window), title_(window.windowTitle()) {
+    BusyWindow(QWidget& window, const QString& doing, session::LineOwner& line)
+        : window_(window), title_(window.windowTitle()) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         window_.setWindowTitle(title_ + QStringLiteral(" - ") + doing);
-        // The pause that follows lets nothing paint: show the cursor, title and log line now.
-        // User input waits, so no click starts other work in the middle.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // The pause that follows lets nothing paint: show the cursor, title and log line now,
+        // through the conversation's own wait, so no click starts other work in the middle.
+        line.dispatch(0);
     }
     ~BusyWindow() {
         window_.setWindowTitle(title_);

@@ -70,6 +70,7 @@ bool TformMain::LinkDevice() {
     usb.showDeviceErrors = reportsWereOn;
 
     const bool opened = status == core::FT_OK;
+    editor_.state.linked = opened;
     if (opened) {
         lblDeviceName->setText(lblDeviceName->text() + QStringLiteral(" linked"));
         usb.SetFTDeviceBaudRate();
@@ -95,6 +96,8 @@ bool TformMain::LinkDevice() {
 }
 
 void TformMain::menuConnectClick() {
+    const auto talk = editor_.line().begin(session::ConversationKind::Link);
+    if (!talk) return;
     if (!LinkDevice()) return;
     if (editor_.state.firmwareUpgradeMode) {
         menuFirmwareUpgradeMode->setEnabled(true);
@@ -108,15 +111,18 @@ void TformMain::menuConnectClick() {
     setMenuEnabled(menuMIDI, true);
     setMenuEnabled(menuMode, true);
     lblLive->setEnabled(true);
-    Timer_USB_read.start();
+    // The poll starts when Link's conversation ends.
 }
 
 void TformMain::menuDisconnectClick() {
+    const auto talk = editor_.line().begin(session::ConversationKind::Unlink);
+    if (!talk) return;
     if (editor_.usb().CloseFTDevice() != core::FT_OK) return;
     showUnlinkedState();
 }
 
 void TformMain::showUnlinkedState() {
+    editor_.state.linked = false;
     lblDeviceName->setText(lblDeviceName->text().remove(QStringLiteral("linked"), Qt::CaseSensitive));
     menuScan->setEnabled(true);
     menuConnect->setEnabled(true);

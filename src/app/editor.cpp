@@ -14,6 +14,11 @@
 #include "pedal_sim/pedal_model.h"
 #include "pedal_sim/virtual_pedal_driver.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QMenuBar>
+#include <QPushButton>
+
 namespace qeltx::app {
 
 Editor::Editor(EditorSetup setup) : serverAddress_(setup.serverAddress) {
@@ -25,11 +30,19 @@ Editor::Editor(EditorSetup setup) : serverAddress_(setup.serverAddress) {
     usb_ = std::make_unique<link::D2XXUnit>(*driver_, [this](const std::string& text) {
         dialogs_->message(QString::fromStdString(text));
     });
-    exchange_ = std::make_unique<session::Exchange>(*usb_, *timing_, [this](const QString& line) { printToConsole(line); });
+    line_ = std::make_unique<session::LineOwner>(*timing_);
+    exchange_ = std::make_unique<session::Exchange>(*usb_, *line_, [this](const QString& line) { printToConsole(line); });
+    line_->pollWanted = [this] { return state.linked && !state.firmwareUpgradeMode; };
+    line_->onWaiting = [this](session::ConversationKind) { holdInput(true); };
+    line_->onEnded = [this](session::ConversationKind) { holdInput(false); };
+    line_->onRefused = [this](session::ConversationKind running, session::ConversationKind refused) {
+        tellRefused(running, session::conversationName(refused));
+    };
 }
 
 Editor::~Editor() {
     // Windows go first: their handlers reach the driver stack.
+    line_->poll = nullptr;
     formNewVersionMsg_.reset();
     formImpulseResponse_.reset();
     formFXParameters_.reset();
@@ -66,6 +79,7 @@ void Editor::start() {
     formFXParameters_ = std::make_unique<TformFXParameters>(*this);
     formImpulseResponse_ = std::make_unique<TformImpulseResponse>(*this);
     formNewVersionMsg_ = std::make_unique<TformNewVersionMsg>(*this);
+    line_->poll = &formMain_->Timer_USB_read;
     formMain_->show();
 }
 
@@ -77,7 +91,51 @@ void Editor::printToConsole(const QString& text) {
     }
 }
 
-void Editor::guard(const std::function<void()>& handler) {
+void Editor::whenIdle(std::function<void()> work) {
+    line_->whenIdle([this, work = std::move(work)] { guard(work, Source::TimerOrNetwork); });
+}
+
+void Editor::tellRefused(session::ConversationKind running, const QString& refused) {
+    const QString text = (refused.isEmpty() ? QStringLiteral("Nothing was changed") : refused + QStringLiteral(" was not started")) +
+                         QStringLiteral(": ") + session::conversationName(running) +
+                         QStringLiteral(" is talking to the pedal. Try again when it has finished.");
+    printToConsole(text);
+    // One box per conversation, shown after it: a box now would hold the conversation up.
+    if (refusalPending_) return;
+    refusalPending_ = true;
+    whenIdle([this, text] {
+        refusalPending_ = false;
+        dialogs_->message(text);
+    });
+}
+
+void Editor::holdInput(bool hold) {
+    if (hold == inputHeld_) return;
+    inputHeld_ = hold;
+    if (hold) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+    // Disabling a container keeps each control's own enabled state for when it is enabled again.
+    std::vector<QWidget*> surfaces;
+    if (formMain_) surfaces.insert(surfaces.end(), {formMain_->centralWidget(), formMain_->menuBar()});
+    if (formFXParameters_) surfaces.push_back(formFXParameters_.get());
+    if (formPrint_) surfaces.insert(surfaces.end(), {formPrint_->btnEraseEeprom, formPrint_->btnReadEEPROM, formPrint_->cmbI2Caddr});
+    if (formFirmwareUpgrade_) {
+        surfaces.insert(surfaces.end(), {formFirmwareUpgrade_->cmbFirmwareChoose, formFirmwareUpgrade_->btnOpenFirmwareFile,
+                                         formFirmwareUpgrade_->btnUpgradeFirmware});
+    }
+    for (QWidget* surface : surfaces) {
+        if (surface) surface->setEnabled(!hold);
+    }
+}
+
+void Editor::guard(const std::function<void()>& handler, Source source) {
+    if (source == Source::UserInput && line_->insideWait() && line_->busy()) {
+        tellRefused(*line_->running(), QString());
+        return;
+    }
     try {
         handler();
     } catch (const core::ConversionError& error) {

@@ -4,6 +4,7 @@
 
 #include "app/editor_state.h"
 #include "session/exchange.h"
+#include "session/line_owner.h"
 #include "app/network.h"
 #include "session/seams.h"
 #include "link/d2xx_unit.h"
@@ -66,6 +67,10 @@ public:
     link::D2XXUnit& usb() { return *usb_; }
     link::Driver& driver() { return *driver_; }
     session::Exchange& exchange() { return *exchange_; }
+    // The one owner of the pedal's line: every conversation with the pedal starts there.
+    session::LineOwner& line() { return *line_; }
+    // Runs `work` (guarded) now, or when the running conversation has ended.
+    void whenIdle(std::function<void()> work);
     // The in-process virtual pedal, when the editor was started with it.
     pedal_sim::PedalModel* virtualPedal() { return pedalModel_.get(); }
     const QString& serverAddress() const { return serverAddress_; }
@@ -80,17 +85,28 @@ public:
     // The log sink of every module: one line in the debug console.
     void printToConsole(const QString& text);
 
+    // Where a handler's call comes from. User input that reaches a handler from inside a
+    // conversation's wait is refused (and the user told once the conversation ends); timer
+    // ticks and network replies run.
+    enum class Source { UserInput, TimerOrNetwork };
+
     // Runs a handler; an error it raises is shown as the general error report and the editor
     // runs on. No exception crosses the event loop.
-    void guard(const std::function<void()>& handler);
+    void guard(const std::function<void()>& handler, Source source = Source::UserInput);
     // The same, as something to connect to a signal.
     template <typename F>
-    auto guarded(F handler) {
-        return [this, handler](auto&&...) { guard(handler); };
+    auto guarded(F handler, Source source = Source::UserInput) {
+        return [this, handler, source](auto&&...) { guard(handler, source); };
     }
 
 private:
     void buildDriverStack(EditorSetup& setup);
+    // While a conversation waits: a wait cursor, and every control that could send or change
+    // what the conversation depends on held disabled.
+    void holdInput(bool hold);
+    // Told once the conversation has ended, so the message does not hold it up. `refused`
+    // names the conversation that was not started (empty: a control's change was refused).
+    void tellRefused(session::ConversationKind running, const QString& refused);
 
     std::unique_ptr<session::Dialogs> dialogs_;
     std::unique_ptr<session::Timing> timing_;
@@ -100,7 +116,10 @@ private:
     std::unique_ptr<link::Driver> ownedDriver_;
     link::Driver* driver_ = nullptr;
     std::unique_ptr<link::D2XXUnit> usb_;
+    std::unique_ptr<session::LineOwner> line_;
     std::unique_ptr<session::Exchange> exchange_;
+    bool inputHeld_ = false;
+    bool refusalPending_ = false;
     QString serverAddress_;
 
     std::unique_ptr<TformMain> formMain_;

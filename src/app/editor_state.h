@@ -15,6 +15,8 @@ inline constexpr std::uint8_t kBankMode = 1;
 struct EditorState {
     bool firmwareUpgradeMode = false;
     bool linkEstablished = false;
+    // The pedal's device is open (Link succeeded, in either mode, and no Unlink or loss since).
+    bool linked = false;
     bool applyingReadBack = false;
     bool applyingPedalReport = false;
     bool showUpdateMessage = true;

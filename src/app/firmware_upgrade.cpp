@@ -40,28 +40,6 @@ private:
     QWidget& widget_;
 };
 
-// Keeps the user from leaving upgrade mode or unlinking while the flash is being written,
-// and puts both entries back as they were.
-class MenusHeld {
-public:
-    explicit MenusHeld(TformMain& main)
-        : main_(main), firmwareMenu_(isMenuEnabled(main.menuFirmwareUpgrade)), unlink_(main.menuDisconnect->isEnabled()) {
-        setMenuEnabled(main_.menuFirmwareUpgrade, false);
-        main_.menuDisconnect->setEnabled(false);
-    }
-    ~MenusHeld() {
-        setMenuEnabled(main_.menuFirmwareUpgrade, firmwareMenu_);
-        main_.menuDisconnect->setEnabled(unlink_);
-    }
-    MenusHeld(const MenusHeld&) = delete;
-    MenusHeld& operator=(const MenusHeld&) = delete;
-
-private:
-    TformMain& main_;
-    bool firmwareMenu_;
-    bool unlink_;
-};
-
 }  // namespace
 
 TformFirmwareUpgrade::TformFirmwareUpgrade(Editor& editor) : QWidget(nullptr), editor_(editor) {
@@ -220,10 +198,14 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
                                QString::number(firmwareNumber));
     }
 
+    // Everything that could send is held until the run has finished or failed: a byte of any
+    // other conversation in the bootloader's traffic can leave the pedal without firmware.
+    const auto talk = editor_.line().begin(session::ConversationKind::Flashing);
+    if (!talk) return;
+    lblFirmwareStep->setText(QStringLiteral("Greeting the bootloader…"));
+    editor_.line().dispatch(0);  // holds the controls and paints the step now
     std::optional<session::FlashFailure> failure;
     {
-        MenusHeld held(main);
-        session::PollPause pause(main.Timer_USB_read);
         const auto log = [this](const QString& line) { editor_.printToConsole(line); };
         session::LatencyLowered latency(editor_.usb(), log);
         session::Flasher flasher(editor_.usb(), editor_.exchange(), log);
@@ -255,7 +237,7 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
     editor_.dialogs().message(kComplete);
     ProgressBar1->setValue(0);
     hide();
-    main.leaveUpgradeMode(true);
+    main.leaveUpgradeMode();
 }
 
 }  // namespace qeltx::app

@@ -62,17 +62,31 @@ TformFXParameters::TformFXParameters(Editor& editor) : QWidget(nullptr), editor_
 
 void TformFXParameters::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (!built_) editor_.guard([this] { OnShow(); });
+    if (!built_) editor_.guard([this] { OnShow(); }, Editor::Source::TimerOrNetwork);
 }
 
 void TformFXParameters::closeEvent(QCloseEvent* event) {
-    editor_.guard([this] { OnClose(); });
+    // Closed from inside a conversation's wait (the user closed the window meanwhile): the rows
+    // it may be filling stay until it has ended, and the window closes then.
+    session::LineOwner& line = editor_.line();
+    if (line.insideWait() && line.busy()) {
+        event->ignore();
+        if (!closePending_) {
+            closePending_ = true;
+            editor_.whenIdle([this] {
+                closePending_ = false;
+                close();
+            });
+        }
+        return;
+    }
+    editor_.guard([this] { OnClose(); }, Editor::Source::TimerOrNetwork);
     QWidget::closeEvent(event);
 }
 
 void TformFXParameters::hideEvent(QHideEvent* event) {
     // Hiding the window as a whole (not minimising it) is closing it: the rows go.
-    if (!isMinimized() && built_) editor_.guard([this] { OnClose(); });
+    if (!isMinimized() && built_) editor_.guard([this] { OnClose(); }, Editor::Source::TimerOrNetwork);
     QWidget::hideEvent(event);
 }
 
@@ -284,7 +298,13 @@ void TformFXParameters::EnableDisableControls(bool AEnable) {
     for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) child->setEnabled(AEnable);
 }
 
-void TformFXParameters::bypass(bool setBypass) { editor_.exchange().send(core::bypassCommand(setBypass)); }
+void TformFXParameters::bypass(bool setBypass) { sendLive(core::bypassCommand(setBypass)); }
+
+bool TformFXParameters::sendLive(const core::PedalCommand& command) {
+    const auto talk = editor_.line().begin(session::ConversationKind::LiveEdit);
+    if (!talk) return false;
+    return editor_.exchange().send(command);
+}
 
 namespace {
 std::uint16_t addressOf(const QString& field) {
@@ -298,7 +318,7 @@ void TformFXParameters::SendPotValue(int i) {
     const core::PedalCommand command = core::potCommand(addressOf(paramAddresses[slot]), potTrackBars[slot]->value());
     editor_.printToConsole(QStringLiteral("data sent pot ") + QString::number(i) + QStringLiteral(": ") +
                            QString::fromStdString(command.text));
-    editor_.exchange().send(command);
+    sendLive(command);
 }
 
 void TformFXParameters::SendSwitchValue(int i) {
@@ -307,7 +327,7 @@ void TformFXParameters::SendSwitchValue(int i) {
         core::switchCommand(addressOf(paramAddresses[slot]), paramSwitches[slot]->isChecked());
     editor_.printToConsole(QStringLiteral("data sent switch ") + QString::number(i) + QStringLiteral(": ") +
                            QString::fromStdString(command.text));
-    editor_.exchange().send(command);
+    sendLive(command);
 }
 
 void TformFXParameters::SendButtonValue(int i, bool pressed) {
@@ -316,7 +336,7 @@ void TformFXParameters::SendButtonValue(int i, bool pressed) {
     const core::PedalCommand command = core::buttonCommand(addressOf(paramAddresses[slot]), pressed);
     editor_.printToConsole(QStringLiteral("data sent button ") + QString::number(i) + QStringLiteral(": ") +
                            QString::fromStdString(command.text));
-    editor_.exchange().send(command);
+    sendLive(command);
 }
 
 void TformFXParameters::SendMultiSwitchValue(int i) {
@@ -326,7 +346,7 @@ void TformFXParameters::SendMultiSwitchValue(int i) {
     if (!command) return;  // no option selected
     editor_.printToConsole(QStringLiteral("data sent multiswitch ") + QString::number(i) + QStringLiteral(": ") +
                            QString::fromStdString(command->text));
-    editor_.exchange().send(*command);
+    sendLive(*command);
 }
 
 void TformFXParameters::UpdateSwitchStateLabel(int i) {
@@ -369,7 +389,7 @@ void TformFXParameters::ReverseCheckBoxOnClick(QObject* sender) {
     const auto command = core::reverseCommand(reverseCheckBoxes[static_cast<std::size_t>(i)]->isChecked(), i);
     if (!command) return;
     editor_.printToConsole(QString::fromStdString(command->text));
-    editor_.exchange().send(*command);
+    sendLive(*command);
 }
 
 void TformFXParameters::update_FXParameters(const core::ParameterBlock& block) {

@@ -19,6 +19,7 @@ class QSlider;
 
 namespace qeltx::core {
 struct ParameterBlock;
+struct PedalCommand;
 }
 
 namespace qeltx::app {
@@ -141,11 +142,14 @@ protected:
 
 private:
     void clearPanel();
+    // Every command of the panel goes out as a live edit through the owner of the line.
+    bool sendLive(const core::PedalCommand& command);
     QLabel* addLabel(const QString& text, int row, int x, int width, const QString& table, int index);
     QComboBox* addChoiceBox(const QStringList& choices, int row, const QString& table, int index);
 
     Editor& editor_;
     bool built_ = false;
+    bool closePending_ = false;
 };
 
 }  // namespace qeltx::app

@@ -195,7 +195,8 @@ void TformMain::connectHandlers() {
     connect(menuModeBank, &QAction::triggered, this, editor_.guarded([this] { SetBankMode(); }));
     connect(menuModePreset, &QAction::triggered, this, editor_.guarded([this] { SetPresetMode(); }));
     connect(swLive, &QCheckBox::toggled, this, editor_.guarded([this] { swLiveSwitch(); }));
-    connect(&Timer_USB_read, &QTimer::timeout, this, editor_.guarded([this] { Timer_USB_readTimer(); }));
+    connect(&Timer_USB_read, &QTimer::timeout, this,
+            editor_.guarded([this] { Timer_USB_readTimer(); }, Editor::Source::TimerOrNetwork));
     connect(menuFirmwareUpgradeMode, &QAction::triggered, this, editor_.guarded([this] { menuFirmwareUpgradeModeClick(); }));
     connect(menuStartFirmwareUpgrade, &QAction::triggered, this, editor_.guarded([this] { menuStartFirmwareUpgradeClick(); }));
     connect(menuEraseSettings, &QAction::triggered, this, editor_.guarded([this] { menuEraseSettingsClick(); }));

@@ -158,11 +158,9 @@ public:
     // ("79" when acknowledged), empty when nothing came.
     QString synchroniseBootloader();
     // Back to normal operation (no parity, Upgrade Mode unchecked, Request and Upload as
-    // linked, driver reports as before upgrade mode). `startPoll` starts the 20 ms poll, as
-    // after flashing; otherwise the poll is put back as it was before upgrade mode.
-    void leaveUpgradeMode(bool startPoll);
-    // What upgrade mode stopped, to put back when it ends.
-    bool pollBeforeUpgradeMode = false;
+    // linked, driver reports as before upgrade mode); the 20 ms poll runs again when linked.
+    void leaveUpgradeMode();
+    // What upgrade mode turned off, to put back when it ends.
     bool reportsBeforeUpgradeMode = true;
 
     // Controls, named as the editor's users and tests know them.

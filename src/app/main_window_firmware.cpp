@@ -40,23 +40,28 @@ const QString kErasingSettings = QStringLiteral("erasing the pedal's settings, a
 }  // namespace
 
 void TformMain::menuFirmwareUpgradeModeClick() {
+    const auto talk = editor_.line().begin(session::ConversationKind::UpgradeMode);
+    if (!talk) {
+        // The action has already toggled its check mark; nothing else happened.
+        menuFirmwareUpgradeMode->setChecked(editor_.state.firmwareUpgradeMode);
+        return;
+    }
     // The action has already toggled its check mark. Unchecking only leaves the mode: it
     // never restarts the pedal or greets the bootloader again.
     if (!menuFirmwareUpgradeMode->isChecked()) {
-        leaveUpgradeMode(false);
+        leaveUpgradeMode();
         return;
     }
     link::D2XXUnit& usb = editor_.usb();
-    pollBeforeUpgradeMode = Timer_USB_read.isActive();
     reportsBeforeUpgradeMode = usb.showDeviceErrors;
-    Timer_USB_read.stop();
     usb.showDeviceErrors = false;
+    // From here the poll stays stopped: the pedal is going into its bootloader.
     editor_.state.firmwareUpgradeMode = true;
     // Before any normal link the mode takes effect at the next Link.
     if (!editor_.state.linkEstablished) return;
 
     if (!editor_.dialogs().confirm(kUpgradeModeQuestion)) {
-        leaveUpgradeMode(false);
+        leaveUpgradeMode();
         return;
     }
     editor_.formFXParameters()->bypass(true);
@@ -99,7 +104,7 @@ QString TformMain::synchroniseBootloader() {
     return reply;
 }
 
-void TformMain::leaveUpgradeMode(bool startPoll) {
+void TformMain::leaveUpgradeMode() {
     link::D2XXUnit& usb = editor_.usb();
     // Only a port this mode set to even parity is set back; a closed one fails silently,
     // as reports are still off here.
@@ -115,7 +120,8 @@ void TformMain::leaveUpgradeMode(bool startPoll) {
     btnUpload->setEnabled(linked);
     usb.showDeviceErrors = reportsBeforeUpgradeMode;
     editor_.formFirmwareUpgrade()->hide();
-    if (startPoll || pollBeforeUpgradeMode) Timer_USB_read.start();
+    // Linked, the poll runs again once this conversation ends.
+    editor_.line().resumePoll();
 }
 
 void TformMain::menuStartFirmwareUpgradeClick() {
@@ -127,8 +133,10 @@ void TformMain::menuStartFirmwareUpgradeClick() {
 
 void TformMain::menuEraseSettingsClick() {
     if (!editor_.dialogs().confirm(kEraseSettingsQuestion)) return;
+    const auto talk = editor_.line().begin(session::ConversationKind::EraseSettings);
+    if (!talk) return;
     editor_.printToConsole(kErasingSettings);
-    BusyWindow busy(*this, kErasingSettings);
+    BusyWindow busy(*this, kErasingSettings, editor_.line());
     TformPrint* console = editor_.formPrint();
     console->EraseEEPROM(kSettingsEeprom);
     console->ReadEEPROM(kSettingsEeprom);

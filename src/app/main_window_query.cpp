@@ -28,12 +28,15 @@ QString noAnswerMessage(session::DrainOutcome outcome) {
 }  // namespace
 
 void TformMain::btnOpenEffectClick() {
+    const auto talk = editor_.line().begin(session::ConversationKind::Query);
+    if (!talk) return;
     query_stored_effect();
     btnOpenEffect->setEnabled(true);
 }
 
 void TformMain::query_stored_effect() {
-    session::PollPause pause(Timer_USB_read);
+    const auto talk = editor_.line().begin(session::ConversationKind::Query);
+    if (!talk) return;
     session::Exchange& exchange = editor_.exchange();
     const core::PedalCommand query = core::storedEffectQueryCommand();
     exchange.SendCommandText(QString::fromStdString(query.text), query.spec.purgeFirst, 0);

@@ -36,7 +36,8 @@ void TformMain::btnRequestClick() {
 }
 
 void TformMain::RequestParameters() {
-    session::PollPause pause(Timer_USB_read);
+    const auto talk = editor_.line().begin(session::ConversationKind::Request);
+    if (!talk) return;
     TformFXParameters* panel = editor_.formFXParameters();
     if (!panel->isBuilt()) {
         editor_.dialogs().message(QStringLiteral("Open the effect stored on the pedal first (Get FX Stored on Pedal)."));
@@ -72,6 +73,13 @@ void TformMain::RequestParameters() {
     }
     for (const std::string& line : core::decodeLogLines(*decoded)) editor_.printToConsole(QString::fromStdString(line));
     replyBytes = decoded->values;
+    // Closing the panel waits for the end of the conversation, so the rows are still those the
+    // block was asked for; checked all the same, since applying it to others would crash.
+    if (!panel->isBuilt() || static_cast<std::size_t>(panel->numControls) != numControls ||
+        static_cast<std::size_t>(panel->numReadbacks) != numReadbacks) {
+        fail(QStringLiteral("The parameter window changed while the pedal was answering; nothing was applied."));
+        return;
+    }
     const auto block = core::parseParameterBlock(replyBytes, numControls, numReadbacks);
     if (!block) {
         fail(QString::fromStdString(block.reason()));
@@ -168,6 +176,8 @@ void TformMain::btnAssignClick() {
     if (!command) return;
     editor_.printToConsole(QString::fromStdString(command->text));
     if (!editor_.dialogs().confirm(QStringLiteral("Assign parameters?"))) return;
+    const auto talk = editor_.line().begin(session::ConversationKind::Assign);
+    if (!talk) return;
     core::PedalCommand withoutPause = *command;
     withoutPause.spec.pauseMs = 0;
     editor_.exchange().send(withoutPause);
@@ -180,6 +190,8 @@ void TformMain::btnStoreSettingsOnPedalClick() {
     const core::PedalCommand command =
         core::storeSettingsCommand(static_cast<std::size_t>(editor_.formFXParameters()->numControls));
     editor_.printToConsole(QStringLiteral("Store settings message (HEX): ") + QString::fromStdString(command.text));
+    const auto talk = editor_.line().begin(session::ConversationKind::StoreSettings);
+    if (!talk) return;
     editor_.exchange().send(command);
 }
 
@@ -188,12 +200,16 @@ void TformMain::menuMIDIchannelsClickItem(QAction* item) {
     editor_.printToConsole(QStringLiteral("Midi channel: ") + caption);
     const auto channel = core::midiChannelFromCaption(caption.toStdString());
     if (!channel) return;
+    const auto talk = editor_.line().begin(session::ConversationKind::MidiChannel);
+    if (!talk) return;
     if (const auto command = core::midiChannelCommand(*channel)) editor_.exchange().send(*command);
 }
 
 void TformMain::swLiveSwitch() {
     const bool on = swLive->isChecked();
     lblLive->setTitle(on ? QStringLiteral("Live ON") : QStringLiteral("Live OFF"));
+    const auto talk = editor_.line().begin(session::ConversationKind::LiveEdit);
+    if (!talk) return;
     editor_.exchange().send(core::liveCommand(on));
 }
 

@@ -20,7 +20,8 @@ constexpr int kStatusOk = 200;
 
 void TformMain::prepareUpdateCheck() {
     versionRequestAddress = editor_.serverAddress() + kVersionPath;
-    connect(&TimerCheckWebVersion, &QTimer::timeout, this, editor_.guarded([this] { checkmostrecentversiononwebsite(); }));
+    connect(&TimerCheckWebVersion, &QTimer::timeout, this,
+            editor_.guarded([this] { checkmostrecentversiononwebsite(); }, Editor::Source::TimerOrNetwork));
     connect(menuUpdateNow, &QAction::triggered, this, editor_.guarded([this] { menuUpdateNowClick(); }));
     connect(menuShowUpdateMsg, &QAction::triggered, this, editor_.guarded([this] { menuShowUpdateMsgClick(); }));
     // A build without the maker's server (the placeholder address) has nothing to ask:
@@ -33,7 +34,8 @@ void TformMain::prepareUpdateCheck() {
 void TformMain::checkmostrecentversiononwebsite() {
     TimerCheckWebVersion.stop();
     editor_.network().get(versionRequestAddress, [this](const HttpReply& reply) {
-        editor_.guard([this, &reply] {
+        // The answer may come while the editor talks to the pedal; its boxes wait for the end.
+        editor_.whenIdle([this, reply] {
             if (reply.answered) {
                 WebRequestCompleted(reply.statusCode, reply.statusText, reply.body);
             } else {

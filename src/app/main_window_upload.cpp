@@ -43,7 +43,8 @@ std::optional<QString> TformMain::imageToUpload() {
 }
 
 void TformMain::btnUploadClick() {
-    session::PollPause pause(Timer_USB_read);
+    const auto talk = editor_.line().begin(session::ConversationKind::Upload);
+    if (!talk) return;
     editor_.usb().PurgeFTDeviceRx();
     if (!editor_.dialogs().confirm(QStringLiteral("Upload the selected effect?"))) return;
     // Checked before anything is sent: a refused upload sends no bypass either.

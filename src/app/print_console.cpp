@@ -156,7 +156,8 @@ bool TformPrint::EraseEEPROM(const QString& i2cAddr) {
     }
     const QString text = QString::fromStdString(command->text);
     printToConsole(QStringLiteral("erase message: ") + text);
-    session::PollPause pause(editor_.formMain()->Timer_USB_read);
+    const auto talk = editor_.line().begin(session::ConversationKind::EepromTool);
+    if (!talk) return false;
     return editor_.exchange().send(*command);
 }
 
@@ -173,10 +174,11 @@ bool TformPrint::ReadEEPROM(const QString& i2cAddr) {
                               .arg(command->spec.pauseMs / 1000.0);
     printToConsole(doing);
     // The poll is stopped for the pause and lists the dump when it runs again.
-    session::PollPause pause(editor_.formMain()->Timer_USB_read);
+    const auto talk = editor_.line().begin(session::ConversationKind::EepromTool);
+    if (!talk) return false;
     // Nothing paints during the pause: the lines above go on screen now, not after it.
     endRepaintHold();
-    BusyWindow busy(*this, doing);
+    BusyWindow busy(*this, doing, editor_.line());
     return editor_.exchange().send(*command);
 }
 

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QDateTime>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
@@ -49,19 +48,23 @@ void RealTiming::pause(int ms) {
     if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
 }
 
+RealTiming::RealTiming() { clock_.start(); }
+
 void RealTiming::processEvents(int ms) {
-    // Sleeping in the event loop's own wait keeps a waiting exchange off the processor while
-    // clicks, repaints and timers still run.
+    // Only conversations with the pedal wait here. Repaints, timers and the serial port's
+    // notifiers run; clicks and keys wait in the queue until the conversation has ended, so
+    // none of them can act in the middle of it. Sleeping keeps the wait off the processor.
+    constexpr auto kNoUserInput = QEventLoop::ExcludeUserInputEvents;
     if (ms > 0) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QCoreApplication::processEvents(kNoUserInput);
         QThread::msleep(static_cast<unsigned long>(ms));
     }
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QCoreApplication::processEvents(kNoUserInput);
 }
 
 qint64 RealTiming::nowMs() {
-    static_assert(sizeof(qint64) == 8);
-    return QDateTime::currentMSecsSinceEpoch();
+    // Monotonic: a step of the wall clock neither stretches nor cuts a wait.
+    return clock_.elapsed();
 }
 
 QString DesktopPlatform::documentsFolder() {

@@ -3,6 +3,8 @@
 
 #include "session/seams.h"
 
+#include <QElapsedTimer>
+
 class QWidget;
 
 namespace qeltx::app {
@@ -18,9 +20,13 @@ public:
 
 class RealTiming : public session::Timing {
 public:
+    RealTiming();
     void pause(int ms) override;
     void processEvents(int ms) override;
     qint64 nowMs() override;
+
+private:
+    QElapsedTimer clock_;
 };
 
 class DesktopPlatform : public session::Platform {

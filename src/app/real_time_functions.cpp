@@ -127,9 +127,10 @@ void TformMain::showEepromDump(const core::EepromDump& dump) {
     console.appendLines(core::eepromDumpLogLines(dump));
     if (core::isMemoryErased(dump)) {
         // The box waits with the poll stopped, so no further boxes pile up behind it.
-        session::PollPause pause(Timer_USB_read);
+        Timer_USB_read.stop();
         editor_.dialogs().message(QString::fromUtf8(core::kMemoryErasedMessage.data(),
                                                     static_cast<qsizetype>(core::kMemoryErasedMessage.size())));
+        editor_.line().resumePoll();
     }
 }
 

@@ -44,7 +44,8 @@ PedalLink::PedalLink(const Connection& connection, const Output& output)
                lastDriverMessage_ = QString::fromStdString(text);
                output_.log(lastDriverMessage_);
            }),
-      exchange_(usb_, timing_, output.logSink()) {
+      line_(timing_),
+      exchange_(usb_, line_, output.logSink()) {
     if (connection_.choice == DeviceChoice::Virtual) {
         // Listed last, as in the editor, so it is also the device chosen without a choice.
         model_ = std::make_unique<pedal_sim::PedalModel>();

@@ -61,6 +61,7 @@ public:
 
     link::D2XXUnit& usb() { return usb_; }
     session::Exchange& exchange() { return exchange_; }
+    session::LineOwner& line() { return line_; }
     session::Timing& timing() { return timing_; }
     const Output& output() const { return output_; }
     // The in-process pedal with --virtual-pedal, else null.
@@ -73,6 +74,7 @@ private:
     std::unique_ptr<pedal_sim::PedalModel> model_;
     std::unique_ptr<link::CompositeDriver> driver_;
     link::D2XXUnit usb_;
+    session::LineOwner line_;
     session::Exchange exchange_;
     bool opened_ = false;
     // Driver errors as the editor would show them in a box; the last explains a failure.

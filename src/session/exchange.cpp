@@ -6,8 +6,8 @@
 
 namespace qeltx::session {
 
-Exchange::Exchange(link::D2XXUnit& usb, Timing& timing, LogSink log)
-    : usb_(usb), timing_(timing), log_(std::move(log)) {}
+Exchange::Exchange(link::D2XXUnit& usb, LineOwner& line, LogSink log)
+    : usb_(usb), line_(line), timing_(line.timing()), log_(std::move(log)) {}
 
 bool Exchange::SendCommandText(const QString& text, bool purgeFirst, int pauseMs) {
     // A last unpaired digit is dropped; any other character is a composing fault, and sending
@@ -39,19 +39,19 @@ Drained Exchange::drainReply(const Completeness& complete) {
     const qint64 start = timing_.nowMs();
     // The wait for the first byte.
     for (;;) {
-        timing_.processEvents(0);
+        line_.dispatch(0);
         if (usb_.GetFTDeviceQueueStatus() != core::FT_OK) {
             result.outcome = DrainOutcome::DriverFailed;
             return result;
         }
         if (usb_.rxQueueCount > 0) break;
         if (timing_.nowMs() - start >= limits.replyTimeoutMs) return result;
-        timing_.processEvents(limits.sliceMs);
+        line_.dispatch(limits.sliceMs);
     }
     // The drain: every read of this exchange is kept, so a reply split over reads stays whole.
     qint64 lastByteAt = timing_.nowMs();
     for (;;) {
-        timing_.processEvents(0);
+        line_.dispatch(0);
         const std::uint32_t n = usb_.ReadFTDeviceBuffer();
         if (usb_.lastDeviceStatus != core::FT_OK) {
             result.outcome = DrainOutcome::DriverFailed;
@@ -74,7 +74,7 @@ Drained Exchange::drainReply(const Completeness& complete) {
             result.outcome = DrainOutcome::TimedOut;
             return result;
         }
-        timing_.processEvents(limits.sliceMs);
+        line_.dispatch(limits.sliceMs);
     }
 }
 

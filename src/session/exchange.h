@@ -2,12 +2,12 @@
 // then waiting for and draining the reply. No widgets here, so the command-line tool uses it too.
 #pragma once
 
+#include "session/line_owner.h"
 #include "session/seams.h"
 #include "core/commands.h"
 #include "link/d2xx_unit.h"
 
 #include <QString>
-#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -43,7 +43,8 @@ public:
     // Decides when the bytes gathered so far are a whole reply.
     using Completeness = std::function<bool(std::span<const std::uint8_t>)>;
 
-    Exchange(link::D2XXUnit& usb, Timing& timing, LogSink log);
+    // Every wait goes through `line`, the owner of the pedal's line.
+    Exchange(link::D2XXUnit& usb, LineOwner& line, LogSink log);
 
     ReplyLimits limits;
 
@@ -56,29 +57,15 @@ public:
     bool sendBufferBytes(std::span<const std::uint8_t> bytes);
 
     // Waits for the first byte, then gathers bytes until `complete` says so, the pedal falls
-    // quiet, or the time limit runs out. Lets window events run meanwhile, without spinning.
+    // quiet, or the time limit runs out (on a monotonic clock). Lets window events run
+    // meanwhile through the line's dispatch, without spinning.
     Drained drainReply(const Completeness& complete);
 
 private:
     link::D2XXUnit& usb_;
+    LineOwner& line_;
     Timing& timing_;
     LogSink log_;
-};
-
-// Stops the 20 ms poll for the length of an exchange and puts it back as it was, however
-// the exchange ends.
-class PollPause {
-public:
-    explicit PollPause(QTimer& timer) : timer_(timer), wasActive_(timer.isActive()) { timer_.stop(); }
-    ~PollPause() {
-        if (wasActive_) timer_.start();
-    }
-    PollPause(const PollPause&) = delete;
-    PollPause& operator=(const PollPause&) = delete;
-
-private:
-    QTimer& timer_;
-    bool wasActive_;
 };
 
 }  // namespace qeltx::session

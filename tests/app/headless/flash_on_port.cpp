@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
     link::D2XXUnit usb(*driver, [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
     app::RealTiming timing;
     const auto log = [](const QString& line) { std::printf("%s\n", qPrintable(line)); };
-    session::Exchange exchange(usb, timing, log);
+    session::LineOwner line(timing);
+    session::Exchange exchange(usb, line, log);
 
     if (usb.Open_USB_Device_By_Serial_Number(port) != core::FT_OK) return 1;
     usb.SetPortParameters(link::portModeBootloader);
