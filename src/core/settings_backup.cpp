@@ -110,6 +110,18 @@ std::int32_t maxParameterValue(ParameterKind kind) {
                                                                           : static_cast<std::int32_t>(kPotMax);
 }
 
+void markAlgorithmDefaults(SettingsBackup& backup, const ControlLayout& layout) {
+    const std::vector<std::int32_t>& values = backup.settings.values;
+    backup.algorithmDefaults.assign(values.size(), false);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        backup.algorithmDefaults[i] = values[i] < 0 || values[i] > maxParameterValue(parameterKindOf(layout, i));
+    }
+}
+
+bool isAlgorithmDefault(const SettingsBackup& backup, std::size_t control) {
+    return control < backup.algorithmDefaults.size() && backup.algorithmDefaults[control];
+}
+
 Refusable<BackupTarget> checkBackup(const SettingsBackup& backup, const ResourceLookup& lookup) {
     const std::string numberText = number(backup.effectNumber);
     const auto loaded = loadCatalogueEffect(backup.effectNumber, lookup);
@@ -138,7 +150,7 @@ Refusable<BackupTarget> checkBackup(const SettingsBackup& backup, const Resource
     }
     for (std::size_t i = 0; i < n; ++i) {
         const std::int32_t max = maxParameterValue(parameterKindOf(layout, i));
-        if (s.values[i] < 0 || s.values[i] > max) {
+        if (!isAlgorithmDefault(backup, i) && (s.values[i] < 0 || s.values[i] > max)) {
             return TargetResult::refused("The value of " + controlLabel(layout, i) + " is " + number(s.values[i]) +
                                          "; it must be 0 to " + number(max) + ".");
         }
@@ -191,6 +203,12 @@ bool restoreNeedsUpload(const SettingsBackup& backup, bool effectStored, std::ui
                         const ParameterBlock* heldSettings) {
     if (!effectStored || heldNumber != backup.effectNumber || heldSettings == nullptr) return true;
     if (!backup.irImage.empty()) return true;
+    for (std::size_t i = 0; i < backup.settings.values.size(); ++i) {
+        if (isAlgorithmDefault(backup, i) &&
+            (i >= heldSettings->values.size() || heldSettings->values[i] != backup.settings.values[i])) {
+            return true;
+        }
+    }
     return !sameMode(backup.settings, *heldSettings);
 }
 
@@ -199,6 +217,7 @@ std::vector<PedalCommand> restoreCommands(const SettingsBackup& backup, const Im
     std::vector<PedalCommand> commands;
     const std::size_t n = std::min(s.values.size(), header.addresses.size());
     for (std::size_t i = 0; i < n; ++i) {
+        if (isAlgorithmDefault(backup, i)) continue;
         commands.push_back(parameterCommand(header.addresses[i], valueWord(static_cast<std::uint32_t>(s.values[i]))));
     }
     if (auto assign = assignCommand(s.assignments, s.readbackAssignments, s.bypassAssignment, s.presetAssignment)) {

@@ -27,6 +27,10 @@ struct SettingsBackup {
     std::uint32_t firmwareVersion = 0;
     // The parameter block as the pedal reported it, one entry per control and read-back.
     ParameterBlock settings;
+    // Per control (may be empty = none): true where the pedal held the algorithm's own starting
+    // value, which is outside the control's range (the editor never set it). Restore leaves such
+    // a value to the upload instead of sending it.
+    std::vector<bool> algorithmDefaults;
     // The image with the impulse response merged in, as hex text; empty when there is none.
     std::string irImage;
 };
@@ -40,6 +44,11 @@ std::string controlName(const ControlLayout& layout, std::size_t control);
 // The largest value a control of each kind holds: 1023 for pots and multi-switches, 1024
 // (on) for switches and buttons. The smallest is 0.
 std::int32_t maxParameterValue(ParameterKind kind);
+
+// Marks each value outside its control's range as the algorithm's starting value (a pedal
+// that has not been set from the editor since its upload reports those).
+void markAlgorithmDefaults(SettingsBackup& backup, const ControlLayout& layout);
+bool isAlgorithmDefault(const SettingsBackup& backup, std::size_t control);
 
 // The algorithm a backup is for, as this editor's catalogue has it.
 struct BackupTarget {
@@ -58,14 +67,16 @@ Refusable<BackupTarget> checkBackup(const SettingsBackup& backup, const Resource
 // Where an upload puts the algorithm so that the pedal ends in the backup's mode and bank.
 UploadTarget uploadTargetOf(const SettingsBackup& backup);
 // Whether restoring needs an upload: the pedal holds no algorithm or another one, or another
-// mode or bank (only an upload sets them), or the backup carries a merged image (the pedal
-// cannot say which impulse response it holds). `heldSettings` is null when the pedal holds no
-// algorithm of the backup's number.
+// mode or bank (only an upload sets them), the backup carries a merged image (the pedal
+// cannot say which impulse response it holds), or a value the backup keeps as the algorithm's
+// starting value differs (only an upload brings it back). `heldSettings` is null when the pedal
+// holds no algorithm of the backup's number.
 bool restoreNeedsUpload(const SettingsBackup& backup, bool effectStored, std::uint32_t heldNumber,
                         const ParameterBlock* heldSettings);
 
 // The commands that put the backup's settings on a pedal that already holds its algorithm in
-// its mode and bank, in order: every value (through the image's address table), Assign, every
+// its mode and bank, in order: every value (through the image's address table) but the
+// algorithm's starting values, Assign, every
 // reverse flag, the MIDI channel, Store Settings. `addresses` are the image header's.
 std::vector<PedalCommand> restoreCommands(const SettingsBackup& backup, const ImageHeader& header);
 

@@ -41,6 +41,7 @@ const QString kValue = QStringLiteral("value");
 const QString kAssignment = QStringLiteral("assignment");
 const QString kReverse = QStringLiteral("reverse");
 const QString kIrImage = QStringLiteral("impulseResponseImage");
+const QString kAlgorithmDefault = QStringLiteral("algorithmDefault");
 const QString kPresetMode = QStringLiteral("preset");
 const QString kBankMode = QStringLiteral("bank");
 const QString kOmni = QStringLiteral("OMNI");
@@ -133,6 +134,7 @@ QByteArray encodeBackup(const core::SettingsBackup& backup, const core::ControlL
     QJsonArray controls;
     for (std::size_t i = 0; i < s.values.size(); ++i) {
         QJsonObject control{{kIndex, static_cast<qint64>(i)}, {kValue, s.values[i]}};
+        if (core::isAlgorithmDefault(backup, i)) control.insert(kAlgorithmDefault, true);
         if (layout) {
             control.insert(kName, QString::fromStdString(core::controlName(*layout, i)));
             const std::string_view kind = core::parameterKindName(core::parameterKindOf(*layout, i));
@@ -216,6 +218,7 @@ core::Refusable<core::SettingsBackup> decodeBackup(const QByteArray& text) {
             read.fail(where + QStringLiteral(" is out of order: its \"index\" must be ") + QString::number(i) + QLatin1Char('.'));
         }
         s.values.push_back(static_cast<std::int32_t>(read.integer(control, kValue, where, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max())));
+        backup.algorithmDefaults.push_back(control.value(kAlgorithmDefault).toBool());
         s.assignments.push_back(read.code(control, kAssignment, where, core::controlAssignmentCode));
         const QJsonValue reverse = control.value(kReverse);
         if (reverse.isBool()) {

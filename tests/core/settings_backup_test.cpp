@@ -80,6 +80,22 @@ TEST(RestoreCommands, OmniIsChannelZeroWhicheverWayThePedalSaidIt) {
     }
 }
 
+TEST(RestoreCommands, AnAlgorithmsStartingValueIsLeftToTheUpload) {
+    SettingsBackup b = smallBackup();
+    b.settings.values[1] = -391;  // a coefficient word, not a pot position
+    markAlgorithmDefaults(b, smallLayout());
+    EXPECT_EQ(b.algorithmDefaults, (std::vector<bool>{false, true, false, false}));
+    const auto sent = texts(restoreCommands(b, headerWithAddresses()));
+    EXPECT_EQ(sent.size(), 10u);
+    EXPECT_EQ(sent[1], compactHex("01 01 02 00 80 00 00"));  // control 1 is skipped
+
+    ParameterBlock same = b.settings;
+    ParameterBlock changed = b.settings;
+    changed.values[1] = 500;  // set since: only an upload brings the starting value back
+    EXPECT_FALSE(restoreNeedsUpload(b, true, 7, &same));
+    EXPECT_TRUE(restoreNeedsUpload(b, true, 7, &changed));
+}
+
 TEST(RestoreUpload, OnlyWhenThePedalCannotAlreadyHoldTheBackup) {
     const SettingsBackup preset = smallBackup();
     SettingsBackup bank = smallBackup();

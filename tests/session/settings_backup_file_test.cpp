@@ -99,6 +99,20 @@ TEST(BackupFile, WhatIsWrittenReadsBackTheSameAndIsReadable) {
     EXPECT_TRUE(core::checkBackup(*decoded, catalogue()).ok());
 }
 
+TEST(BackupFile, AnAlgorithmsStartingValueIsKeptAndMarked) {
+    core::SettingsBackup b = amberDrive();
+    b.settings.values[0] = -391;
+    EXPECT_FALSE(core::checkBackup(b, catalogue()).ok());
+    b.algorithmDefaults = {true, false, false};
+    const QByteArray text = encode(b);
+    EXPECT_TRUE(text.contains("\"algorithmDefault\": true")) << text.toStdString();
+    const auto decoded = session::decodeBackup(text);
+    ASSERT_TRUE(decoded.ok()) << decoded.reason();
+    EXPECT_EQ(decoded->algorithmDefaults, b.algorithmDefaults);
+    EXPECT_EQ(decoded->settings.values, b.settings.values);
+    EXPECT_TRUE(core::checkBackup(*decoded, catalogue()).ok());
+}
+
 TEST(BackupFile, ReadBacksSwitchesAndMultiSwitchesRoundTrip) {
     core::SettingsBackup b;
     b.effectName = "Arp-O-Matic";

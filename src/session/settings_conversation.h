@@ -1,0 +1,72 @@
+// The conversations that read the pedal's whole state into a settings backup and put a backup
+// back on the pedal, shared by the editor and qeltx-cli. Each wait has a time limit; nothing
+// here knows about windows, and the caller keeps the 20 ms poll paused while they run.
+#pragma once
+
+#include "core/catalogue_resources.h"
+#include "core/commands.h"
+#include "core/control_layout.h"
+#include "core/parameter_block.h"
+#include "core/refusable.h"
+#include "core/settings_backup.h"
+#include "core/stored_effect.h"
+#include "link/d2xx_unit.h"
+#include "session/exchange.h"
+
+#include <QString>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qeltx::session {
+
+using LineSink = std::function<void(const QString&)>;
+
+// The line to the pedal and where its console lines go.
+struct PedalLine {
+    Exchange& exchange;
+    link::D2XXUnit& usb;
+    Timing& timing;
+    LineSink log;
+};
+
+// The stored-effect query (06 00) and its four-line answer, logged as the editor logs it.
+// Refused, with the line for the user, when no answer comes or it is not understood.
+core::Refusable<core::StoredEffectReply> queryStoredEffect(PedalLine& line);
+
+// Request (02 N) and the parameter block of an algorithm with N parameters and R read-backs.
+core::Refusable<core::ParameterBlock> requestParameterBlock(PedalLine& line, std::size_t numControls,
+                                                            std::size_t numReadbacks);
+
+// Bypass on, the upload message, and the wait for the pedal's "Upload complete".
+inline constexpr int kUploadConfirmLimitMs = 10000;
+core::Refusable<bool> uploadAndConfirm(PedalLine& line, const std::string& imageHex, core::UploadTarget target,
+                                       const QString& name);
+
+struct PedalBackupRead {
+    core::SettingsBackup backup;
+    core::ControlLayout layout;  // of the algorithm, for the names written beside the values
+};
+
+// Asks which algorithm the pedal holds and reads its parameter block. Refused when the pedal
+// holds none, one this catalogue lacks, or does not answer.
+core::Refusable<PedalBackupRead> readPedalSettings(PedalLine& line, const core::ResourceLookup& lookup);
+
+struct RestoreOutcome {
+    bool uploaded = false;
+    std::size_t total = 0;
+    std::vector<std::string> differences;  // empty when every setting took
+    core::SettingsBackup readBack;          // what the pedal holds afterwards
+    std::string summary;                    // "restored 14 of 14 settings" or with the differences
+};
+
+// Checks the backup (a refusal sends nothing), uploads its algorithm when the pedal needs it,
+// sends every setting and Store, then reads everything back and compares. Refused when the
+// backup is refused or the pedal stops answering; a restore that ran but did not take fully
+// is accepted with its differences.
+core::Refusable<RestoreOutcome> restorePedalSettings(PedalLine& line, const core::SettingsBackup& backup,
+                                                     const core::ResourceLookup& lookup);
+
+}  // namespace qeltx::session
