@@ -52,7 +52,12 @@ constexpr std::array<OptionSpec, 4> kIrMergeOptions{{
     kNormalizeOption,
 }};
 
-constexpr std::array<CommandSpec, 10> kCommands{{
+constexpr std::array<OptionSpec, 2> kBackupOptions{{
+    {"-o", "FILE", "write the backup to FILE instead of standard output", ""},
+    {"--ir", "FILE.wav", "the impulse response the pedal's IR loader runs, kept in the backup", ""},
+}};
+
+constexpr std::array<CommandSpec, 12> kCommands{{
     {CommandId::List, "list", "", 0, 0, {}, "the devices the driver layer finds",
      "Lists every device of every backend (the chip maker's D2XX library, serial ports, libftdi1, and the\n"
      "virtual pedal or --port when given): index, serial number, description and backend.\n"
@@ -71,6 +76,18 @@ constexpr std::array<CommandSpec, 10> kCommands{{
      "Sends one parameter-value command for control INDEX (0-based, as `request` numbers them) of the\n"
      "algorithm the pedal holds. VALUE is 0..1023 for a pot, on or off for a switch or button, and an\n"
      "option number (0-based) or option name for a multi-position switch.\n"},
+    {CommandId::Backup, "backup", "", 0, 0, kBackupOptions, "back up the pedal's settings",
+     "Reads everything the pedal keeps (its algorithm, every value, the control, footswitch and\n"
+     "read-back assignments, the reverse flags, the mode, bank or preset number and the MIDI channel)\n"
+     "into a settings backup (JSON, described in docs/backup-format.md). The file is written beside the\n"
+     "old one and renamed over it. --ir merges FILE.wav into an IR-loader algorithm's image, so that\n"
+     "restore uploads it with that impulse response.\n"},
+    {CommandId::Restore, "restore", "FILE", 1, 1, {}, "restore the pedal's settings from a backup",
+     "Checks the backup FILE (a file that does not parse, is of another format version, names an\n"
+     "algorithm the catalogue lacks or holds values out of range is refused, and nothing is sent);\n"
+     "uploads its algorithm when the pedal holds another one or another mode or bank; sends every\n"
+     "value, assignment, reverse flag and the MIDI channel; stores them; reads them back and says\n"
+     "\"restored N of N settings\" or which did not take (exit status 1).\n"},
     {CommandId::Flash, "flash", "", 0, 0, kFlashOptions, "program the pedal's firmware",
      "Restarts the pedal into its bootloader (or, with --in-bootloader, finds it there), erases the\n"
      "flash, writes the firmware with a progress bar on standard error, writes the firmware marker,\n"

@@ -15,7 +15,20 @@
 
 namespace qeltx::cli {
 
-enum class CommandId { List, Query, Upload, Request, Set, Flash, EepromRead, EepromErase, IrMerge, CatalogueCheck };
+enum class CommandId {
+    List,
+    Query,
+    Upload,
+    Request,
+    Set,
+    Backup,
+    Restore,
+    Flash,
+    EepromRead,
+    EepromErase,
+    IrMerge,
+    CatalogueCheck,
+};
 
 struct OptionSpec {
     std::string_view name;       // "--bank", "-o"

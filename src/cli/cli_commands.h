@@ -11,6 +11,8 @@ int runQuery(const Invocation& invocation, const Output& output);
 int runUpload(const Invocation& invocation, const Output& output);
 int runRequest(const Invocation& invocation, const Output& output);
 int runSet(const Invocation& invocation, const Output& output);
+int runBackup(const Invocation& invocation, const Output& output);
+int runRestore(const Invocation& invocation, const Output& output);
 int runFlash(const Invocation& invocation, const Output& output);
 int runEepromRead(const Invocation& invocation, const Output& output);
 int runEepromErase(const Invocation& invocation, const Output& output);

@@ -22,6 +22,8 @@ int dispatch(const Invocation& invocation, const Output& output) {
         case CommandId::Upload: return runUpload(invocation, output);
         case CommandId::Request: return runRequest(invocation, output);
         case CommandId::Set: return runSet(invocation, output);
+        case CommandId::Backup: return runBackup(invocation, output);
+        case CommandId::Restore: return runRestore(invocation, output);
         case CommandId::Flash: return runFlash(invocation, output);
         case CommandId::EepromRead: return runEepromRead(invocation, output);
         case CommandId::EepromErase: return runEepromErase(invocation, output);

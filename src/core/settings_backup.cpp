@@ -230,7 +230,11 @@ std::vector<PedalCommand> restoreCommands(const SettingsBackup& backup, const Im
     }
     const auto midi = midiMenuItemFromBlock(s.midiChannel);
     if (auto command = midiChannelCommand(midi.value_or(0))) commands.push_back(std::move(*command));
-    commands.push_back(storeSettingsCommand(s.values.size()));
+    // Store follows commands that may still be in the bridge's transmit queue: the purge it has
+    // when the user clicks it would throw them away.
+    PedalCommand store = storeSettingsCommand(s.values.size());
+    store.spec.purgeFirst = false;
+    commands.push_back(std::move(store));
     return commands;
 }
 

@@ -77,7 +77,8 @@ bool restoreNeedsUpload(const SettingsBackup& backup, bool effectStored, std::ui
 // The commands that put the backup's settings on a pedal that already holds its algorithm in
 // its mode and bank, in order: every value (through the image's address table) but the
 // algorithm's starting values, Assign, every
-// reverse flag, the MIDI channel, Store Settings. `addresses` are the image header's.
+// reverse flag, the MIDI channel, Store Settings (without its purge of the transmit queue,
+// which would drop the commands before it). `header` is the algorithm image's.
 std::vector<PedalCommand> restoreCommands(const SettingsBackup& backup, const ImageHeader& header);
 
 // How many settings a restore puts back: the algorithm, each control's value, assignment and

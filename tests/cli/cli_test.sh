@@ -1,7 +1,7 @@
 #!/bin/sh
 # qeltx-cli's commands, exit status and messages, one group of cases per CTest test:
 #   cli_test.sh GROUP QELTX_CLI QELTX_PEDAL_SIM SOX CATALOGUE_DIR
-# GROUP is virtual, pty, flash, failures, usage or files.
+# GROUP is virtual, pty, flash, failures, usage, files or backup.
 set -u
 GROUP=$1 CLI=$2 SIM=$3 SOX=$4 CATALOGUE=$5
 WORK=$(mktemp -d)
@@ -211,7 +211,7 @@ failures)
 usage)
     cli 0 --help
     out_has "usage: qeltx-cli"
-    for command in list query upload request set flash "eeprom read" "eeprom erase" ir-merge "catalogue check"; do
+    for command in list query upload request set backup restore flash "eeprom read" "eeprom erase" ir-merge "catalogue check"; do
         # shellcheck disable=SC2086
         cli 0 $command --help
         out_has "usage: qeltx-cli [DEVICE] $command"
@@ -241,6 +241,8 @@ ir-merge "Amber Drive" x.wav|The editor does not know where Amber Drive keeps it
 ir-merge "Basic IR Loader" x.wav --normalize 3|--normalize takes a peak level from -60 to 0 dB, not '3'
 ir-merge "Basic IR Loader" x.wav --fade-ms soon|--fade-ms takes milliseconds from 0 to 1000, not 'soon'
 ir-merge "Basic IR Loader" x.wav --fade-ms|--fade-ms needs a value (MS)
+restore|restore needs FILE
+backup extra|too many arguments for backup
 CASES
     ;;
 files)
@@ -282,6 +284,93 @@ files)
     one_error_line "$WORK/catalogue: 1 violations of the catalogue's rules"
     cli 1 catalogue check "$WORK/no-such-folder"
     one_error_line "$WORK/no-such-folder: not a folder"
+    ;;
+backup)
+    # Amber Drive in bank II with assignments, a reverse flag and a MIDI channel: every kind of
+    # setting away from what a fresh pedal holds.
+    cat >"$WORK/set.json" <<'JSON'
+{
+    "format": "Qelt X settings backup", "formatVersion": 1, "firmwareVersion": 1,
+    "algorithm": { "number": 1, "name": "Amber Drive", "version": 1 },
+    "mode": "bank", "bank": 2, "midiChannel": 5, "bypassToggle": "RMT", "presetChange": "FL",
+    "controls": [
+        { "index": 0, "value": 100, "assignment": "KI", "reverse": false },
+        { "index": 1, "value": 300, "assignment": "--", "reverse": false },
+        { "index": 2, "value": 1023, "assignment": "EXP", "reverse": true }
+    ],
+    "readbacks": []
+}
+JSON
+    start_sim
+    cli 0 --port "$PTY" restore "$WORK/set.json"
+    out_has "uploaded Amber Drive"
+    out_has "restored 14 of 14 settings"
+    cli 0 --port "$PTY" --json request
+    cp "$WORK/out" "$WORK/request-before.json"
+    out_has '"midiChannel": 5'
+    cli 0 --port "$PTY" backup -o "$WORK/pedal.json"
+    out_has "backed up Amber Drive v1, 14 settings to $WORK/pedal.json"
+    grep -qF '"bank": 2' "$WORK/pedal.json" || fail "backup: the file lacks the bank"
+    grep -qF '"assignment": "EXP"' "$WORK/pedal.json" || fail "backup: the file lacks an assignment"
+
+    # A backup that cannot be written whole leaves the old file as it was: a folder the user may
+    # not write to, and (for root, who may) a file-size limit standing in for a full disk.
+    cp "$WORK/pedal.json" "$WORK/pedal-kept.json"
+    mkdir "$WORK/locked"
+    cp "$WORK/pedal.json" "$WORK/locked/pedal.json"
+    chmod a-w "$WORK/locked"
+    if [ "$(id -u)" -ne 0 ]; then
+        cli 1 --port "$PTY" backup -o "$WORK/locked/pedal.json"
+        err_has "qeltx-cli: cannot write $WORK/locked/pedal.json"
+        cmp -s "$WORK/locked/pedal.json" "$WORK/pedal-kept.json" || fail "backup into a read-only folder changed the old file"
+    fi
+    chmod u+w "$WORK/locked"
+    (trap '' XFSZ; ulimit -f 1; timeout 60 "$CLI" --port "$PTY" backup -o "$WORK/pedal.json" >"$WORK/out" 2>"$WORK/err")
+    [ $? -eq 1 ] || fail "backup on a full disk: exit status is not 1"
+    LAST="backup on a full disk"
+    err_has "bytes reached the disk (is it full?)"
+    cmp -s "$WORK/pedal.json" "$WORK/pedal-kept.json" || fail "backup on a full disk changed the old file"
+    [ "$(ls "$WORK" | grep -c '^pedal.json.')" -eq 0 ] || fail "backup on a full disk left a temporary file"
+    stop_sim
+
+    # An erased pedal holds nothing: restore uploads the algorithm into bank II and puts every
+    # setting back, and the read-back is what it was.
+    start_sim --stored 0
+    cli 1 --port "$PTY" backup -o "$WORK/empty.json"
+    one_error_line "No effect found on pedal"
+    [ -e "$WORK/empty.json" ] && fail "backup of an empty pedal wrote a file"
+    cli 0 --port "$PTY" restore "$WORK/pedal.json"
+    out_has "uploaded Amber Drive"
+    out_has "restored 14 of 14 settings"
+    cli 0 --port "$PTY" --json request
+    cmp -s "$WORK/out" "$WORK/request-before.json" || fail "the restored pedal reads back other settings"
+    stop_sim
+
+    # A pedal holding another algorithm gets the backup's one first.
+    start_sim --stored 11
+    cli 0 --port "$PTY" --json restore "$WORK/pedal.json"
+    out_has '"uploaded": true'
+    out_has '"restored": 14'
+    cli 0 --port "$PTY" query
+    out_has "algorithm: 1 Amber Drive"
+    stop_sim
+
+    # Each refused file says why, before any device is opened (the port does not exist).
+    printf '{ "format": ' >"$WORK/bad-json.json"
+    sed 's/"formatVersion": 1/"formatVersion": 2/' "$WORK/pedal.json" >"$WORK/bad-version.json"
+    sed 's/"number": 1,/"number": 250,/' "$WORK/pedal.json" >"$WORK/bad-algorithm.json"
+    sed 's/"value": 300/"value": 1024/' "$WORK/pedal.json" >"$WORK/bad-value.json"
+    while IFS='|' read -r file reason; do
+        cli 1 --port "$WORK/no-such-port" restore "$WORK/$file"
+        one_error_line "$WORK/$file: $reason"
+    done <<'CASES'
+bad-json.json|The file is not a settings backup: it does not parse as JSON
+bad-version.json|The backup is of format version 2; this editor reads version 1.
+bad-algorithm.json|This editor's catalogue has no algorithm number 250 (Amber Drive).
+bad-value.json|The value of control 1 (Tone) is 1024; it must be 0 to 1023.
+CASES
+    cli 1 --port "$WORK/no-such-port" restore "$WORK/missing.json"
+    one_error_line "cannot read $WORK/missing.json"
     ;;
 *)
     echo "unknown group $GROUP"

@@ -69,6 +69,8 @@ TEST(RestoreCommands, EveryValueAssignmentReverseFlagMidiThenStore) {
         compactHex("03 04"),
     };
     EXPECT_EQ(sent, expected);
+    // A purge before Store would drop the reverse and MIDI commands still on their way.
+    for (const PedalCommand& c : restoreCommands(smallBackup(), headerWithAddresses())) EXPECT_FALSE(c.spec.purgeFirst) << c.text;
 }
 
 TEST(RestoreCommands, OmniIsChannelZeroWhicheverWayThePedalSaidIt) {
