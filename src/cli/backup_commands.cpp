@@ -4,6 +4,7 @@
 #include "cli/exit_codes.h"
 #include "cli/pedal_link.h"
 #include "core/impulse_response.h"
+#include "core/ir_preparation.h"
 #include "session/atomic_file.h"
 #include "session/settings_backup_file.h"
 #include "session/settings_conversation.h"
@@ -41,7 +42,7 @@ int runBackup(const Invocation& invocation, const Output& output) {
         if (const auto geometry = core::irLoaderGeometry(effect->name); !geometry) {
             return output.usage(QStringLiteral("--ir needs a pedal holding an IR-loader algorithm: ") + text(geometry.reason()));
         }
-        const auto merged = mergeImpulseResponse(*effect, QString::fromStdString(*irFile), output);
+        const auto merged = mergeImpulseResponse(*effect, QString::fromStdString(*irFile), core::IrShaping{}, output);
         if (!merged) return output.fail(text(merged.reason()));
         backup.irImage = merged->image;
     }
