@@ -4,7 +4,9 @@
 //   flash_bench --port PTY IMAGE            over the serial backend (qeltx-pedal-sim --pace)
 //   flash_bench --in-process IMAGE [MS]     the virtual pedal in process, latency MS (16)
 // The editor lowers the latency timer while flashing where the bridge lets it (in process it
-// does; a pseudo-terminal has none). The last line is "seconds: X".
+// does, and says "latency timer: N ms (was M ms)"; a pseudo-terminal has none). It also says
+// "wire bytes: N", every byte written and read in the job, for the wire's bound on its time.
+// The last line is "seconds: X".
 #include "session/flasher.h"
 #include "app/qt_seams.h"
 #include "link/composite_driver.h"
@@ -26,6 +28,46 @@ namespace {
 
 constexpr int kDefaultLatencyMs = 16;
 
+// Passes every call on, counting the bytes that cross the line either way.
+class CountingDriver : public link::Driver {
+public:
+    explicit CountingDriver(link::Driver& inner) : inner_(inner) {}
+    std::uint64_t bytes = 0;
+
+    core::FtStatus listDeviceCount(std::uint32_t& n) override { return inner_.listDeviceCount(n); }
+    core::FtStatus listSerialNumber(std::uint32_t i, std::string& s) override { return inner_.listSerialNumber(i, s); }
+    core::FtStatus listDescription(std::uint32_t i, std::string& d) override { return inner_.listDescription(i, d); }
+    core::FtStatus openBySerialNumber(const std::string& s, link::FtHandle& h) override {
+        return inner_.openBySerialNumber(s, h);
+    }
+    core::FtStatus close(link::FtHandle h) override { return inner_.close(h); }
+    core::FtStatus setBaudRate(link::FtHandle h, std::uint32_t b) override { return inner_.setBaudRate(h, b); }
+    core::FtStatus setDataCharacteristics(link::FtHandle h, std::uint8_t w, std::uint8_t s, std::uint8_t p) override {
+        return inner_.setDataCharacteristics(h, w, s, p);
+    }
+    core::FtStatus getQueueStatus(link::FtHandle h, std::uint32_t& rx) override { return inner_.getQueueStatus(h, rx); }
+    core::FtStatus waitForQueue(link::FtHandle h, std::uint32_t ms, std::uint32_t& rx) override {
+        return inner_.waitForQueue(h, ms, rx);
+    }
+    core::FtStatus read(link::FtHandle h, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& n) override {
+        const auto status = inner_.read(h, buffer, toRead, n);
+        bytes += n;
+        return status;
+    }
+    core::FtStatus write(link::FtHandle h, const std::uint8_t* data, std::uint32_t count, std::uint32_t& n) override {
+        const auto status = inner_.write(h, data, count, n);
+        bytes += n;
+        return status;
+    }
+    core::FtStatus purge(link::FtHandle h, std::uint32_t mask) override { return inner_.purge(h, mask); }
+    core::FtStatus setLatencyTimer(link::FtHandle h, std::uint8_t ms) override { return inner_.setLatencyTimer(h, ms); }
+    core::FtStatus getLatencyTimer(link::FtHandle h, std::uint8_t& ms) override { return inner_.getLatencyTimer(h, ms); }
+    std::string backendName() const override { return inner_.backendName(); }
+
+private:
+    link::Driver& inner_;
+};
+
 int usage() {
     std::fprintf(stderr, "usage: flash_bench --port PTY IMAGE | --in-process IMAGE [LATENCY_MS]\n");
     return 2;
@@ -33,7 +75,8 @@ int usage() {
 
 // Opens `serial`, runs the whole job as the firmware window does and returns the seconds
 // taken, or a negative number after saying what failed.
-double flashThrough(link::Driver& driver, const std::string& serial, const std::vector<std::uint8_t>& image) {
+double flashThrough(link::Driver& inner, const std::string& serial, const std::vector<std::uint8_t>& image) {
+    CountingDriver driver(inner);
     link::D2XXUnit usb(driver, [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
     app::RealTiming timing;
     const auto quiet = [](const QString&) {};
@@ -57,12 +100,14 @@ double flashThrough(link::Driver& driver, const std::string& serial, const std::
         failure = flasher.synchronise();
         if (!failure) failure = flasher.run(*plan);
     }
+    const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     usb.CloseFTDevice();
     if (failure) {
         std::fprintf(stderr, "flash_bench: %s\n", qPrintable(failure->describe()));
         return -1;
     }
-    return static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    std::printf("wire bytes: %llu\n", static_cast<unsigned long long>(driver.bytes));
+    return seconds;
 }
 
 }  // namespace

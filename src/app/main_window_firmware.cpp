@@ -96,6 +96,7 @@ void TformMain::greetBootloader() {
 
 QString TformMain::synchroniseBootloader() {
     link::D2XXUnit& usb = editor_.usb();
+    session::LatencyLowered latency(usb);
     // The console gets "received Byte: " alone, as the pedal's users know it.
     session::Flasher flasher(usb, editor_.exchange(), [](const QString&) {});
     const auto failure = flasher.synchronise();

@@ -46,6 +46,7 @@ void TformMain::RequestParameters() {
     const auto numControls = static_cast<std::size_t>(panel->numControls);
     const auto numReadbacks = static_cast<std::size_t>(panel->numReadbacks);
     session::Exchange& exchange = editor_.exchange();
+    session::LatencyLowered latency(editor_.usb());
     exchange.send(core::requestCommand(numControls));
     btnRequest->setEnabled(false);
 

@@ -62,6 +62,11 @@ void RealTiming::processEvents(int ms) {
     QCoreApplication::processEvents(kNoUserInput);
 }
 
+void RealTiming::waitFor(int ms, const std::function<void(int)>& wake) {
+    processEvents(0);
+    wake(ms);
+}
+
 qint64 RealTiming::nowMs() {
     // Monotonic: a step of the wall clock neither stretches nor cuts a wait.
     return clock_.elapsed();

@@ -23,6 +23,7 @@ public:
     RealTiming();
     void pause(int ms) override;
     void processEvents(int ms) override;
+    void waitFor(int ms, const std::function<void(int)>& wake) override;
     qint64 nowMs() override;
 
 private:

@@ -148,6 +148,7 @@ int runRequest(const Invocation& invocation, const Output& output) {
     const auto numReadbacks = static_cast<std::size_t>(layout.counts.readbacks);
 
     session::Exchange& exchange = link.exchange();
+    session::LatencyLowered latency(link.usb());
     exchange.send(core::requestCommand(numControls));
     const std::size_t expected = core::parameterBlockLength(numControls);
     const session::Drained reply = exchange.drainReply(

@@ -25,6 +25,11 @@ void CliTiming::processEvents(int ms) {
     }
 }
 
+void CliTiming::waitFor(int ms, const std::function<void(int)>& wake) {
+    processEvents(0);
+    wake(ms);
+}
+
 namespace {
 
 std::unique_ptr<link::CompositeDriver> makeDrivers(const Connection& connection) {

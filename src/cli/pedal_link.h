@@ -31,6 +31,7 @@ public:
     CliTiming() { clock_.start(); }
     void pause(int ms) override;
     void processEvents(int ms) override;
+    void waitFor(int ms, const std::function<void(int)>& wake) override;
     qint64 nowMs() override { return clock_.elapsed(); }
 
 private:

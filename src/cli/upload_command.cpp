@@ -76,6 +76,7 @@ int runUpload(const Invocation& invocation, const Output& output) {
     output.log(text.left(kLoggedImageChars));
     output.log(QStringLiteral("size: ") + QString::number(text.size() / 2));
     output.log(QStringLiteral("num of bytes: ") + QString::number(text.size() / 2));
+    session::LatencyLowered latency(link.usb());
     exchange.send(*command);
     if (link.usb().lastDeviceStatus != core::FT_OK) return output.fail(QStringLiteral("the image could not be written to the pedal"));
     output.log(QStringLiteral("write to device"));

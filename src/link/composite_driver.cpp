@@ -162,6 +162,11 @@ FtStatus CompositeDriver::getQueueStatus(FtHandle handle, std::uint32_t& rxBytes
     return route ? route->backend->getQueueStatus(route->inner, rxBytes) : FT_INVALID_HANDLE;
 }
 
+FtStatus CompositeDriver::waitForQueue(FtHandle handle, std::uint32_t timeoutMs, std::uint32_t& rxBytes) {
+    const Route* route = routes_.find(handle);
+    return route ? route->backend->waitForQueue(route->inner, timeoutMs, rxBytes) : FT_INVALID_HANDLE;
+}
+
 FtStatus CompositeDriver::read(FtHandle handle, std::uint8_t* buffer, std::uint32_t toRead,
                                std::uint32_t& bytesRead) {
     const Route* route = routes_.find(handle);

@@ -44,6 +44,7 @@ public:
     FtStatus setDataCharacteristics(FtHandle handle, std::uint8_t wordLength, std::uint8_t stopBits,
                                     std::uint8_t parity) override;
     FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) override;
+    FtStatus waitForQueue(FtHandle handle, std::uint32_t timeoutMs, std::uint32_t& rxBytes) override;
     FtStatus read(FtHandle handle, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& bytesRead) override;
     FtStatus write(FtHandle handle, const std::uint8_t* buffer, std::uint32_t toWrite,
                    std::uint32_t& bytesWritten) override;

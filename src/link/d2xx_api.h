@@ -5,6 +5,10 @@
 
 #include <cstdint>
 
+#if !defined(_WIN32)
+#include <pthread.h>
+#endif
+
 // The library uses the Windows API calling convention on 32-bit Windows.
 #if defined(_WIN32)
 #define QELTX_D2XX_API __stdcall
@@ -29,6 +33,21 @@ inline constexpr DWORD FT_LIST_ALL = 0x20000000;
 inline constexpr DWORD FT_OPEN_BY_SERIAL_NUMBER = 1;
 inline constexpr DWORD FT_OPEN_BY_DESCRIPTION = 2;
 
+// FT_SetEventNotification's mask bit: signal when a byte is received.
+inline constexpr DWORD FT_EVENT_RXCHAR = 1;
+
+#if defined(_WIN32)
+// On Windows the library signals an event object (CreateEvent) passed as the parameter.
+#else
+// Elsewhere it signals this, passed by address: it takes the mutex, signals the condition and
+// lets go, so a waiter that checks the queue while holding the mutex misses no byte.
+struct EVENT_HANDLE {
+    pthread_cond_t eCondVar;
+    pthread_mutex_t eMutex;
+    int iVar;
+};
+#endif
+
 // Buffer sizes the library documents for FT_ListDevices by index: 16 bytes for a serial
 // number, 64 for a description. The loader gives more and terminates them itself.
 inline constexpr int kListStringBufferSize = 128;
@@ -46,5 +65,6 @@ using FT_Write_t = FT_STATUS(QELTX_D2XX_API*)(FT_HANDLE handle, void* buffer, DW
 using FT_Purge_t = FT_STATUS(QELTX_D2XX_API*)(FT_HANDLE handle, DWORD mask);
 using FT_SetLatencyTimer_t = FT_STATUS(QELTX_D2XX_API*)(FT_HANDLE handle, UCHAR milliseconds);
 using FT_GetLatencyTimer_t = FT_STATUS(QELTX_D2XX_API*)(FT_HANDLE handle, UCHAR* milliseconds);
+using FT_SetEventNotification_t = FT_STATUS(QELTX_D2XX_API*)(FT_HANDLE handle, DWORD mask, void* param);
 
 }  // namespace qeltx::link::d2xx

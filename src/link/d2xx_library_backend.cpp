@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <thread>
 #include <utility>
 
 #if defined(_WIN32)
@@ -32,9 +34,75 @@ struct D2xxLibraryDriver::Api {
     // Older libraries lack these two; the backend then says FT_NOT_SUPPORTED for them.
     d2xx::FT_SetLatencyTimer_t setLatencyTimer = nullptr;
     d2xx::FT_GetLatencyTimer_t getLatencyTimer = nullptr;
+    // Every library has this one; without it the wait for bytes naps in short slices.
+    d2xx::FT_SetEventNotification_t setEventNotification = nullptr;
+};
+
+// What the library signals when a byte comes in, one per open device.
+class D2xxLibraryDriver::RxEvent {
+public:
+#if defined(_WIN32)
+    RxEvent() : event_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+    ~RxEvent() {
+        if (event_) CloseHandle(event_);
+    }
+    void* parameter() { return event_; }
+    bool usable() const { return event_ != nullptr; }
+    // Checks the queue, and waits for the event only when it is empty. An auto-reset event
+    // stays signalled for a byte that came in between the check and the wait.
+    template <typename Check>
+    FtStatus wait(std::uint32_t timeoutMs, Check&& queued) {
+        std::uint32_t count = 0;
+        if (const FtStatus status = queued(count); status != FT_OK || count > 0) return status;
+        WaitForSingleObject(event_, timeoutMs);
+        return FT_OK;
+    }
+
+private:
+    HANDLE event_;
+#else
+    RxEvent() {
+        pthread_mutex_init(&event_.eMutex, nullptr);
+        pthread_cond_init(&event_.eCondVar, nullptr);
+    }
+    ~RxEvent() {
+        pthread_cond_destroy(&event_.eCondVar);
+        pthread_mutex_destroy(&event_.eMutex);
+    }
+    void* parameter() { return &event_; }
+    bool usable() const { return true; }
+    // The library signals while holding the mutex: checking the queue while holding it too
+    // means a byte that comes in before the wait begins is seen, not missed.
+    template <typename Check>
+    FtStatus wait(std::uint32_t timeoutMs, Check&& queued) {
+        timespec deadline{};
+        clock_gettime(CLOCK_REALTIME, &deadline);
+        const long long nanos = deadline.tv_nsec + static_cast<long long>(timeoutMs % 1000) * 1'000'000;
+        deadline.tv_sec += static_cast<time_t>(timeoutMs / 1000 + nanos / 1'000'000'000);
+        deadline.tv_nsec = static_cast<long>(nanos % 1'000'000'000);
+        pthread_mutex_lock(&event_.eMutex);
+        std::uint32_t count = 0;
+        const FtStatus status = queued(count);
+        if (status == FT_OK && count == 0) pthread_cond_timedwait(&event_.eCondVar, &event_.eMutex, &deadline);
+        pthread_mutex_unlock(&event_.eMutex);
+        return status;
+    }
+
+private:
+    d2xx::EVENT_HANDLE event_{};
+#endif
+};
+
+struct D2xxLibraryDriver::Device {
+    d2xx::FT_HANDLE library = nullptr;
+    // Null when the library could not be told to signal it.
+    std::unique_ptr<RxEvent> received;
 };
 
 namespace {
+
+// How long the wait for bytes naps at a time with a library that cannot signal them.
+constexpr int kNapWithoutEventsMs = 1;
 
 void* openLibrary(const std::string& path) {
 #if defined(_WIN32)
@@ -108,6 +176,7 @@ D2xxLibraryDriver::D2xxLibraryDriver(std::string libraryPath) {
     need("FT_Purge", api->purge);
     resolve(library_, "FT_SetLatencyTimer", api->setLatencyTimer);
     resolve(library_, "FT_GetLatencyTimer", api->getLatencyTimer);
+    resolve(library_, "FT_SetEventNotification", api->setEventNotification);
     if (!missing.empty()) {
         loadProblem_ = libraryPath + " lacks " + missing;
         closeLibrary(library_);
@@ -124,7 +193,10 @@ D2xxLibraryDriver::~D2xxLibraryDriver() {
     if (library_) closeLibrary(library_);
 }
 
-d2xx::FT_HANDLE* D2xxLibraryDriver::find(FtHandle handle) { return api_ ? handles_.find(handle) : nullptr; }
+d2xx::FT_HANDLE* D2xxLibraryDriver::find(FtHandle handle) {
+    std::unique_ptr<Device>* device = api_ ? handles_.find(handle) : nullptr;
+    return device ? &(*device)->library : nullptr;
+}
 
 FtStatus D2xxLibraryDriver::listDeviceCount(std::uint32_t& count) {
     if (!api_) {
@@ -161,7 +233,15 @@ FtStatus D2xxLibraryDriver::openBySerialNumber(const std::string& serial, FtHand
     std::string argument = serial;  // the library takes a non-const pointer
     const FtStatus status = api_->openEx(argument.data(), d2xx::FT_OPEN_BY_SERIAL_NUMBER, &opened);
     if (status != FT_OK) return status;
-    handle = handles_.add(opened);
+    auto device = std::make_unique<Device>();
+    device->library = opened;
+    if (api_->setEventNotification) {
+        auto received = std::make_unique<RxEvent>();
+        if (received->usable() &&
+            api_->setEventNotification(opened, d2xx::FT_EVENT_RXCHAR, received->parameter()) == FT_OK)
+            device->received = std::move(received);
+    }
+    handle = handles_.add(std::move(device));
     return FT_OK;
 }
 
@@ -193,6 +273,23 @@ FtStatus D2xxLibraryDriver::getQueueStatus(FtHandle handle, std::uint32_t& rxByt
     const FtStatus status = api_->getQueueStatus(*device, &queued);
     if (status == FT_OK) rxBytes = queued;
     return status;
+}
+
+FtStatus D2xxLibraryDriver::waitForQueue(FtHandle handle, std::uint32_t timeoutMs, std::uint32_t& rxBytes) {
+    std::unique_ptr<Device>* found = api_ ? handles_.find(handle) : nullptr;
+    if (!found) return FT_INVALID_HANDLE;
+    Device* device = found->get();
+    const auto queued = [&](std::uint32_t& count) { return getQueueStatus(handle, count); };
+    if (timeoutMs > 0) {
+        if (device->received) {
+            if (const FtStatus status = device->received->wait(timeoutMs, queued); status != FT_OK) return status;
+        } else {
+            std::uint32_t count = 0;
+            if (const FtStatus status = queued(count); status != FT_OK) return status;
+            if (count == 0) std::this_thread::sleep_for(std::chrono::milliseconds(kNapWithoutEventsMs));
+        }
+    }
+    return queued(rxBytes);
 }
 
 FtStatus D2xxLibraryDriver::read(FtHandle handle, std::uint8_t* buffer, std::uint32_t toRead,

@@ -37,6 +37,8 @@ public:
     FtStatus setDataCharacteristics(FtHandle handle, std::uint8_t wordLength, std::uint8_t stopBits,
                                     std::uint8_t parity) override;
     FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) override;
+    // Waits on the library's event notification (FT_SetEventNotification, a byte received).
+    FtStatus waitForQueue(FtHandle handle, std::uint32_t timeoutMs, std::uint32_t& rxBytes) override;
     FtStatus read(FtHandle handle, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& bytesRead) override;
     FtStatus write(FtHandle handle, const std::uint8_t* buffer, std::uint32_t toWrite,
                    std::uint32_t& bytesWritten) override;
@@ -47,6 +49,8 @@ public:
 
 private:
     struct Api;
+    class RxEvent;
+    struct Device;
     FtStatus listString(std::uint32_t index, d2xx::DWORD what, std::string& out);
     // The library's handle for one of ours, or null when ours is not open.
     d2xx::FT_HANDLE* find(FtHandle handle);
@@ -54,7 +58,7 @@ private:
     void* library_ = nullptr;
     std::unique_ptr<Api> api_;
     std::string loadProblem_;
-    HandleTable<d2xx::FT_HANDLE> handles_;
+    HandleTable<std::unique_ptr<Device>> handles_;
 };
 
 }  // namespace qeltx::link

@@ -102,6 +102,13 @@ FtStatus D2XXUnit::GetFTDeviceQueueStatus() {
     return check("FT_GetQueueStatus", status);
 }
 
+FtStatus D2XXUnit::WaitFTDeviceQueue(std::uint32_t timeoutMs) {
+    std::uint32_t count = 0;
+    const FtStatus status = driver_->waitForQueue(deviceHandle, timeoutMs, count);
+    if (status == core::FT_OK) rxQueueCount = count;
+    return check("FT_GetQueueStatus", status);
+}
+
 void D2XXUnit::SetPortParameters(int mode) {
     portBaudRate = kPedalBaudRate;
     portDataBits = kBits8;

@@ -47,6 +47,9 @@ public:
     FtStatus PurgeFTDeviceRx();
     FtStatus PurgeFTDeviceTx();
     FtStatus GetFTDeviceQueueStatus();
+    // The queue status after waiting at most `timeoutMs` for a byte to come in: the driver
+    // returns as soon as one has. Reported as the queue status is.
+    FtStatus WaitFTDeviceQueue(std::uint32_t timeoutMs);
 
     void SetSerialNumberToOpen(const std::string& serial);
     void SetPortParameters(int mode);

@@ -43,6 +43,11 @@ public:
 
     // Bytes received and not yet read. Never blocks.
     virtual FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) = 0;
+    // Blocks until bytes are received and not yet read, or until `timeoutMs` has passed, then
+    // says how many there are, as getQueueStatus does. Returns at once when some are there
+    // already, or when `timeoutMs` is 0. The reply waits block here, in slices short enough
+    // for the window to stay lively, so a reply wakes them the moment it arrives.
+    virtual FtStatus waitForQueue(FtHandle handle, std::uint32_t timeoutMs, std::uint32_t& rxBytes) = 0;
     // Reads at most `toRead` bytes of what has arrived; never blocks.
     virtual FtStatus read(FtHandle handle, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& bytesRead) = 0;
     virtual FtStatus write(FtHandle handle, const std::uint8_t* buffer, std::uint32_t toWrite,

@@ -5,6 +5,7 @@
 #include <ftdi.h>
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <limits>
 
@@ -216,6 +217,20 @@ FtStatus LibFtdiDriver::getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) 
     Device* device = nullptr;
     if (const FtStatus status = usable(handle, device); status != FT_OK) return status;
     if (const FtStatus status = takeIn(*device); status != FT_OK) return status;
+    rxBytes = static_cast<std::uint32_t>(device->received.size());
+    return FT_OK;
+}
+
+FtStatus LibFtdiDriver::waitForQueue(FtHandle handle, std::uint32_t timeoutMs, std::uint32_t& rxBytes) {
+    Device* device = nullptr;
+    if (const FtStatus status = usable(handle, device); status != FT_OK) return status;
+    // Each bulk read comes back as soon as the chip hands over a byte, or empty after one
+    // latency period: reading until something comes is the wait, with no sleeping of our own.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (const FtStatus status = takeIn(*device); status != FT_OK) return status;
+        if (!device->received.empty() || std::chrono::steady_clock::now() >= deadline) break;
+    }
     rxBytes = static_cast<std::uint32_t>(device->received.size());
     return FT_OK;
 }

@@ -41,6 +41,8 @@ public:
     // libftdi1 has no receive-queue call: this reads what the chip holds into the backend's
     // own buffer (one USB round trip, at most one latency period) and counts that buffer.
     FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) override;
+    // Reads with libusb's time limit until the chip has handed over something.
+    FtStatus waitForQueue(FtHandle handle, std::uint32_t timeoutMs, std::uint32_t& rxBytes) override;
     FtStatus read(FtHandle handle, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& bytesRead) override;
     FtStatus write(FtHandle handle, const std::uint8_t* buffer, std::uint32_t toWrite,
                    std::uint32_t& bytesWritten) override;

@@ -17,6 +17,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 #if defined(Q_OS_LINUX)
+#include <linux/serial.h>
+#include <sys/ioctl.h>
 #include <sys/sysmacros.h>
 #endif
 #endif
@@ -87,16 +89,22 @@ std::string busyProblem(const std::string& path) {
 #endif
 }
 
-// The kernel's FTDI driver shows the bridge's latency timer as a sysfs file of its tty.
-std::string latencyTimerFile([[maybe_unused]] const std::string& path) {
 #if defined(Q_OS_LINUX)
+// The bridge's timer while the serial driver's low-latency mode is on.
+constexpr std::uint8_t kLowLatencyMs = 1;
+// FTDI's default, for a driver that does not show its timer.
+constexpr std::uint8_t kDefaultLatencyMs = 16;
+
+// The timer the kernel's FTDI driver gives the bridge when its low-latency mode is off, as it
+// shows it (readable by anyone) in its tty's sysfs folder.
+std::uint8_t driverLatencyMs(const std::string& path) {
     const QString name = QFileInfo(QString::fromStdString(canonicalPath(path))).fileName();
-    if (name.isEmpty()) return {};
-    return "/sys/class/tty/" + name.toStdString() + "/device/latency_timer";
-#else
-    return {};
-#endif
+    std::ifstream in("/sys/class/tty/" + name.toStdString() + "/device/latency_timer");
+    unsigned value = 0;
+    if (name.isEmpty() || !(in >> value) || value == 0 || value > 0xFF) return kDefaultLatencyMs;
+    return static_cast<std::uint8_t>(value);
 }
+#endif
 
 }  // namespace
 
@@ -309,6 +317,16 @@ FtStatus SerialPortDriver::getQueueStatus(FtHandle handle, std::uint32_t& rxByte
     return FT_OK;
 }
 
+FtStatus SerialPortDriver::waitForQueue(FtHandle handle, std::uint32_t timeoutMs, std::uint32_t& rxBytes) {
+    if (const FtStatus status = getQueueStatus(handle, rxBytes); status != FT_OK) return status;
+    if (rxBytes > 0 || timeoutMs == 0) return FT_OK;
+    // Qt's wait polls the port's descriptor: it returns as soon as bytes come in, and it takes
+    // them into the port's buffer.
+    const int wait = static_cast<int>(std::min<std::uint32_t>(timeoutMs, std::numeric_limits<int>::max()));
+    findPort(handle)->serial->waitForReadyRead(wait);
+    return getQueueStatus(handle, rxBytes);
+}
+
 FtStatus SerialPortDriver::read(FtHandle handle, std::uint8_t* buffer, std::uint32_t toRead,
                                 std::uint32_t& bytesRead) {
     bytesRead = 0;
@@ -358,25 +376,35 @@ FtStatus SerialPortDriver::purge(FtHandle handle, std::uint32_t mask) {
 FtStatus SerialPortDriver::setLatencyTimer(FtHandle handle, std::uint8_t milliseconds) {
     Port* port = nullptr;
     if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
-    const std::string file = port->pseudoTerminal ? std::string() : latencyTimerFile(port->path);
-    if (file.empty() || !QFileInfo::exists(QString::fromStdString(file))) return core::FT_NOT_SUPPORTED;
+    if (port->pseudoTerminal) return core::FT_NOT_SUPPORTED;
     if (milliseconds == 0) return FT_INVALID_PARAMETER;
-    std::ofstream out(file);
-    out << static_cast<unsigned>(milliseconds) << '\n';
-    out.flush();
-    return out ? FT_OK : FT_IO_ERROR;  // writing it takes root or a udev rule
+#if defined(Q_OS_LINUX)
+    const int fd = static_cast<int>(port->serial->handle());
+    serial_struct info{};
+    if (fd < 0 || ::ioctl(fd, TIOCGSERIAL, &info) != 0) return core::FT_NOT_SUPPORTED;
+    // The driver's low-latency mode is the one setting a user may change without root: the
+    // bridge's timer is 1 ms while it is on, the driver's own timer when it is off.
+    const bool low = milliseconds < driverLatencyMs(port->path);
+    info.flags = low ? (info.flags | ASYNC_LOW_LATENCY) : (info.flags & ~ASYNC_LOW_LATENCY);
+    return ::ioctl(fd, TIOCSSERIAL, &info) == 0 ? FT_OK : FT_IO_ERROR;
+#else
+    return core::FT_NOT_SUPPORTED;
+#endif
 }
 
 FtStatus SerialPortDriver::getLatencyTimer(FtHandle handle, std::uint8_t& milliseconds) {
     Port* port = nullptr;
     if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
-    const std::string file = port->pseudoTerminal ? std::string() : latencyTimerFile(port->path);
-    if (file.empty()) return core::FT_NOT_SUPPORTED;
-    std::ifstream in(file);
-    unsigned value = 0;
-    if (!(in >> value) || value > 0xFF) return core::FT_NOT_SUPPORTED;
-    milliseconds = static_cast<std::uint8_t>(value);
+    if (port->pseudoTerminal) return core::FT_NOT_SUPPORTED;
+#if defined(Q_OS_LINUX)
+    const int fd = static_cast<int>(port->serial->handle());
+    serial_struct info{};
+    if (fd < 0 || ::ioctl(fd, TIOCGSERIAL, &info) != 0) return core::FT_NOT_SUPPORTED;
+    milliseconds = (info.flags & ASYNC_LOW_LATENCY) ? kLowLatencyMs : driverLatencyMs(port->path);
     return FT_OK;
+#else
+    return core::FT_NOT_SUPPORTED;
+#endif
 }
 
 std::optional<LineRequest> SerialPortDriver::requestedLine(FtHandle handle) {

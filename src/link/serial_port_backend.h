@@ -60,14 +60,17 @@ public:
     // Takes in what the system has received first, so it counts bytes even when no event loop
     // runs.
     FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) override;
+    FtStatus waitForQueue(FtHandle handle, std::uint32_t timeoutMs, std::uint32_t& rxBytes) override;
     FtStatus read(FtHandle handle, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& bytesRead) override;
     // Returns once the system has taken the bytes (or after twice the time they take on the
     // line, when it will not: bytesWritten then says how many it took).
     FtStatus write(FtHandle handle, const std::uint8_t* buffer, std::uint32_t toWrite,
                    std::uint32_t& bytesWritten) override;
     FtStatus purge(FtHandle handle, std::uint32_t mask) override;
-    // Through the kernel's FTDI serial driver (Linux sysfs latency_timer); FT_NOT_SUPPORTED
-    // where the port has none (a pseudo-terminal, other systems).
+    // Through the serial driver's low-latency mode (Linux TIOCSSERIAL, no root needed), which
+    // offers two timers: 1 ms while it is on, the driver's own (16 ms unless set otherwise)
+    // while it is off. Asking for less than the driver's own turns it on, anything else turns
+    // it off. FT_NOT_SUPPORTED where the port has none (a pseudo-terminal, other systems).
     FtStatus setLatencyTimer(FtHandle handle, std::uint8_t milliseconds) override;
     FtStatus getLatencyTimer(FtHandle handle, std::uint8_t& milliseconds) override;
     std::string lastOpenProblem() const override { return lastOpenProblem_; }

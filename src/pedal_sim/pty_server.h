@@ -7,6 +7,8 @@
 #include "pedal_sim/serial_wire.h"
 
 #include <cstdint>
+#include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,7 +31,8 @@ public:
 private:
     void takeInput();
     void giveOutput();
-    int pollTimeoutMs();
+    // How long to wait for the next byte due on the wire; nothing when none is on its way.
+    std::optional<timespec> pollTimeout();
 
     PedalModel& model_;
     SerialWire wire_;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 namespace qeltx::pedal_sim {
 
@@ -84,6 +85,25 @@ core::FtStatus VirtualPedalDriver::setDataCharacteristics(link::FtHandle handle,
 core::FtStatus VirtualPedalDriver::getQueueStatus(link::FtHandle handle, std::uint32_t& rxBytes) {
     if (auto status = check(handle)) return status;
     rxBytes = static_cast<std::uint32_t>(readable());
+    return FT_OK;
+}
+
+core::FtStatus VirtualPedalDriver::waitForQueue(link::FtHandle handle, std::uint32_t timeoutMs,
+                                                std::uint32_t& rxBytes) {
+    if (auto status = check(handle)) return status;
+    rxBytes = static_cast<std::uint32_t>(readable());
+    // In real time the wire knows when its next byte arrives: sleep until then, or until the
+    // time limit, whichever comes first. Nothing else can bring a byte in meanwhile (the
+    // pedal is only moved from this thread). On a virtual clock the caller moves time.
+    if (rxBytes > 0 || timeoutMs == 0 || model_.virtualClock() != nullptr) return FT_OK;
+    const Nanos deadline = model_.clock().now() + std::chrono::milliseconds(timeoutMs);
+    while (rxBytes == 0) {
+        const Nanos now = model_.clock().now();
+        if (now >= deadline) break;
+        const auto next = wire_.nextChange();
+        std::this_thread::sleep_for(next ? std::min(*next, deadline) - now : deadline - now);
+        rxBytes = static_cast<std::uint32_t>(readable());
+    }
     return FT_OK;
 }
 

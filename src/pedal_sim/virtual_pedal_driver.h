@@ -28,6 +28,8 @@ public:
     core::FtStatus setDataCharacteristics(link::FtHandle handle, std::uint8_t wordLength, std::uint8_t stopBits,
                                           std::uint8_t parity) override;
     core::FtStatus getQueueStatus(link::FtHandle handle, std::uint32_t& rxBytes) override;
+    // In real time, sleeps until the wire's next byte is due; on a virtual clock, never blocks.
+    core::FtStatus waitForQueue(link::FtHandle handle, std::uint32_t timeoutMs, std::uint32_t& rxBytes) override;
     core::FtStatus read(link::FtHandle handle, std::uint8_t* buffer, std::uint32_t toRead,
                         std::uint32_t& bytesRead) override;
     core::FtStatus write(link::FtHandle handle, const std::uint8_t* buffer, std::uint32_t toWrite,

@@ -37,21 +37,27 @@ bool Exchange::sendBufferBytes(std::span<const std::uint8_t> bytes) {
 Drained Exchange::drainReply(const Completeness& complete) {
     Drained result;
     const qint64 start = timing_.nowMs();
+    bool driverFailed = false;
+    // Lets the window run, then blocks in the driver until a byte comes in or `ms` pass.
+    const auto waitForBytes = [&](qint64 ms) {
+        const int slice = static_cast<int>(std::clamp<qint64>(ms, 0, limits.sliceMs));
+        line_.dispatch(slice, [&](int wait) {
+            driverFailed = usb_.WaitFTDeviceQueue(static_cast<std::uint32_t>(wait)) != core::FT_OK;
+        });
+    };
     // The wait for the first byte.
     for (;;) {
-        line_.dispatch(0);
-        if (usb_.GetFTDeviceQueueStatus() != core::FT_OK) {
+        waitForBytes(limits.replyTimeoutMs - (timing_.nowMs() - start));
+        if (driverFailed) {
             result.outcome = DrainOutcome::DriverFailed;
             return result;
         }
         if (usb_.rxQueueCount > 0) break;
         if (timing_.nowMs() - start >= limits.replyTimeoutMs) return result;
-        line_.dispatch(limits.sliceMs);
     }
     // The drain: every read of this exchange is kept, so a reply split over reads stays whole.
     qint64 lastByteAt = timing_.nowMs();
     for (;;) {
-        line_.dispatch(0);
         const std::uint32_t n = usb_.ReadFTDeviceBuffer();
         if (usb_.lastDeviceStatus != core::FT_OK) {
             result.outcome = DrainOutcome::DriverFailed;
@@ -74,8 +80,41 @@ Drained Exchange::drainReply(const Completeness& complete) {
             result.outcome = DrainOutcome::TimedOut;
             return result;
         }
-        line_.dispatch(limits.sliceMs);
+        waitForBytes(std::min(limits.quietGapMs - (now - lastByteAt), limits.replyTimeoutMs - (now - start)));
+        if (driverFailed) {
+            result.outcome = DrainOutcome::DriverFailed;
+            return result;
+        }
     }
+}
+
+namespace {
+// The bridge's shortest timer: it hands over each short answer at once.
+constexpr std::uint8_t kLoweredLatencyMs = 1;
+// Chips whose timer starts at 2 ms refuse 1.
+constexpr std::uint8_t kLoweredLatencyFallbackMs = 2;
+}  // namespace
+
+LatencyLowered::LatencyLowered(link::D2XXUnit& usb, const Exchange::LogSink& log) : usb_(usb) {
+    // Straight to the driver: a backend without a timer is no fault to put in front of the user.
+    link::Driver& driver = usb_.driver();
+    std::uint8_t current = 0;
+    if (driver.getLatencyTimer(usb_.deviceHandle, current) != core::FT_OK) return;
+    if (current <= kLoweredLatencyMs) return;
+    std::uint8_t lowered = kLoweredLatencyMs;
+    core::FtStatus status = driver.setLatencyTimer(usb_.deviceHandle, lowered);
+    if (status == core::FT_INVALID_PARAMETER && current > kLoweredLatencyFallbackMs) {
+        lowered = kLoweredLatencyFallbackMs;
+        status = driver.setLatencyTimer(usb_.deviceHandle, lowered);
+    }
+    if (status != core::FT_OK) return;
+    saved_ = current;
+    lowered_ = lowered;
+    if (log) log(QStringLiteral("latency timer: %1 ms (was %2 ms)").arg(lowered).arg(current));
+}
+
+LatencyLowered::~LatencyLowered() {
+    if (saved_) usb_.driver().setLatencyTimer(usb_.deviceHandle, *saved_);
 }
 
 }  // namespace qeltx::session

@@ -17,12 +17,13 @@
 
 namespace qeltx::session {
 
-// How long the editor waits for the pedal before it gives up, and how long a silence ends a
-// reply (longer than the bridge's 16 ms latency timer).
+// How long the editor waits for the pedal before it gives up, how long a silence ends a
+// reply (longer than the bridge's 16 ms latency timer), and how long a wait blocks in the
+// driver before the window's events run again (the driver returns at once when bytes come).
 struct ReplyLimits {
     int replyTimeoutMs = 2000;
     int quietGapMs = 60;
-    int sliceMs = 1;
+    int sliceMs = 5;
 };
 
 enum class DrainOutcome {
@@ -57,8 +58,9 @@ public:
     bool sendBufferBytes(std::span<const std::uint8_t> bytes);
 
     // Waits for the first byte, then gathers bytes until `complete` says so, the pedal falls
-    // quiet, or the time limit runs out (on a monotonic clock). Lets window events run
-    // meanwhile through the line's dispatch, without spinning.
+    // quiet, or the time limit runs out (on a monotonic clock). Lets window events run through
+    // the line's dispatch between short waits in the driver, which wake as soon as bytes come
+    // in: nothing sleeps on the path of a reply.
     Drained drainReply(const Completeness& complete);
 
 private:
@@ -66,6 +68,28 @@ private:
     LineOwner& line_;
     Timing& timing_;
     LogSink log_;
+};
+
+// Lowers the bridge's latency timer while the editor waits on the pedal's short answers (the
+// bootloader's one-byte acknowledges, Request's parameter block), so the bridge hands each
+// over at once instead of holding it for its timer (16 ms by default), and puts it back
+// afterwards. Every backend that has a timer takes part, none needs root; one without is left
+// alone, and nothing depends on it.
+class LatencyLowered {
+public:
+    // `log`, when given, hears what the timer was set to.
+    explicit LatencyLowered(link::D2XXUnit& usb, const Exchange::LogSink& log = {});
+    ~LatencyLowered();
+    LatencyLowered(const LatencyLowered&) = delete;
+    LatencyLowered& operator=(const LatencyLowered&) = delete;
+
+    // The timer while lowered, or nothing when it was left alone.
+    std::optional<std::uint8_t> lowered() const { return lowered_; }
+
+private:
+    link::D2XXUnit& usb_;
+    std::optional<std::uint8_t> saved_;
+    std::optional<std::uint8_t> lowered_;
 };
 
 }  // namespace qeltx::session

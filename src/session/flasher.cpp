@@ -14,10 +14,6 @@ namespace boot = core::bootloader;
 // Get answers ACK, N, the version, N command codes (N counts the version too), ACK.
 constexpr std::size_t kGetOverhead = 3;
 constexpr std::uint8_t kNeededCommands[] = {boot::kReadMemory, boot::kWriteMemory, boot::kErase, boot::kGo};
-// The latency timer while flashing: the bridge hands over each one-byte answer at once.
-constexpr std::uint8_t kFlashingLatencyMs = 1;
-// Chips whose timer starts at 2 ms refuse 1.
-constexpr std::uint8_t kFlashingLatencyFallbackMs = 2;
 
 QString hex8(std::uint32_t value) { return QString::fromStdString(core::word32ToHex(value)); }
 QString hex2(std::uint8_t value) { return QString::fromStdString(core::byteToHex(value)); }
@@ -274,25 +270,6 @@ std::optional<FlashFailure> Flasher::run(const FlashPlan& plan) {
     if (auto failure = go(*plan.goAddress)) return failure;
     progress(FlashStage::Go, 1, 1);
     return std::nullopt;
-}
-
-LatencyLowered::LatencyLowered(link::D2XXUnit& usb, const Flasher::LogSink& log) : usb_(usb) {
-    link::Driver& driver = usb_.driver();
-    std::uint8_t current = 0;
-    if (driver.getLatencyTimer(usb_.deviceHandle, current) != core::FT_OK) return;
-    core::FtStatus status = driver.setLatencyTimer(usb_.deviceHandle, kFlashingLatencyMs);
-    std::uint8_t lowered = kFlashingLatencyMs;
-    if (status == core::FT_INVALID_PARAMETER) {
-        lowered = kFlashingLatencyFallbackMs;
-        status = driver.setLatencyTimer(usb_.deviceHandle, lowered);
-    }
-    if (status != core::FT_OK) return;
-    saved_ = current;
-    log(QStringLiteral("latency timer: %1 ms while flashing (was %2 ms)").arg(lowered).arg(current));
-}
-
-LatencyLowered::~LatencyLowered() {
-    if (saved_) usb_.driver().setLatencyTimer(usb_.deviceHandle, *saved_);
 }
 
 }  // namespace qeltx::session

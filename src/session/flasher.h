@@ -119,19 +119,4 @@ private:
     LogSink log_;
 };
 
-// Lowers the bridge's latency timer while the editor talks to the bootloader, whose every
-// step waits for a one-byte answer, and puts it back afterwards. Backends without one are left
-// alone.
-class LatencyLowered {
-public:
-    LatencyLowered(link::D2XXUnit& usb, const Flasher::LogSink& log);
-    ~LatencyLowered();
-    LatencyLowered(const LatencyLowered&) = delete;
-    LatencyLowered& operator=(const LatencyLowered&) = delete;
-
-private:
-    link::D2XXUnit& usb_;
-    std::optional<std::uint8_t> saved_;
-};
-
 }  // namespace qeltx::session

@@ -66,7 +66,7 @@ void LineOwner::end(bool outermost) {
     }
 }
 
-void LineOwner::dispatch(int ms) {
+void LineOwner::dispatch(int ms, const std::function<void(int)>& wake) {
     if (running_ && !waited_) {
         waited_ = true;
         if (onWaiting) onWaiting(*running_);
@@ -79,7 +79,11 @@ void LineOwner::dispatch(int ms) {
         explicit Depth(int& d) : depth(d) { ++depth; }
         ~Depth() { --depth; }
     } depth(waitDepth_);
-    timing_.processEvents(ms);
+    if (wake) {
+        timing_.waitFor(ms, wake);
+    } else {
+        timing_.processEvents(ms);
+    }
 }
 
 void LineOwner::whenIdle(std::function<void()> work) {

@@ -77,8 +77,9 @@ public:
 
     // The one way a conversation lets the window run while it waits: repaints and timers run,
     // user input waits for the end (the real timing seam), and the 20 ms poll stays stopped.
-    // Sleeps up to `ms` (0: only what is pending).
-    void dispatch(int ms);
+    // Sleeps up to `ms` (0: only what is pending); with `wake`, blocks in it for up to `ms`
+    // instead (the driver's wait for bytes, which ends the moment a reply arrives).
+    void dispatch(int ms, const std::function<void(int ms)>& wake = {});
     Timing& timing() { return timing_; }
 
     // Runs `work` now when no conversation runs, otherwise as soon as the running one has ended

@@ -28,8 +28,13 @@ class Timing {
 public:
     virtual ~Timing() = default;
     virtual void pause(int ms) = 0;
-    // Lets pending window events run, then sleeps up to `ms` until something arrives (0 = don't sleep).
+    // Lets pending window events run, then sleeps up to `ms` (0 = don't sleep).
     virtual void processEvents(int ms = 0) = 0;
+    // Lets pending window events run, then hands `ms` to `wake`: a call that blocks until what
+    // the caller waits for has come or that many milliseconds have passed (the driver's wait
+    // for bytes), so the wait ends the moment a reply arrives. Virtual time counts `ms` and
+    // lets `wake` look without blocking.
+    virtual void waitFor(int ms, const std::function<void(int ms)>& wake) = 0;
     // Milliseconds on this clock (virtual in tests).
     virtual qint64 nowMs() = 0;
 };

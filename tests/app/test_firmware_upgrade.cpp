@@ -169,6 +169,9 @@ public:
         return inner_.setDataCharacteristics(h, w, s, p);
     }
     core::FtStatus getQueueStatus(link::FtHandle h, std::uint32_t& rx) override { return inner_.getQueueStatus(h, rx); }
+    core::FtStatus waitForQueue(link::FtHandle h, std::uint32_t ms, std::uint32_t& rx) override {
+        return inner_.waitForQueue(h, ms, rx);
+    }
     core::FtStatus purge(link::FtHandle h, std::uint32_t mask) override { return inner_.purge(h, mask); }
     core::FtStatus write(link::FtHandle h, const std::uint8_t* data, std::uint32_t count, std::uint32_t& n) override {
         const Bytes frame(data, data + count);

@@ -76,6 +76,9 @@ public:
         rxBytes = 0;
         return known(handle);
     }
+    FtStatus waitForQueue(FtHandle handle, std::uint32_t, std::uint32_t& rxBytes) override {
+        return getQueueStatus(handle, rxBytes);
+    }
     FtStatus read(FtHandle handle, std::uint8_t*, std::uint32_t, std::uint32_t& bytesRead) override {
         bytesRead = 0;
         return known(handle);

@@ -8,7 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
+#include <atomic>
+#include <chrono>
 #include <dlfcn.h>
+#include <thread>
 
 namespace qeltx::link {
 namespace {
@@ -89,6 +94,43 @@ TEST_F(D2xxLoaderTest, ReadNeverAsksTheLibraryForMoreThanHasArrived) {
     EXPECT_EQ(n, 3u);
     ASSERT_EQ(loader.read(handle, buffer, sizeof buffer, n), core::FT_OK);
     EXPECT_EQ(n, 0u);
+}
+
+TEST_F(D2xxLoaderTest, TheWaitForBytesSleepsOnTheLibrarysReceiveEvent) {
+    FtHandle handle = 0;
+    ASSERT_EQ(loader.openBySerialNumber(kVirtualPedalSerial, handle), core::FT_OK);
+    EXPECT_EQ(standIn.receiveEvents(), 1u);
+
+    // Bytes already there: no waiting.
+    model.output().insert(model.output().end(), {0x79, 0x1F});
+    std::uint32_t n = 0;
+    ASSERT_EQ(loader.waitForQueue(handle, 60'000, n), core::FT_OK);
+    EXPECT_EQ(n, 2u);
+    std::uint8_t buffer[4] = {};
+    ASSERT_EQ(loader.read(handle, buffer, sizeof buffer, n), core::FT_OK);
+
+    // Nothing there: the library's signal ends the wait, not its minute's limit. The signal
+    // repeats, as bytes keep coming, so a wait that begins late still hears one.
+    std::atomic<bool> woken{false};
+    std::thread library([&] {
+        while (!woken) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            standIn.signalReceived();
+        }
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const FtStatus status = loader.waitForQueue(handle, 60'000, n);
+    const qint64 waited = clock.elapsed();
+    woken = true;
+    library.join();
+    EXPECT_EQ(status, core::FT_OK);
+    EXPECT_EQ(n, 0u);
+    EXPECT_LT(waited, 30'000);
+
+    ASSERT_EQ(loader.close(handle), core::FT_OK);
+    EXPECT_EQ(standIn.receiveEvents(), 0u);
+    EXPECT_EQ(loader.waitForQueue(handle, 10, n), core::FT_INVALID_HANDLE);
 }
 
 TEST_F(D2xxLoaderTest, LatencyTimerAndFailuresComeFromTheLibrary) {

@@ -3,10 +3,13 @@
 #include "pty_pair.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <numeric>
+#include <thread>
 
 namespace qeltx::link {
 namespace {
@@ -69,6 +72,34 @@ TEST_F(SerialPortBackendTest, ListsTheExplicitPortByItsPath) {
     FtHandle handle = 0;
     EXPECT_EQ(driver.openBySerialNumber("NOSUCHSERIAL", handle), core::FT_DEVICE_NOT_FOUND);
     EXPECT_EQ(driver.openBySerialNumber("", handle), core::FT_DEVICE_NOT_FOUND);
+}
+
+TEST_F(SerialPortBackendTest, TheWaitForBytesEndsWhenTheyComeNotAtItsLimit) {
+    const FtHandle handle = openPty();
+    std::uint32_t n = 99;
+    ASSERT_EQ(driver.waitForQueue(handle, 0, n), core::FT_OK);
+    EXPECT_EQ(n, 0u);
+    ASSERT_EQ(driver.waitForQueue(handle, 20, n), core::FT_OK);  // nothing comes: the limit ends it
+    EXPECT_EQ(n, 0u);
+
+    // The far end answers a little later, from another thread, as a pedal would.
+    QElapsedTimer clock;
+    clock.start();
+    std::thread answer([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        pty.send({0x79, 0x1F, 0x79});
+    });
+    ASSERT_EQ(driver.waitForQueue(handle, 60'000, n), core::FT_OK);
+    const qint64 waited = clock.elapsed();
+    answer.join();
+    EXPECT_GE(n, 1u);
+    EXPECT_LT(waited, 30'000);  // woken by the bytes, not by the minute's limit
+    EXPECT_TRUE(eventually([&] { return queued(handle) == 3; }));
+    ASSERT_EQ(driver.waitForQueue(handle, 60'000, n), core::FT_OK);  // bytes there: at once
+    EXPECT_EQ(n, 3u);
+
+    ASSERT_EQ(driver.close(handle), core::FT_OK);
+    EXPECT_EQ(driver.waitForQueue(handle, 10, n), core::FT_INVALID_HANDLE);
 }
 
 TEST_F(SerialPortBackendTest, BytesCrossBothWaysWithoutAnEventLoop) {

@@ -92,6 +92,7 @@ protected:
         EXPECT_EQ(d.setBaudRate(handle, 115200), core::FT_INVALID_HANDLE);
         EXPECT_EQ(d.setDataCharacteristics(handle, kBits8, kStopBits1, kParityEven), core::FT_INVALID_HANDLE);
         EXPECT_EQ(d.getQueueStatus(handle, n), core::FT_INVALID_HANDLE);
+        EXPECT_EQ(d.waitForQueue(handle, 10, n), core::FT_INVALID_HANDLE);
         n = 77;
         EXPECT_EQ(d.read(handle, buffer, sizeof buffer, n), core::FT_INVALID_HANDLE);
         EXPECT_EQ(n, 0u);

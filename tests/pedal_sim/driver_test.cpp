@@ -110,6 +110,42 @@ TEST_F(Driver, SkipAheadMovesTheVirtualClockToTheAnswer) {
     EXPECT_EQ(model.clock().now(), 3 * 86805ns + 16ms);
 }
 
+TEST_F(Driver, WaitingOnTheVirtualClockNeverBlocks) {
+    model.setPacing({115200, 16ms});
+    write({0x06, 0x00});
+    std::uint32_t n = 99;
+    // Nothing is due yet and the test moves time: the wait says so at once, whatever its limit.
+    ASSERT_EQ(driver.waitForQueue(handle, 60'000, n), core::FT_OK);
+    EXPECT_EQ(n, 0u);
+    EXPECT_EQ(model.clock().now(), 0ns);
+    at(16ms + 261us);
+    ASSERT_EQ(driver.waitForQueue(handle, 60'000, n), core::FT_OK);
+    EXPECT_EQ(n, 13u);
+}
+
+TEST(DriverInRealTime, TheWaitEndsWhenTheAnswerIsDueNotAtItsLimit) {
+    PedalModel model{Pedal::options({})};
+    model.useRealTime();
+    model.setPacing({115200, 16ms});
+    VirtualPedalDriver driver{model};
+    link::FtHandle handle = 0;
+    ASSERT_EQ(driver.openBySerialNumber(kVirtualPedalSerial, handle), core::FT_OK);
+    std::uint32_t n = 0;
+    ASSERT_EQ(driver.waitForQueue(handle, 0, n), core::FT_OK);  // nothing asked, nothing due
+    EXPECT_EQ(n, 0u);
+
+    const Bytes query{0x06, 0x00};
+    std::uint32_t written = 0;
+    const Nanos sent = model.clock().now();
+    ASSERT_EQ(driver.write(handle, query.data(), 2, written), core::FT_OK);
+    // The answer is due 16.3 ms after the write; a wait that slept to its limit would take a minute.
+    ASSERT_EQ(driver.waitForQueue(handle, 60'000, n), core::FT_OK);
+    const Nanos woke = model.clock().now();
+    EXPECT_EQ(n, 13u);
+    EXPECT_GE(woke - sent, 16ms + 260us);
+    EXPECT_LT(woke - sent, 30s);
+}
+
 TEST_F(Driver, SplitRepliesComeInPieces) {
     model.faults().splitReadsAt = 5;
     write({0x06, 0x00});

@@ -64,6 +64,10 @@ public:
         clock_->paused += ms;
     }
     void processEvents(int ms) override { clock_->now += ms > 0 ? ms : 1; }
+    void waitFor(int ms, const std::function<void(int)>& wake) override {
+        processEvents(ms);
+        wake(0);
+    }
     qint64 nowMs() override { return clock_->now; }
 
 private:
@@ -145,6 +149,9 @@ public:
     core::FtStatus getQueueStatus(link::FtHandle h, std::uint32_t& rx) override {
         rx = 0;
         return check(h);
+    }
+    core::FtStatus waitForQueue(link::FtHandle h, std::uint32_t, std::uint32_t& rx) override {
+        return getQueueStatus(h, rx);
     }
     core::FtStatus read(link::FtHandle h, std::uint8_t*, std::uint32_t, std::uint32_t& n) override {
         n = 0;

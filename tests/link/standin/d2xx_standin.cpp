@@ -12,6 +12,10 @@
 #include <string>
 
 #if defined(_WIN32)
+#include <windows.h>
+#endif
+
+#if defined(_WIN32)
 #define QELTX_STANDIN_EXPORT __declspec(dllexport)
 #else
 #define QELTX_STANDIN_EXPORT __attribute__((visibility("default")))
@@ -27,7 +31,12 @@ namespace {
 struct Opened {
     FtHandle inner = 0;
     UCHAR latency = 16;  // FTDI's default
+    // What FT_SetEventNotification asked to be signalled when bytes come in.
+    DWORD eventMask = 0;
+    void* event = nullptr;
 };
+
+
 
 // The real library keeps its devices in process-wide state behind a context-free C API; the
 // stand-in has to do the same.
@@ -44,6 +53,30 @@ StandIn& standIn() {
 Opened* lookUp(FT_HANDLE handle) {
     auto* opened = static_cast<Opened*>(handle);
     return standIn().backend && standIn().open.count(opened) ? opened : nullptr;
+}
+
+void signalEvent(Opened& opened);
+
+// Signals the device's event as the library's reader thread does when bytes come in: under
+// the event's mutex. The stand-in's backend answers within the write that asks, so that is
+// when it signals.
+void signalReceived(Opened& opened) {
+    if (!(opened.eventMask & FT_EVENT_RXCHAR) || !opened.event) return;
+    std::uint32_t queued = 0;
+    if (standIn().backend->getQueueStatus(opened.inner, queued) != 0 || queued == 0) return;
+    signalEvent(opened);
+}
+
+void signalEvent(Opened& opened) {
+    if (!(opened.eventMask & FT_EVENT_RXCHAR) || !opened.event) return;
+#if defined(_WIN32)
+    SetEvent(static_cast<HANDLE>(opened.event));
+#else
+    auto* event = static_cast<EVENT_HANDLE*>(opened.event);
+    pthread_mutex_lock(&event->eMutex);
+    pthread_cond_signal(&event->eCondVar);
+    pthread_mutex_unlock(&event->eMutex);
+#endif
 }
 
 constexpr FT_STATUS kInvalidHandle = 1;
@@ -152,6 +185,7 @@ QELTX_STANDIN_EXPORT FT_STATUS QELTX_D2XX_API FT_Write(FT_HANDLE handle, void* b
     const FT_STATUS status =
         standIn().backend->write(opened->inner, static_cast<const std::uint8_t*>(buffer), toWrite, written);
     *bytesWritten = written;
+    if (status == 0) signalReceived(*opened);
     return status;
 }
 
@@ -173,6 +207,26 @@ QELTX_STANDIN_EXPORT FT_STATUS QELTX_D2XX_API FT_GetLatencyTimer(FT_HANDLE handl
     if (!opened) return kInvalidHandle;
     *milliseconds = opened->latency;
     return 0;
+}
+
+QELTX_STANDIN_EXPORT FT_STATUS QELTX_D2XX_API FT_SetEventNotification(FT_HANDLE handle, DWORD mask, void* param) {
+    Opened* opened = lookUp(handle);
+    if (!opened) return kInvalidHandle;
+    opened->eventMask = mask;
+    opened->event = param;
+    return 0;
+}
+
+// Not part of the real library: how many open devices asked to be signalled when a byte comes
+// in, and a signal to all of them, as the library's reader thread gives (from any thread).
+QELTX_STANDIN_EXPORT std::uint32_t QeltxStandinReceiveEvents() {
+    return static_cast<std::uint32_t>(std::count_if(standIn().open.begin(), standIn().open.end(), [](Opened* o) {
+        return o->event && (o->eventMask & FT_EVENT_RXCHAR);
+    }));
+}
+
+QELTX_STANDIN_EXPORT void QeltxStandinSignalReceived() {
+    for (Opened* opened : standIn().open) signalEvent(*opened);
 }
 
 }  // extern "C"
