@@ -32,9 +32,12 @@ public:
     virtual void processEvents(int ms = 0) = 0;
     // Lets pending window events run, then hands `ms` to `wake`: a call that blocks until what
     // the caller waits for has come or that many milliseconds have passed (the driver's wait
-    // for bytes), so the wait ends the moment a reply arrives. Virtual time counts `ms` and
-    // lets `wake` look without blocking.
-    virtual void waitFor(int ms, const std::function<void(int ms)>& wake) = 0;
+    // for bytes), so the wait ends the moment a reply arrives. Real timings block in `wake`;
+    // this, for virtual time, counts `ms` as a wait and lets `wake` look without blocking.
+    virtual void waitFor(int ms, const std::function<void(int ms)>& wake) {
+        processEvents(ms);
+        wake(0);
+    }
     // Milliseconds on this clock (virtual in tests).
     virtual qint64 nowMs() = 0;
 };

@@ -64,10 +64,6 @@ public:
         clock_->paused += ms;
     }
     void processEvents(int ms) override { clock_->now += ms > 0 ? ms : 1; }
-    void waitFor(int ms, const std::function<void(int)>& wake) override {
-        processEvents(ms);
-        wake(0);
-    }
     qint64 nowMs() override { return clock_->now; }
 
 private:
