@@ -7,6 +7,11 @@ if(QELTX_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(QELTX_FUZZ)
+  # Coverage for libFuzzer in every library the targets reach; each target links the fuzzer itself.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
 
 # One call per library folder: every .cpp in it belongs to the library, so parallel work
 # on different modules never edits the same list.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with warnings as errors and runs every test with CTest; then,
-# unless QELTX_SKIP_SANITIZERS is set, builds and runs them again under AddressSanitizer and
+# Installs what is missing, builds with warnings as errors and runs every test with CTest; runs
+# every fuzz target for a few seconds (QELTX_SKIP_FUZZ skips that); then, unless
+# QELTX_SKIP_SANITIZERS is set, builds and runs the tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,6 +11,11 @@ BUILD_DIR=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQELTX_WERROR=ON
 cmake --build "$BUILD_DIR" -j "$(nproc)"
 (cd "$BUILD_DIR" && ctest --output-on-failure -j "$(nproc)" --timeout 600)
+
+# Every fuzz target for a few seconds from its seed corpus (a smoke run; scripts/fuzz.sh runs longer).
+if [[ -z "${QELTX_SKIP_FUZZ:-}" ]]; then
+  scripts/fuzz.sh "${QELTX_FUZZ_SECONDS:-4}"
+fi
 
 if [[ -z "${QELTX_SKIP_SANITIZERS:-}" ]]; then
   SAN_DIR=${SAN_BUILD_DIR:-build-sanitizers}

@@ -28,9 +28,10 @@ std::optional<QString> validAddress(const std::string& text) {
     return std::nullopt;
 }
 
-bool holdsWholeDump(std::span<const std::uint8_t> bytes) {
-    const auto start = std::find(bytes.begin(), bytes.end(), core::kEepromDumpStart);
-    return static_cast<std::size_t>(bytes.end() - start) >= core::kEepromDumpFrameSize;
+// The drain ends once the dump is whole or the answer can no longer be one.
+bool answerIsDecided(std::span<const std::uint8_t> bytes) {
+    const core::EepromAnswer answer = core::readEepromAnswer(bytes);
+    return answer.complete() || answer.kind == core::EepromAnswer::Kind::NoDump;
 }
 
 }  // namespace
@@ -51,13 +52,17 @@ int runEepromRead(const Invocation& invocation, const Output& output) {
     if (link.usb().lastDeviceStatus != core::FT_OK) return output.fail(QStringLiteral("the read command could not be written to the pedal"));
     exchange.limits.replyTimeoutMs = command->spec.pauseMs + kDumpAfterPauseLimitMs;
     exchange.limits.quietGapMs = kDumpAfterPauseLimitMs;
-    const session::Drained reply = exchange.drainReply(holdsWholeDump);
-    if (reply.outcome != session::DrainOutcome::Complete) {
-        if (reply.bytes.empty() || reply.outcome == session::DrainOutcome::DriverFailed) {
-            return output.fail(noReplyText(reply.outcome, QStringLiteral("the EEPROM read")));
-        }
+    const session::Drained reply = exchange.drainReply(answerIsDecided);
+    if (reply.bytes.empty() || reply.outcome == session::DrainOutcome::DriverFailed) {
+        return output.fail(noReplyText(reply.outcome, QStringLiteral("the EEPROM read")));
+    }
+    const core::EepromAnswer answer = core::readEepromAnswer(reply.bytes);
+    if (answer.kind != core::EepromAnswer::Kind::Dump) {
+        return output.fail(QStringLiteral("the pedal's answer held no EEPROM dump"));
+    }
+    if (!answer.complete()) {
         return output.fail(QStringLiteral("the EEPROM dump stopped after %1 of %2 bytes")
-                               .arg(reply.bytes.size())
+                               .arg(answer.dumpReceived)
                                .arg(core::kEepromDumpFrameSize));
     }
     core::PedalMessageReader reader;

@@ -68,7 +68,8 @@ std::optional<bool> switchStateFromValue(std::int32_t value) {
 std::optional<int> multiSwitchOptionFromValue(std::int32_t value, int optionCount) {
     const auto step = multiSwitchStep(optionCount);
     if (!step) return std::nullopt;
-    std::int32_t k = value / static_cast<std::int32_t>(*step);
+    // Wide enough for the reduction: a step of 1 leaves k at INT32_MIN for the most negative value.
+    std::int64_t k = value / static_cast<std::int32_t>(*step);
     if (k >= optionCount || k < 0) --k;
     if (k < 0 || k >= optionCount) return std::nullopt;
     return static_cast<int>(k);

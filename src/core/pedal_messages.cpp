@@ -135,6 +135,21 @@ std::optional<int> multiSwitchOptionFromReport(std::uint16_t value, int optionCo
     return k;
 }
 
+EepromAnswer readEepromAnswer(std::span<const std::uint8_t> received) {
+    EepromAnswer answer;
+    std::size_t at = 0;
+    while (at < received.size() && received[at] == kControlFrameStart) at += kControlFrameSize;
+    if (at >= received.size()) return answer;
+    if (received[at] != kEepromDumpStart) {
+        answer.kind = EepromAnswer::Kind::NoDump;
+        return answer;
+    }
+    answer.kind = EepromAnswer::Kind::Dump;
+    answer.dumpStart = at;
+    answer.dumpReceived = std::min(received.size() - at, kEepromDumpFrameSize);
+    return answer;
+}
+
 bool isMemoryErased(const EepromDump& dump) {
     return std::all_of(dump.contents.begin(), dump.contents.end(), [](std::uint8_t b) { return b == kErasedByte; });
 }

@@ -108,6 +108,21 @@ inline bool onOffFromReport(std::uint16_t value) { return value != 0; }
 
 // ---- The EEPROM dump --------------------------------------------------------------------
 
+// What the answer to an EEPROM read holds so far. The pedal sends the dump at once; control
+// frames of a knob turned meanwhile may come before it, nothing else may.
+struct EepromAnswer {
+    enum class Kind {
+        Waiting,  // nothing yet, or only whole or partial control frames
+        Dump,     // a dump has begun at `dumpStart`
+        NoDump,   // something other than a control frame came before any 0xAB
+    };
+    Kind kind = Kind::Waiting;
+    std::size_t dumpStart = 0;     // offset of the dump's 0xAB (Dump only)
+    std::size_t dumpReceived = 0;  // bytes of the dump in, its 0xAB included, at most 16,385
+    bool complete() const { return kind == Kind::Dump && dumpReceived == kEepromDumpFrameSize; }
+};
+EepromAnswer readEepromAnswer(std::span<const std::uint8_t> received);
+
 // True when every byte is 0xFF: the console shows "Memory Erased".
 bool isMemoryErased(const EepromDump& dump);
 // The console lines of a dump: "p: XX" per byte (position in decimal, byte as two upper-case

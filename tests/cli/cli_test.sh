@@ -195,6 +195,8 @@ failures)
     start_sim --garbage
     cli 1 --port "$PTY" query
     one_error_line "the pedal's answer to the stored-effect query was not understood"
+    cli 1 --port "$PTY" eeprom read 50
+    one_error_line "the pedal's answer held no EEPROM dump"
     stop_sim
     # A pedal that holds no algorithm: query says so, request and set cannot go on.
     start_sim --stored 0

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <numeric>
 
 using namespace qeltx::core;
@@ -130,7 +131,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, MultiSwitchReadBack,
                                            MultiCase{-256, 4, std::nullopt},  // −1, reduced to −2
                                            MultiCase{5000, 4, std::nullopt},  // 19, reduced to 18
                                            MultiCase{768, 4, 3}, MultiCase{1024, 4, 3},
-                                           MultiCase{512, 0, std::nullopt}));
+                                           MultiCase{512, 0, std::nullopt},
+                                           // A preset value of 80000000 on 513..1024 options (step 1):
+                                           // reducing k = INT32_MIN must not overflow (UBSan pass).
+                                           MultiCase{std::numeric_limits<std::int32_t>::min(), 600, std::nullopt},
+                                           MultiCase{std::numeric_limits<std::int32_t>::min(), 1024, std::nullopt},
+                                           MultiCase{std::numeric_limits<std::int32_t>::max(), 1024, std::nullopt},
+                                           MultiCase{1024, 1024, 1023}));
 
 TEST(PanelRules, PotsSwitchesAndReverseFlags) {
     EXPECT_EQ(potPositionFromValue(512), 512);

@@ -209,4 +209,40 @@ TEST(EepromDump, AnIncompleteDumpIsNeverReportedAndCanBeDiscarded) {
     EXPECT_EQ(reader.heldBytes(), 0u);
 }
 
+// The answer to an EEPROM read: a dump at once, perhaps after control frames; anything else
+// before a 0xAB means the answer is no dump, however many bytes follow (a pedal sending noise).
+TEST(EepromAnswer, WhereTheDumpBeginsAndWhetherThereIsOne) {
+    using Kind = EepromAnswer::Kind;
+    std::vector<std::uint8_t> noise(16385, 0x37);
+    noise[214] = kEepromDumpStart;
+    std::vector<std::uint8_t> afterFrame = hexBytes("AA0001FFFF");
+    const auto dump = dumpFrame(0x12);
+    afterFrame.insert(afterFrame.end(), dump.begin(), dump.end());
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        Kind kind;
+        std::size_t start;
+        std::size_t received;
+        bool complete;
+    };
+    const Case cases[] = {
+        {"nothing yet", {}, Kind::Waiting, 0, 0, false},
+        {"a frame's first bytes", hexBytes("AA00"), Kind::Waiting, 0, 0, false},
+        {"a whole frame", hexBytes("AA000103FF"), Kind::Waiting, 0, 0, false},
+        {"a dump begun", hexBytes("AB0000"), Kind::Dump, 0, 3, false},
+        {"a whole dump", dump, Kind::Dump, 0, kEepromDumpFrameSize, true},
+        {"a frame, then a whole dump", afterFrame, Kind::Dump, 5, kEepromDumpFrameSize, true},
+        {"text first", textBytes("0\xAB"), Kind::NoDump, 0, 0, false},
+        {"noise with a 0xAB 214 bytes in", noise, Kind::NoDump, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        const EepromAnswer answer = readEepromAnswer(c.bytes);
+        EXPECT_EQ(answer.kind, c.kind) << c.name;
+        EXPECT_EQ(answer.dumpStart, c.start) << c.name;
+        EXPECT_EQ(answer.dumpReceived, c.received) << c.name;
+        EXPECT_EQ(answer.complete(), c.complete) << c.name;
+    }
+}
+
 }  // namespace
