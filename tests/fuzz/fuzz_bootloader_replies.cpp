@@ -6,6 +6,7 @@
 #include "link/d2xx_unit.h"
 #include "session/exchange.h"
 #include "session/flasher.h"
+#include "session/line_owner.h"
 
 #include <cstdlib>
 #include <deque>
@@ -79,7 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     link::D2XXUnit usb(bootloader, [](const std::string&) {});
     usb.deviceHandle = kHandle;
     VirtualTime time;
-    session::Exchange exchange(usb, time, [](const QString&) {});
+    session::LineOwner line(time);
+    const auto flashing = line.begin(session::ConversationKind::Flashing);
+    session::Exchange exchange(usb, line, [](const QString&) {});
     session::Flasher flasher(usb, exchange, [](const QString&) {});
     // Short limits: an answer that never comes costs virtual milliseconds, one loop each.
     flasher.limits = {20, 20, 40, 20, 20};
