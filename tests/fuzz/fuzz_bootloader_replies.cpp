@@ -33,6 +33,10 @@ public:
         rxBytes = static_cast<std::uint32_t>(pending_.size());
         return core::FT_OK;
     }
+    // Answers are there the moment a frame is written, so there is nothing to wait for.
+    core::FtStatus waitForQueue(link::FtHandle handle, std::uint32_t, std::uint32_t& rxBytes) override {
+        return getQueueStatus(handle, rxBytes);
+    }
     core::FtStatus read(link::FtHandle, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& bytesRead) override {
         bytesRead = 0;
         while (bytesRead < toRead && !pending_.empty()) {
