@@ -21,16 +21,56 @@
 
 namespace qeltx::app {
 
+namespace {
+
+// A box shown in the middle of a conversation runs window events until it is answered: that
+// is one of the conversation's waits, so nothing started from behind the box reaches the pedal.
+class ConversationDialogs : public session::Dialogs {
+public:
+    ConversationDialogs(std::unique_ptr<session::Dialogs> inner, session::LineOwner& line)
+        : inner_(std::move(inner)), line_(line) {}
+    void message(const QString& text) override {
+        const auto waiting = waitingIfBusy();
+        inner_->message(text);
+    }
+    bool confirm(const QString& text) override {
+        const auto waiting = waitingIfBusy();
+        return inner_->confirm(text);
+    }
+    QString openFile(const QString& title, const QString& folder, const QString& filter) override {
+        const auto waiting = waitingIfBusy();
+        return inner_->openFile(title, folder, filter);
+    }
+    QString saveFile(const QString& title, const QString& folder, const QString& filter) override {
+        const auto waiting = waitingIfBusy();
+        return inner_->saveFile(title, folder, filter);
+    }
+    void errorReport(const QString& text) override {
+        const auto waiting = waitingIfBusy();
+        inner_->errorReport(text);
+    }
+
+private:
+    std::unique_ptr<session::LineOwner::Waiting> waitingIfBusy() {
+        return line_.busy() ? std::make_unique<session::LineOwner::Waiting>(line_) : nullptr;
+    }
+    std::unique_ptr<session::Dialogs> inner_;
+    session::LineOwner& line_;
+};
+
+}  // namespace
+
 Editor::Editor(EditorSetup setup) : serverAddress_(setup.serverAddress) {
-    dialogs_ = setup.dialogs ? std::move(setup.dialogs) : std::make_unique<QtDialogs>();
     timing_ = setup.timing ? std::move(setup.timing) : std::make_unique<RealTiming>();
+    line_ = std::make_unique<session::LineOwner>(*timing_);
+    dialogs_ = std::make_unique<ConversationDialogs>(setup.dialogs ? std::move(setup.dialogs) : std::make_unique<QtDialogs>(),
+                                                     *line_);
     platform_ = setup.platform ? std::move(setup.platform) : std::make_unique<DesktopPlatform>();
     network_ = setup.network ? std::move(setup.network) : std::make_unique<QtNetwork>();
     buildDriverStack(setup);
     usb_ = std::make_unique<link::D2XXUnit>(*driver_, [this](const std::string& text) {
         dialogs_->message(QString::fromStdString(text));
     });
-    line_ = std::make_unique<session::LineOwner>(*timing_);
     exchange_ = std::make_unique<session::Exchange>(*usb_, *line_, [this](const QString& line) { printToConsole(line); });
     line_->pollWanted = [this] { return state.linked && !state.firmwareUpgradeMode; };
     line_->onWaiting = [this](session::ConversationKind) { holdInput(true); };

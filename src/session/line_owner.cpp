@@ -66,19 +66,19 @@ void LineOwner::end(bool outermost) {
     }
 }
 
-void LineOwner::dispatch(int ms, const std::function<void(int)>& wake) {
-    if (running_ && !waited_) {
-        waited_ = true;
-        if (onWaiting) onWaiting(*running_);
+LineOwner::Waiting::Waiting(LineOwner& owner) : owner_(owner) {
+    if (owner_.running_ && !owner_.waited_) {
+        owner_.waited_ = true;
+        if (owner_.onWaiting) owner_.onWaiting(*owner_.running_);
     }
     // Code inside a conversation may have started the poll (Link does at its end); it must not
     // tick in the middle of this wait.
-    if (poll && poll->isActive()) poll->stop();
-    struct Depth {
-        int& depth;
-        explicit Depth(int& d) : depth(d) { ++depth; }
-        ~Depth() { --depth; }
-    } depth(waitDepth_);
+    if (owner_.running_ && owner_.poll && owner_.poll->isActive()) owner_.poll->stop();
+    ++owner_.waitDepth_;
+}
+
+void LineOwner::dispatch(int ms, const std::function<void(int)>& wake) {
+    const Waiting waiting(*this);
     if (wake) {
         timing_.waitFor(ms, wake);
     } else {

@@ -80,6 +80,19 @@ public:
     // Sleeps up to `ms` (0: only what is pending); with `wake`, blocks in it for up to `ms`
     // instead (the driver's wait for bytes, which ends the moment a reply arrives).
     void dispatch(int ms, const std::function<void(int ms)>& wake = {});
+
+    // Marks anything else that runs window events in the middle of a conversation (a modal
+    // box asking the user) as one of its waits, for as long as it lives.
+    class [[nodiscard]] Waiting {
+    public:
+        explicit Waiting(LineOwner& owner);
+        ~Waiting() { --owner_.waitDepth_; }
+        Waiting(const Waiting&) = delete;
+        Waiting& operator=(const Waiting&) = delete;
+
+    private:
+        LineOwner& owner_;
+    };
     Timing& timing() { return timing_; }
 
     // Runs `work` now when no conversation runs, otherwise as soon as the running one has ended

@@ -14,9 +14,24 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qeltx::testing {
+
+// A user action run at the next point where the editor lets window events run in the middle of
+// its work: the first event dispatch of a wait, or a box it shows (where a click could reach
+// another window). Run once, then cleared.
+struct WaitHook {
+    std::function<void()> action;
+    int ran = 0;
+    void fire() {
+        if (!action) return;
+        auto once = std::exchange(action, nullptr);
+        ++ran;
+        once();
+    }
+};
 
 struct DialogLog {
     QStringList messages;
@@ -28,9 +43,14 @@ struct DialogLog {
 
 class ScriptedDialogs : public session::Dialogs {
 public:
-    explicit ScriptedDialogs(std::shared_ptr<DialogLog> log) : log_(std::move(log)) {}
-    void message(const QString& text) override { log_->messages << text; }
+    explicit ScriptedDialogs(std::shared_ptr<DialogLog> log, std::shared_ptr<WaitHook> hook = nullptr)
+        : log_(std::move(log)), hook_(std::move(hook)) {}
+    void message(const QString& text) override {
+        if (hook_) hook_->fire();
+        log_->messages << text;
+    }
     bool confirm(const QString& text) override {
+        if (hook_) hook_->fire();
         log_->confirmations << text;
         if (log_->answers.empty()) return true;
         const bool answer = log_->answers.front();
@@ -49,6 +69,7 @@ private:
         return name;
     }
     std::shared_ptr<DialogLog> log_;
+    std::shared_ptr<WaitHook> hook_;
 };
 
 struct Clock {
@@ -58,16 +79,21 @@ struct Clock {
 
 class VirtualTiming : public session::Timing {
 public:
-    explicit VirtualTiming(std::shared_ptr<Clock> clock) : clock_(std::move(clock)) {}
+    explicit VirtualTiming(std::shared_ptr<Clock> clock, std::shared_ptr<WaitHook> hook = nullptr)
+        : clock_(std::move(clock)), hook_(std::move(hook)) {}
     void pause(int ms) override {
         clock_->now += ms;
         clock_->paused += ms;
     }
-    void processEvents(int ms) override { clock_->now += ms > 0 ? ms : 1; }
+    void processEvents(int ms) override {
+        clock_->now += ms > 0 ? ms : 1;
+        if (hook_) hook_->fire();
+    }
     qint64 nowMs() override { return clock_->now; }
 
 private:
     std::shared_ptr<Clock> clock_;
+    std::shared_ptr<WaitHook> hook_;
 };
 
 struct PlatformLog {
@@ -171,6 +197,8 @@ struct TestEditor {
     std::shared_ptr<DialogLog> dialogs = std::make_shared<DialogLog>();
     std::shared_ptr<Clock> clock = std::make_shared<Clock>();
     std::shared_ptr<PlatformLog> platform = std::make_shared<PlatformLog>();
+    // Set `duringWait->action` to act as the user in the middle of the editor's next wait.
+    std::shared_ptr<WaitHook> duringWait = std::make_shared<WaitHook>();
     std::unique_ptr<app::Editor> editor;
 
     // `prepare` runs on the documents folder before start-up reads it.
@@ -178,8 +206,8 @@ struct TestEditor {
                         const std::function<void(const QString&)>& prepare = {}) {
         if (prepare) prepare(platform->documents.path());
         app::EditorSetup setup;
-        setup.dialogs = std::make_unique<ScriptedDialogs>(dialogs);
-        setup.timing = std::make_unique<VirtualTiming>(clock);
+        setup.dialogs = std::make_unique<ScriptedDialogs>(dialogs, duringWait);
+        setup.timing = std::make_unique<VirtualTiming>(clock, duringWait);
         setup.platform = std::make_unique<TempPlatform>(platform);
         setup.driver = std::move(driver);
         setup.virtualPedal = virtualPedal || !setup.driver;
