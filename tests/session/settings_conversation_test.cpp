@@ -41,7 +41,8 @@ struct VirtualLine {
     link::D2XXUnit usb{driver, [](const std::string&) {}};
     CountingTiming timing;
     QStringList log;
-    session::Exchange exchange{usb, timing, [this](const QString& text) { log << text; }};
+    session::LineOwner owner{timing};
+    session::Exchange exchange{usb, owner, [this](const QString& text) { log << text; }};
     session::PedalLine line{exchange, usb, timing, [this](const QString& text) { log << text; }};
 };
 
