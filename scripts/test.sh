@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with warnings as errors and runs every test with CTest; runs
-# every fuzz target for a few seconds (QELTX_SKIP_FUZZ skips that); then, unless
+# Installs what is missing, builds with warnings as errors and runs every test with CTest; builds
+# the Debian package and starts what it installs; runs every fuzz target for a few seconds
+# (QELTX_SKIP_FUZZ skips that); then, unless
 # QELTX_SKIP_SANITIZERS is set, builds and runs the tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 set -euo pipefail
@@ -11,6 +12,12 @@ BUILD_DIR=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQELTX_WERROR=ON
 cmake --build "$BUILD_DIR" -j "$(nproc)"
 (cd "$BUILD_DIR" && ctest --output-on-failure -j "$(nproc)" --timeout 600)
+
+# The Debian package, unpacked and started as a user would (QELTX_SKIP_PACKAGE skips it).
+if [[ -z "${QELTX_SKIP_PACKAGE:-}" ]]; then
+  deb=$(BUILD_DIR="$BUILD_DIR" scripts/package.sh | tail -n 1)
+  tests/packaging/package_test.sh "$deb"
+fi
 
 # Every fuzz target for a few seconds from its seed corpus (a smoke run; scripts/fuzz.sh runs longer).
 if [[ -z "${QELTX_SKIP_FUZZ:-}" ]]; then

@@ -269,7 +269,7 @@ std::string overviewHelp() {
         "  --verbose          the editor's console lines on standard error\n"
         "  --help             help on the command\n\n"
         "exit status: 0 success, 1 a pedal or file error (one line on standard error), 2 bad usage.\n"
-        "Run 'qeltx-cli COMMAND --help' for a command's options.\n";
+        "Run 'qeltx-cli COMMAND --help' for a command's options; 'qeltx-cli --version' prints the version.\n";
     return text;
 }
 

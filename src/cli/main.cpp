@@ -48,6 +48,10 @@ int main(int argc, char* argv[]) {
 
     std::vector<std::string> words;
     for (int i = 1; i < argc; ++i) words.emplace_back(argv[i]);
+    if (words.size() == 1 && words.front() == "--version") {
+        print("qeltx-cli " QELTX_APP_VERSION "\n");
+        return kExitSuccess;
+    }
     const auto parsed = parseCommandLine(words);
     if (!parsed) {
         const Output output(false, false);

@@ -213,6 +213,8 @@ failures)
 usage)
     cli 0 --help
     out_has "usage: qeltx-cli"
+    cli 0 --version
+    out_has "qeltx-cli $(sed -n 's/^project(QeltXEditor VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")"
     for command in list query upload request set backup restore flash "eeprom read" "eeprom erase" ir-merge "catalogue check"; do
         # shellcheck disable=SC2086
         cli 0 $command --help
