@@ -18,11 +18,14 @@ constexpr std::uint8_t kNeededCommands[] = {boot::kReadMemory, boot::kWriteMemor
 QString hex8(std::uint32_t value) { return QString::fromStdString(core::word32ToHex(value)); }
 QString hex2(std::uint8_t value) { return QString::fromStdString(core::byteToHex(value)); }
 
-// Puts the exchange's time limit to one step's and back.
+// Puts the exchange's time limit to one step's and back. Every answer of the bootloader has a
+// length known before it comes, so only the step's limit ends a wait for the rest of one: a
+// pause of the line in the middle of a block (a busy computer, a hub) is not its end.
 class StepLimit {
 public:
     StepLimit(Exchange& exchange, int limitMs) : exchange_(exchange), saved_(exchange.limits) {
         exchange_.limits.replyTimeoutMs = limitMs;
+        exchange_.limits.quietGapMs = limitMs;
     }
     ~StepLimit() { exchange_.limits = saved_; }
     StepLimit(const StepLimit&) = delete;
