@@ -21,7 +21,7 @@ namespace qeltx::cli {
 namespace {
 
 session::PedalLine lineOf(PedalLink& link, const Output& output) {
-    return session::PedalLine{link.exchange(), link.usb(), link.timing(), output.logSink()};
+    return session::PedalLine{link.exchange(), link.usb(), link.line(), output.logSink()};
 }
 
 QString text(const std::string& s) { return QString::fromStdString(s); }

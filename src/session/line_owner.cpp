@@ -19,6 +19,8 @@ QString conversationName(ConversationKind kind) {
         case ConversationKind::EepromTool: return QStringLiteral("the EEPROM tool");
         case ConversationKind::UpgradeMode: return QStringLiteral("Upgrade Mode");
         case ConversationKind::Flashing: return QStringLiteral("the firmware upgrade");
+        case ConversationKind::BackUpSettings: return QStringLiteral("Back Up Pedal Settings");
+        case ConversationKind::RestoreSettings: return QStringLiteral("Restore Pedal Settings");
     }
     return {};
 }

@@ -30,6 +30,8 @@ enum class ConversationKind {
     EepromTool,     // the debug console's Erase EEPROM and Read EEPROM
     UpgradeMode,    // restarting the pedal into its bootloader and greeting it
     Flashing,
+    BackUpSettings,   // reading everything the pedal keeps into a settings backup
+    RestoreSettings,  // putting a settings backup back on the pedal
 };
 
 // The name a user knows the conversation by, for messages ("Request is running").

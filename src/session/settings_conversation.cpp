@@ -25,6 +25,13 @@ QString noReply(DrainOutcome outcome, const QString& what) {
            QStringLiteral(" in time; check the cable and that the pedal is switched on.");
 }
 
+std::string busyText(const LineOwner& owner) {
+    const auto running = owner.running();
+    return ((running ? conversationName(*running) : QStringLiteral("Another conversation with the pedal")) +
+            QStringLiteral(" is running; try again when it has ended."))
+        .toStdString();
+}
+
 bool holdsUploadComplete(std::span<const std::uint8_t> bytes) {
     const std::string_view text = core::kUploadCompleteText;
     return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
@@ -84,7 +91,7 @@ core::Refusable<bool> uploadAndConfirm(PedalLine& line, const std::string& image
     if (!command) return refused<bool>(QStringLiteral("The image of ") + name + QStringLiteral(" is empty."));
     line.usb.PurgeFTDeviceRx();
     line.exchange.send(core::bypassCommand(true));
-    line.timing.pause(kBypassSettleMs);
+    line.owner.timing().pause(kBypassSettleMs);
     const QString text = QString::fromStdString(command->text);
     line.log(text.left(kLoggedImageChars));
     line.log(QStringLiteral("size: ") + QString::number(text.size() / 2));
@@ -111,6 +118,8 @@ core::Refusable<bool> uploadAndConfirm(PedalLine& line, const std::string& image
 
 core::Refusable<PedalBackupRead> readPedalSettings(PedalLine& line, const core::ResourceLookup& lookup) {
     using Result = core::Refusable<PedalBackupRead>;
+    const LineOwner::Conversation conversation = line.owner.begin(ConversationKind::BackUpSettings);
+    if (!conversation) return Result::refused(busyText(line.owner));
     const auto held = queryStoredEffect(line);
     if (!held) return Result::refused(held.reason());
     if (!held->effectStored) return Result::refused(std::string(core::kNoEffectMessage));
@@ -140,6 +149,8 @@ core::Refusable<RestoreOutcome> restorePedalSettings(PedalLine& line, const core
     using Result = core::Refusable<RestoreOutcome>;
     const auto target = core::checkBackup(backup, lookup);
     if (!target) return Result::refused(target.reason());
+    const LineOwner::Conversation conversation = line.owner.begin(ConversationKind::RestoreSettings);
+    if (!conversation) return Result::refused(busyText(line.owner));
     const core::ControlLayout& layout = target->layout;
     const auto numControls = static_cast<std::size_t>(layout.counts.controls());
     const auto numReadbacks = static_cast<std::size_t>(layout.counts.readbacks);

@@ -1,6 +1,6 @@
 // The conversations that read the pedal's whole state into a settings backup and put a backup
 // back on the pedal, shared by the editor and qeltx-cli. Each wait has a time limit; nothing
-// here knows about windows, and the caller keeps the 20 ms poll paused while they run.
+// here knows about windows; each runs as one conversation of the line's owner.
 #pragma once
 
 #include "core/catalogue_resources.h"
@@ -12,6 +12,7 @@
 #include "core/stored_effect.h"
 #include "link/d2xx_unit.h"
 #include "session/exchange.h"
+#include "session/line_owner.h"
 
 #include <QString>
 
@@ -28,7 +29,7 @@ using LineSink = std::function<void(const QString&)>;
 struct PedalLine {
     Exchange& exchange;
     link::D2XXUnit& usb;
-    Timing& timing;
+    LineOwner& owner;
     LineSink log;
 };
 
@@ -51,7 +52,8 @@ struct PedalBackupRead {
 };
 
 // Asks which algorithm the pedal holds and reads its parameter block. Refused when the pedal
-// holds none, one this catalogue lacks, or does not answer.
+// holds none, one this catalogue lacks, or does not answer, or when the line's owner refuses
+// the conversation (another one is running).
 core::Refusable<PedalBackupRead> readPedalSettings(PedalLine& line, const core::ResourceLookup& lookup);
 
 struct RestoreOutcome {

@@ -40,10 +40,10 @@ struct VirtualLine {
     pedal_sim::VirtualPedalDriver driver{model};
     link::D2XXUnit usb{driver, [](const std::string&) {}};
     CountingTiming timing;
-    QStringList log;
     session::LineOwner owner{timing};
+    QStringList log;
     session::Exchange exchange{usb, owner, [this](const QString& text) { log << text; }};
-    session::PedalLine line{exchange, usb, timing, [this](const QString& text) { log << text; }};
+    session::PedalLine line{exchange, usb, owner, [this](const QString& text) { log << text; }};
 };
 
 pedal_sim::PedalOptions holding(std::uint8_t number) {
