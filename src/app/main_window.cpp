@@ -131,6 +131,8 @@ void TformMain::buildMenus() {
     menuLoadConfiguration = addEntry(menuFile, "menuLoadConfiguration", QStringLiteral("Load Configuration"));
     menuSaveConfiguration = addEntry(menuFile, "menuSaveConfiguration", QStringLiteral("Save Configuration"));
     menuLoadIR = addEntry(menuFile, "menuLoadIR", QStringLiteral("Load IR"));
+    menuBackUpSettings = addEntry(menuFile, "menuBackUpSettings", QStringLiteral("Back Up Pedal Settings…"));
+    menuRestoreSettings = addEntry(menuFile, "menuRestoreSettings", QStringLiteral("Restore Pedal Settings…"));
     menuLoadIR->setEnabled(false);
 
     menuConnection = addSubmenu(this, bar, nullptr, "menuConnection", QStringLiteral("Connection"));
@@ -188,6 +190,8 @@ void TformMain::connectHandlers() {
     connect(menuLoadIR, &QAction::triggered, this, editor_.guarded([this] { menuLoadIRClick(); }));
     connect(menuResampleIR, &QAction::triggered, this, editor_.guarded([this] { menuResampleIRClick(); }));
     connect(menuSaveConfiguration, &QAction::triggered, this, editor_.guarded([this] { menuSaveConfigurationClick(); }));
+    connect(menuBackUpSettings, &QAction::triggered, this, editor_.guarded([this] { menuBackUpSettingsClick(); }));
+    connect(menuRestoreSettings, &QAction::triggered, this, editor_.guarded([this] { menuRestoreSettingsClick(); }));
     connect(menuLoadConfiguration, &QAction::triggered, this, editor_.guarded([this] { menuLoadConfigurationClick(); }));
     connect(btnRequest, &QPushButton::clicked, this, editor_.guarded([this] { btnRequestClick(); }));
     connect(btnAssign, &QPushButton::clicked, this, editor_.guarded([this] { btnAssignClick(); }));

@@ -126,6 +126,16 @@ public:
     std::optional<QByteArray> LoadTextWithDialog(QString& path);
     QString presetFolder();
 
+    // Settings backups (main_window_backup.cpp).
+    void menuBackUpSettingsClick();
+    void menuRestoreSettingsClick();
+    // Reads the pedal's settings into a backup file at `path`; false (said) when it could not.
+    bool backUpPedalTo(const QString& path, bool sayDone);
+    // Checks the backup at `path`, restores it, and shows the pedal's settings afterwards.
+    bool restorePedalFrom(const QString& path);
+    // "Pedal settings <date and time>.json" in the preset folder.
+    QString datedBackupPath();
+
     // The 20 ms poll for what the pedal sends by itself (real_time_functions.cpp).
     void Timer_USB_readTimer();
     void poll_pedal_messages();
@@ -185,6 +195,8 @@ public:
     QAction* menuLoadConfiguration = nullptr;
     QAction* menuSaveConfiguration = nullptr;
     QAction* menuLoadIR = nullptr;
+    QAction* menuBackUpSettings = nullptr;
+    QAction* menuRestoreSettings = nullptr;
     QAction* menuResampleIR = nullptr;
     QMenu* menuConnection = nullptr;
     QAction* menuScan = nullptr;

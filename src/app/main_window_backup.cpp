@@ -1,0 +1,120 @@
+// Settings backups from the main window: File ▸ Back Up Pedal Settings… and Restore Pedal
+// Settings….
+#include "app/busy_window.h"
+#include "app/editor.h"
+#include "app/main_window.h"
+#include "resources/resource_store.h"
+#include "session/atomic_file.h"
+#include "session/settings_backup_file.h"
+#include "session/settings_conversation.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+
+namespace qeltx::app {
+
+namespace {
+
+const QString kFilter = QStringLiteral("Settings backups (*.json)");
+const QString kExtension = QStringLiteral(".json");
+// Backups the editor makes by itself are named so that the newest sorts last.
+const QString kDatedPrefix = QStringLiteral("Pedal settings ");
+const QString kDateFormat = QStringLiteral("yyyy-MM-dd HH-mm-ss");
+const QString kBackingUp = QStringLiteral("backing up the pedal's settings");
+const QString kRestoring = QStringLiteral("restoring the pedal's settings");
+
+core::ResourceLookup catalogue() {
+    return [](std::string_view name) { return resources::catalogueResource(name); };
+}
+
+}  // namespace
+
+QString TformMain::datedBackupPath() {
+    return QDir(presetFolder()).filePath(kDatedPrefix + QDateTime::currentDateTime().toString(kDateFormat) + kExtension);
+}
+
+void TformMain::menuBackUpSettingsClick() {
+    const QString path = editor_.dialogs().saveFile(QStringLiteral("Back Up Pedal Settings"), datedBackupPath(), kFilter);
+    if (path.isEmpty()) return;
+    backUpPedalTo(path.endsWith(kExtension, Qt::CaseInsensitive) ? path : path + kExtension, true);
+}
+
+bool TformMain::backUpPedalTo(const QString& path, bool sayDone) {
+    auto failed = [this](const QString& why) {
+        const QString text = QStringLiteral("The pedal's settings could not be backed up: ") + why;
+        editor_.printToConsole(text);
+        editor_.dialogs().message(text);
+        return false;
+    };
+    if (!editor_.state.linked) return failed(QStringLiteral("link the pedal first."));
+    std::optional<session::PedalBackupRead> read;
+    {
+        const auto talk = editor_.line().begin(session::ConversationKind::BackUpSettings);
+        if (!talk) return false;
+        BusyWindow busy(*this, kBackingUp, editor_.line());
+        session::PedalLine line{editor_.exchange(), editor_.usb(), editor_.line(),
+                                [this](const QString& text) { editor_.printToConsole(text); }};
+        auto result = session::readPedalSettings(line, catalogue());
+        if (!result) return failed(QString::fromStdString(result.reason()));
+        read = *result;
+    }
+    // The impulse response the editor merged for this algorithm is what the pedal runs (the
+    // pedal cannot say which one it holds).
+    if (!irImage.isEmpty() && irImageEffectName == QString::fromStdString(read->backup.effectName)) {
+        read->backup.irImage = irImage.toStdString();
+    }
+    const QByteArray file = session::encodeBackup(read->backup, &read->layout,
+                                                  session::BackupOrigin{editor_.state.appVersion, QDateTime::currentDateTime()});
+    if (const auto problem = session::writeFileAtomically(path, file)) return failed(*problem);
+    editor_.printToConsole(QStringLiteral("settings backed up: ") + path);
+    if (sayDone) editor_.dialogs().message(QStringLiteral("Pedal settings backed up: ") + path);
+    return true;
+}
+
+void TformMain::menuRestoreSettingsClick() {
+    const QString path = editor_.dialogs().openFile(QStringLiteral("Restore Pedal Settings"), presetFolder(), kFilter);
+    if (path.isEmpty()) return;
+    restorePedalFrom(path);
+}
+
+bool TformMain::restorePedalFrom(const QString& path) {
+    auto refuse = [this, &path](const QString& why) {
+        const QString text = QStringLiteral("The backup was not restored: ") + path + QStringLiteral("\n") + why;
+        editor_.printToConsole(text);
+        editor_.dialogs().message(text);
+        return false;
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return refuse(file.errorString());
+    // The whole file is checked before anything is sent.
+    const auto backup = session::decodeBackup(file.readAll());
+    if (!backup) return refuse(QString::fromStdString(backup.reason()));
+    if (const auto target = core::checkBackup(*backup, catalogue()); !target) {
+        return refuse(QString::fromStdString(target.reason()));
+    }
+    if (!editor_.state.linked) return refuse(QStringLiteral("Link the pedal first."));
+
+    QString summary;
+    {
+        const auto talk = editor_.line().begin(session::ConversationKind::RestoreSettings);
+        if (!talk) return false;
+        BusyWindow busy(*this, kRestoring, editor_.line());
+        session::PedalLine line{editor_.exchange(), editor_.usb(), editor_.line(),
+                                [this](const QString& text) { editor_.printToConsole(text); }};
+        const auto outcome = session::restorePedalSettings(line, *backup, catalogue());
+        if (!outcome) return refuse(QString::fromStdString(outcome.reason()));
+        summary = QString::fromStdString(outcome->summary);
+    }
+    editor_.dialogs().message(QStringLiteral("Pedal settings restored from ") + QFileInfo(path).fileName() +
+                              QStringLiteral(": ") + summary);
+    // Show what the pedal holds now: its algorithm, and its values in the panel.
+    query_stored_effect();
+    if (btnRequest->isEnabled()) btnRequestClick();
+    return true;
+}
+
+}  // namespace qeltx::app
