@@ -3,7 +3,11 @@
 #include "app/fx_parameters.h"
 #include "app/main_window.h"
 #include "app/preferences.h"
+#include "core/catalogue_lists.h"
 #include "core/preset_file.h"
+#include "core/resource_names.h"
+#include "core/text_lines.h"
+#include "resources/resource_store.h"
 #include "session/atomic_file.h"
 
 #include <QAction>
@@ -90,9 +94,14 @@ void TformMain::menuLoadConfigurationClick() {
         return;
     }
     if (preset->effectNumber != storedEffectNumber) {
-        refuse(QStringLiteral("The preset is for another effect (number %1); the pedal holds number %2.")
-                   .arg(preset->effectNumber)
-                   .arg(storedEffectNumber));
+        // Players know their algorithms by name, not by number.
+        const auto list = resources::catalogueResource(core::kEffectListResource);
+        const auto name = list ? core::effectNameByNumber(core::splitLines(*list), preset->effectNumber) : std::nullopt;
+        const QString presetFor = name && preset->effectNumber != 0
+                                      ? QString::fromStdString(*name)
+                                      : QStringLiteral("algorithm number %1, which this editor's catalogue does not have")
+                                            .arg(preset->effectNumber);
+        refuse(QStringLiteral("This preset is for %1; the pedal holds %2.").arg(presetFor, storedEffectName));
         return;
     }
     if (preset->values.size() != static_cast<std::size_t>(panel.numControls)) {

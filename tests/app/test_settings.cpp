@@ -182,11 +182,16 @@ void SettingsTest::presetRoundTripAndRefusals() {
     QVERIFY(other.open(QIODevice::WriteOnly));
     other.write(QByteArray(saved).replace(3, 4, "0FFF"));
     other.close();
+    QFile phaser(path + "-phaser.txt");
+    QVERIFY(phaser.open(QIODevice::WriteOnly));
+    phaser.write(QByteArray(saved).replace(3, 4, "000B"));
+    phaser.close();
     QFile broken(path + "-broken.txt");
     QVERIFY(broken.open(QIODevice::WriteOnly));
     broken.write("0002\r01\r");
     broken.close();
-    for (const QString& file : {path + "-other.txt", path + "-broken.txt"}) {
+    const QString held = s.main.storedEffectName;
+    for (const QString& file : {path + "-other.txt", path + "-phaser.txt", path + "-broken.txt"}) {
         const std::size_t sentBefore = s.pedal.received().size();
         s.panel.potTrackBars[0]->setValue(3);
         const std::size_t afterMove = s.pedal.received().size();
@@ -196,6 +201,16 @@ void SettingsTest::presetRoundTripAndRefusals() {
         QCOMPARE(s.panel.potTrackBars[0]->value(), 3);
         QCOMPARE(s.pedal.received().size(), afterMove);
         Q_UNUSED(sentBefore);
+        // The refusal names both algorithms, as players know them.
+        if (file.endsWith("-phaser.txt")) {
+            QVERIFY2(s.editor.dialogs->messages.last().endsWith("\nThis preset is for Glass Phaser; the pedal holds " + held + "."),
+                     qPrintable(s.editor.dialogs->messages.last()));
+        }
+        if (file.endsWith("-other.txt")) {
+            QVERIFY2(s.editor.dialogs->messages.last().endsWith("\nThis preset is for algorithm number 4095, which this editor's "
+                                                                "catalogue does not have; the pedal holds " + held + "."),
+                     qPrintable(s.editor.dialogs->messages.last()));
+        }
     }
     // Cancelling changes nothing.
     s.main.menuLoadConfiguration->trigger();
