@@ -81,7 +81,7 @@ run_stm32flash() {
             return
         fi
         stop_sim
-        echo "note: stm32flash at $1 ms failed (attempt $attempt): $(tr '\r' '\n' < "$WORK/stm32flash.log" | tail -n 1)" | tee -a "$WORK/notes" >&2
+        echo "note: stm32flash at $1 ms failed (attempt $attempt): $(tr '\r' '\n' < "$WORK/stm32flash.log" | grep -v '^ *$' | tail -n 1)" | tee -a "$WORK/notes" >&2
     done
     exit 1
 }

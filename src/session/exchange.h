@@ -19,11 +19,13 @@ namespace qeltx::session {
 
 // How long the editor waits for the pedal before it gives up, how long a silence ends a
 // reply (longer than the bridge's 16 ms latency timer), and how long a wait blocks in the
-// driver before the window's events run again (the driver returns at once when bytes come).
+// driver before the window's events run again: a frame at 60 Hz, so repaints keep pace, and
+// the driver returns at once when bytes come. Shorter slices only wake the editor for nothing,
+// and on a busy computer each wake can leave it queued behind others when the reply comes.
 struct ReplyLimits {
     int replyTimeoutMs = 2000;
     int quietGapMs = 60;
-    int sliceMs = 5;
+    int sliceMs = 16;
 };
 
 enum class DrainOutcome {
