@@ -142,6 +142,10 @@ public:
     void select_reported_bank(std::uint32_t index);
     void select_reported_effect(std::uint16_t number);
     void apply_control_frame(const core::ControlFrame& frame);
+    // Before an exchange that decodes a reply: what the pedal sent on its own and is already
+    // waiting is read and applied as the poll would, then the receive queue is emptied, so the
+    // reply's decoder sees only the exchange's own bytes.
+    void takePendingMessages();
 
     // The update check and the Info menu's update entries (main_window_update.cpp).
     // Prepares the version request, wires the update entries and starts TimerCheckWebVersion.

@@ -37,6 +37,7 @@ void TformMain::btnOpenEffectClick() {
 void TformMain::query_stored_effect() {
     const auto talk = editor_.line().begin(session::ConversationKind::Query);
     if (!talk) return;
+    takePendingMessages();
     session::Exchange& exchange = editor_.exchange();
     const core::PedalCommand query = core::storedEffectQueryCommand();
     exchange.SendCommandText(QString::fromStdString(query.text), query.spec.purgeFirst, 0);

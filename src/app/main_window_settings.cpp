@@ -38,6 +38,8 @@ void TformMain::btnRequestClick() {
 void TformMain::RequestParameters() {
     const auto talk = editor_.line().begin(session::ConversationKind::Request);
     if (!talk) return;
+    // A pedal report already waiting may change the algorithm, and so the panel asked for.
+    takePendingMessages();
     TformFXParameters* panel = editor_.formFXParameters();
     if (!panel->isBuilt()) {
         editor_.dialogs().message(QStringLiteral("Open the effect stored on the pedal first (Get FX Stored on Pedal)."));
@@ -73,6 +75,15 @@ void TformMain::RequestParameters() {
         return;
     }
     for (const std::string& line : core::decodeLogLines(*decoded)) editor_.printToConsole(QString::fromStdString(line));
+    // Anything but the whole block is refused: a number more or less shifts every field after
+    // it, and the panel, assignments, mode and MIDI channel would all be set wrong.
+    if (decoded->values.size() != expected) {
+        fail(QStringLiteral("The pedal's answer to Request held %1 numbers instead of %2; nothing was applied. Try "
+                            "Request again.")
+                 .arg(decoded->values.size())
+                 .arg(expected));
+        return;
+    }
     replyBytes = decoded->values;
     // Closing the panel waits for the end of the conversation, so the rows are still those the
     // block was asked for; checked all the same, since applying it to others would crash.

@@ -49,6 +49,14 @@ void TformMain::poll_pedal_messages() {
     for (const core::PedalMessage& message : messages) applyPedalMessage(message);
 }
 
+void TformMain::takePendingMessages() {
+    if (editor_.usb().GetFTDeviceQueueStatus() == core::FT_OK && editor_.usb().rxQueueCount > 0) poll_pedal_messages();
+    // What is left (a message cut short) belongs to no exchange: dropped, and said so.
+    const std::string dropped = messageReader_.discardHeld();
+    if (!dropped.empty()) editor_.printToConsole(QString::fromStdString(dropped));
+    editor_.usb().PurgeFTDeviceRx();
+}
+
 void TformMain::applyPedalMessage(const core::PedalMessage& message) {
     if (const auto* bank = std::get_if<core::BankReport>(&message)) {
         select_reported_bank(bank->bankIndex);
