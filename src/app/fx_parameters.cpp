@@ -26,8 +26,15 @@ namespace {
 
 constexpr int kNameX = 10;
 constexpr int kNameWidth = 150;
+// Pot and two-state rows share their name column with the value readout or the state label,
+// so their names stop where those begin.
+constexpr int kShortNameWidth = 110;
 constexpr int kMultiNameWidth = 100;
 constexpr int kStateX = 120;
+// The state label ends where the switch or button begins: it must never lie over the control.
+constexpr int kStateWidth = 70;
+constexpr int kPotValueX = 120;
+constexpr int kPotValueWidth = 36;
 constexpr int kValueX = 160;
 constexpr int kSwitchX = 190;
 constexpr int kSeparatorX = 280;
@@ -39,6 +46,16 @@ constexpr int kFootswitchCodeOffset = 8;
 const QString kReverseHint = QStringLiteral("Toggle the Reverse function for the current parameter");
 
 int rowTop(int row) { return kRowPitch * row + kRowTop; }
+
+// A check box without a caption reacts only on its small indicator; a player clicks anywhere
+// in the row's switch, so the whole box takes the click.
+class RowSwitch : public QCheckBox {
+public:
+    explicit RowSwitch(QWidget* parent) : QCheckBox(parent) {}
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
 
 template <typename T, std::size_t N>
 int indexOf(const std::array<T*, N>& table, QObject* sender, int first, int last) {
@@ -164,10 +181,16 @@ bool TformFXParameters::OnShow() {
         bar->setGeometry(kValueX, rowTop(i), 100, kRowHeight);
         bar->setRange(0, static_cast<int>(core::kPotMax));
         bar->setEnabled(live);
+        nameLabels[slot] = addLabel(controlLines[slot], i, kNameX, kShortNameWidth, QStringLiteral("nameLabels"), i);
+        QLabel* readout = addLabel(QStringLiteral("0"), i, kPotValueX, kPotValueWidth, QStringLiteral("potValueLabels"), i);
+        readout->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        readout->setToolTip(QString());
+        potValueLabels[slot] = readout;
+        // The readout follows the slider whoever moves it: the player, a read-back, the pedal.
+        connect(bar, &QSlider::valueChanged, readout, [readout](int value) { readout->setNum(value); });
         connect(bar, &QSlider::valueChanged, this, editor_.guarded([this, bar] { PotParameterChange(bar); }));
         bar->show();
         potTrackBars[slot] = bar;
-        nameLabels[slot] = addLabel(controlLines[slot], i, kNameX, kNameWidth, QStringLiteral("nameLabels"), i);
     }
     isButton.fill(false);
     buttonStates.fill(0);
@@ -175,7 +198,7 @@ bool TformFXParameters::OnShow() {
     for (int i = numPots; i < numPots + numSwitches; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         const core::TwoStateRow& row = layout.twoStateRows[static_cast<std::size_t>(i - numPots)];
-        nameLabels[slot] = addLabel(QString::fromStdString(row.name), i, kNameX, kNameWidth, QStringLiteral("nameLabels"), i);
+        nameLabels[slot] = addLabel(QString::fromStdString(row.name), i, kNameX, kShortNameWidth, QStringLiteral("nameLabels"), i);
         if (row.isButton) {
             isButton[slot] = true;
             auto* button = new QPushButton(QString::fromStdString(row.name), this);
@@ -186,20 +209,20 @@ bool TformFXParameters::OnShow() {
             connect(button, &QPushButton::released, this, editor_.guarded([this, button] { ButtonParameterPress(button, false); }));
             button->show();
             paramButtons[slot] = button;
-            stateLabels[slot] = addLabel(QString(), i, kStateX, 100, QStringLiteral("stateLabels"), i);
+            stateLabels[slot] = addLabel(QString(), i, kStateX, kStateWidth, QStringLiteral("stateLabels"), i);
         } else {
             offTexts[slot] = QString::fromStdString(row.offLabel);
             onTexts[slot] = QString::fromStdString(row.onLabel);
             editor_.printToConsole(offTexts[slot]);
             editor_.printToConsole(onTexts[slot]);
-            auto* sw = new QCheckBox(this);
+            auto* sw = new RowSwitch(this);
             sw->setObjectName(QStringLiteral("paramSwitches") + QString::number(i));
             sw->setGeometry(kSwitchX, rowTop(i), 40, kRowHeight);
             sw->setEnabled(live);
             connect(sw, &QCheckBox::clicked, this, editor_.guarded([this, sw] { SwitchParameterClick(sw); }));
             sw->show();
             paramSwitches[slot] = sw;
-            stateLabels[slot] = addLabel(offTexts[slot], i, kStateX, 100, QStringLiteral("stateLabels"), i);
+            stateLabels[slot] = addLabel(offTexts[slot], i, kStateX, kStateWidth, QStringLiteral("stateLabels"), i);
             stateLabels[slot]->setToolTip(QString());
         }
     }
@@ -253,7 +276,7 @@ bool TformFXParameters::OnShow() {
         connect(box, &QComboBox::currentIndexChanged, this, editor_.guarded([this, box] { boxAssignRdbcksOnChange(box); }));
     }
     for (int i = 0; i < numControls; ++i) {
-        auto* box = new QCheckBox(this);
+        auto* box = new RowSwitch(this);
         box->setObjectName(QStringLiteral("reverseCheckBoxes") + QString::number(i));
         box->setGeometry(kReverseX, rowTop(i), 20, kRowHeight);
         box->setToolTip(kReverseHint);
@@ -271,6 +294,7 @@ void TformFXParameters::clearPanel() {
     // (a pedal report, a read-back) reaches a destroyed control.
     for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete child;
     potTrackBars.fill(nullptr);
+    potValueLabels.fill(nullptr);
     paramSwitches.fill(nullptr);
     paramButtons.fill(nullptr);
     multiSwitchBoxes.fill(nullptr);

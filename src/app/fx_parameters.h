@@ -120,6 +120,8 @@ public:
     std::array<QComboBox*, kPanelSlots> multiSwitchBoxes{};
     std::array<QLabel*, kPanelSlots> nameLabels{};
     std::array<QLabel*, kPanelSlots> stateLabels{};
+    // The number beside each pot (0..1023).
+    std::array<QLabel*, kPanelSlots> potValueLabels{};
     std::array<QComboBox*, kPanelSlots> assignBoxes{};
     std::array<QCheckBox*, kPanelSlots> reverseCheckBoxes{};
     QComboBox* bypassAssignBox = nullptr;

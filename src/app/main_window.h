@@ -167,6 +167,8 @@ public:
     // Sends 0x7F with a time limit and logs "received Byte: "; the reply as two hex digits
     // ("79" when acknowledged), empty when nothing came.
     QString synchroniseBootloader();
+    // No bootloader answered: back to normal operation, saying how to enter it.
+    void bootloaderDidNotAnswer();
     // Back to normal operation (no parity, Upgrade Mode unchecked, Request and Upload as
     // linked, driver reports as before upgrade mode); the 20 ms poll runs again when linked.
     void leaveUpgradeMode();

@@ -108,9 +108,17 @@ void TformMain::get_effects_name() {
     const QStringList lines = resourceLines;
     for (int i = 0; i < lines.size(); ++i) {
         auto* item = new QListWidgetItem(lines[i], lstEffects);
-        if (editor_.state.pedalMode == kBankMode && core::exceedsBankModeLimit(get_effect_size(lines[i]))) {
+        if (editor_.state.pedalMode != kBankMode) continue;
+        const std::uint16_t size = get_effect_size(lines[i]);
+        if (core::exceedsBankModeLimit(size)) {
             editor_.printToConsole(QStringLiteral("size of ") + lines[i] + QStringLiteral(" exceed 5440 bytes"));
             item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
+            // A grey row says why it is grey.
+            item->setToolTip(QStringLiteral("%1 is %2 bytes: a bank holds at most %3 bytes, so it can only be uploaded "
+                                            "in Preset Mode.")
+                                 .arg(lines[i])
+                                 .arg(size)
+                                 .arg(core::kBankModeSizeLimit));
         }
     }
 }
@@ -137,6 +145,8 @@ void TformMain::effetto_cliccato(QListWidgetItem* item) {
     }
     show_parameter_window(state.currentEffectName, true);
     if (state.effectChosen) btnRequest->setEnabled(true);
+    // Upload follows the algorithm selected now: a grey row chosen before does not keep it off.
+    btnUpload->setEnabled(menuDisconnect->isEnabled() && !menuStartFirmwareUpgrade->isEnabled());
     menuLoadIR->setEnabled(state.selectedCategory == kImpulseResponse);
     btnOpenEffect->setEnabled(true);
 }
