@@ -112,6 +112,7 @@ void TformMain::menuConnectClick() {
     setMenuEnabled(menuMIDI, true);
     setMenuEnabled(menuMode, true);
     lblLive->setEnabled(true);
+    readPedalValuesAutomatically();
     // The poll starts when Link's conversation ends.
 }
 

@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 
 namespace qeltx::app {
 
@@ -188,10 +189,34 @@ bool TformMain::locate_effect() {
 void TformMain::show_parameter_window(const QString& caption, bool setWidth) {
     TformFXParameters* panel = editor_.formFXParameters();
     if (panel->isVisible()) panel->close();
-    panel->move(frameGeometry().right() + 1, frameGeometry().top());
     panel->setWindowTitle(caption);
     panel->show();
-    panel->resize(setWidth ? kPanelWidth : panel->width(), panel->panelHeight());
+    placePanel(setWidth ? kPanelWidth : panel->width());
+}
+
+void TformMain::placePanel(int width) {
+    // Beside the main window, tops level, and wholly on the screen: a panel taller than the
+    // screen gets the screen's height and scrolls; one that would leave the screen on the right
+    // moves left (over the main window if it must).
+    TformFXParameters* panel = editor_.formFXParameters();
+    const QRect mainFrame = frameGeometry();
+    // The decoration the window manager puts round the panel; before the panel has been
+    // framed, that of the main window.
+    auto decoration = [](const QWidget* w) {
+        const QRect outer = w->frameGeometry();
+        const QRect inner = w->geometry();
+        return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                        outer.bottom() - inner.bottom());
+    };
+    const QMargins frame = panel->frameGeometry() != panel->geometry() ? decoration(panel) : decoration(this);
+    QRect area = QRect(QPoint(0, 0), QSize(1 << 14, 1 << 14));
+    if (const QScreen* screen = this->screen()) area = screen->availableGeometry();
+    const int height = std::min(panel->windowHeight(), area.height() - frame.top() - frame.bottom());
+    const int outerWidth = width + frame.left() + frame.right();
+    int left = std::min(mainFrame.right() + 1, area.right() + 1 - outerWidth);
+    left = std::max(left, area.left());
+    const int top = std::max(area.top(), std::min(mainFrame.top(), area.bottom() + 1 - height - frame.top() - frame.bottom()));
+    panel->setGeometry(left + frame.left(), top + frame.top(), width, height);
 }
 
 bool TformMain::eventFilterForEffectList(QKeyEvent* key) {

@@ -90,6 +90,7 @@ void TformMain::btnUploadClick() {
     editor_.printToConsole(text.left(kLoggedImageChars));
     editor_.printToConsole(QStringLiteral("size: ") + QString::number(text.size() / 2));
     editor_.printToConsole(QStringLiteral("num of bytes: ") + QString::number(text.size() / 2));
+    uploadingEffectName = editor_.state.currentEffectName;
     editor_.exchange().send(*command);
     editor_.printToConsole(QStringLiteral("write to device"));
     const bool ownResponse =
