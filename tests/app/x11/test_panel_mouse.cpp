@@ -68,6 +68,8 @@ void clickControl(QWidget* control) {
     QVERIFY2(area(uncovered(control)) * 10 >= control->width() * control->height() * 9,
              qPrintable(control->objectName() + QStringLiteral(" is covered")));
     const QPoint point = visibleCentre(control);
+    // A window just shown or resized may still be settling with the window manager.
+    QTest::qWaitFor([&] { return QApplication::widgetAt(point) == control; }, 3000);
     QWidget* under = QApplication::widgetAt(point);
     if (under != control) qWarning() << control->window()->frameGeometry() << control->window()->geometry() << point << QApplication::topLevelAt(point) << control->screen()->geometry();
     QVERIFY2(under == control, qPrintable(control->objectName() + QStringLiteral(" is not under its centre: ") +
