@@ -18,6 +18,7 @@ namespace {
 // The bridge chip's own description; the pedal's users know it as the product.
 const QString kBridgeDescription = QStringLiteral("FT230X Basic UART");
 const QString kProductName = QStringLiteral("Qelt X");
+const QString kLinkedSuffix = QStringLiteral(" linked");
 }  // namespace
 
 void TformMain::ScanAtStartup() {
@@ -72,7 +73,7 @@ bool TformMain::LinkDevice() {
     const bool opened = status == core::FT_OK;
     editor_.state.linked = opened;
     if (opened) {
-        lblDeviceName->setText(lblDeviceName->text() + QStringLiteral(" linked"));
+        if (!lblDeviceName->text().endsWith(kLinkedSuffix)) lblDeviceName->setText(lblDeviceName->text() + kLinkedSuffix);
         usb.SetFTDeviceBaudRate();
         usb.SetFTDeviceDataCharacteristics();
         editor_.printToConsole(QStringLiteral("FT_HANDLE: 0x") +
@@ -111,6 +112,7 @@ void TformMain::menuConnectClick() {
     setMenuEnabled(menuMIDI, true);
     setMenuEnabled(menuMode, true);
     lblLive->setEnabled(true);
+    readPedalValuesAutomatically();
     // The poll starts when Link's conversation ends.
 }
 
@@ -123,7 +125,13 @@ void TformMain::menuDisconnectClick() {
 
 void TformMain::showUnlinkedState() {
     editor_.state.linked = false;
-    lblDeviceName->setText(lblDeviceName->text().remove(QStringLiteral("linked"), Qt::CaseSensitive));
+    // The suffix goes with its space, so Link and Unlink can follow each other for ever.
+    QString name = lblDeviceName->text();
+    if (name.endsWith(kLinkedSuffix)) name.chop(kLinkedSuffix.size());
+    lblDeviceName->setText(name);
+    // What the pedal said belongs to the link that has ended.
+    lblFirmwareVersion->setText(QStringLiteral("Firmware Version: "));
+    lblStatus->setText(QStringLiteral("Status: "));
     menuScan->setEnabled(true);
     menuConnect->setEnabled(true);
     menuDisconnect->setEnabled(false);

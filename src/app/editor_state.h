@@ -20,6 +20,8 @@ struct EditorState {
     bool applyingReadBack = false;
     bool applyingPedalReport = false;
     bool showUpdateMessage = true;
+    // Request runs by itself after Link and after the pedal reports "Upload complete".
+    bool readValuesAutomatically = true;
     std::uint8_t pedalMode = kPresetMode;
     bool effectChosen = false;
     QString selectedCategory;

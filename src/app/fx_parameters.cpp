@@ -18,6 +18,8 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
 #include <QSlider>
 
 namespace qeltx::app {
@@ -26,8 +28,15 @@ namespace {
 
 constexpr int kNameX = 10;
 constexpr int kNameWidth = 150;
+// Pot and two-state rows share their name column with the value readout or the state label,
+// so their names stop where those begin.
+constexpr int kShortNameWidth = 110;
 constexpr int kMultiNameWidth = 100;
 constexpr int kStateX = 120;
+// The state label ends where the switch or button begins: it must never lie over the control.
+constexpr int kStateWidth = 70;
+constexpr int kPotValueX = 120;
+constexpr int kPotValueWidth = 36;
 constexpr int kValueX = 160;
 constexpr int kSwitchX = 190;
 constexpr int kSeparatorX = 280;
@@ -39,6 +48,16 @@ constexpr int kFootswitchCodeOffset = 8;
 const QString kReverseHint = QStringLiteral("Toggle the Reverse function for the current parameter");
 
 int rowTop(int row) { return kRowPitch * row + kRowTop; }
+
+// A check box without a caption reacts only on its small indicator; a player clicks anywhere
+// in the row's switch, so the whole box takes the click.
+class RowSwitch : public QCheckBox {
+public:
+    explicit RowSwitch(QWidget* parent) : QCheckBox(parent) {}
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
 
 template <typename T, std::size_t N>
 int indexOf(const std::array<T*, N>& table, QObject* sender, int first, int last) {
@@ -55,7 +74,46 @@ TformFXParameters::TformFXParameters(Editor& editor) : QWidget(nullptr), editor_
     setWindowTitle(QStringLiteral("FX Parameters"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
-    resize(kPanelWidth, panelHeight());
+    // Headings over the columns, the rows (scrolling when the window is shorter than they
+    // are), and a status line under them. The rows keep their places inside their own area.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* headings = new QWidget(this);
+    headings->setObjectName(QStringLiteral("panelHeadings"));
+    headings->setFixedHeight(kHeadingHeight);
+    const std::array<std::pair<const char*, int>, 4> columns{{{"Parameter", kNameX}, {"Value", kPotValueX},
+                                                               {"Assignment", kChoiceX}, {"Rev.", kReverseX - 6}}};
+    for (const auto& [caption, x] : columns) {
+        auto* heading = new QLabel(QString::fromLatin1(caption), headings);
+        heading->setObjectName(QStringLiteral("heading") + QString::fromLatin1(caption).remove(QLatin1Char('.')));
+        QFont bold = heading->font();
+        bold.setBold(true);
+        heading->setFont(bold);
+        heading->move(x, 2);
+    }
+    headings->findChild<QLabel*>(QStringLiteral("headingRev"))
+        ->setToolTip(QStringLiteral("Reverse: the assigned control of the pedal runs the other way"));
+    headings->findChild<QLabel*>(QStringLiteral("headingAssignment"))
+        ->setToolTip(QStringLiteral("The knob, button, footswitch or expression input of the pedal that drives the "
+                                    "parameter (sent with Assign)"));
+    layout->addWidget(headings);
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("panelScroll"));
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    rows_ = new QWidget;
+    rows_->setObjectName(QStringLiteral("panelRows"));
+    rows_->resize(kPanelWidth, kRowTop);
+    scroll_->setWidget(rows_);
+    layout->addWidget(scroll_, 1);
+    lblPanelStatus = new QLabel(this);
+    lblPanelStatus->setObjectName(QStringLiteral("lblPanelStatus"));
+    lblPanelStatus->setWordWrap(true);
+    lblPanelStatus->setContentsMargins(kNameX, 2, kNameX, 2);
+    lblPanelStatus->setFixedHeight(kStatusHeight);
+    layout->addWidget(lblPanelStatus);
+    resize(kPanelWidth, windowHeight());
     assignments.fill(kNoAssignment);
     readbackAssignments.fill(kNoAssignment);
 }
@@ -91,7 +149,7 @@ void TformFXParameters::hideEvent(QHideEvent* event) {
 }
 
 QLabel* TformFXParameters::addLabel(const QString& text, int row, int x, int width, const QString& table, int index) {
-    auto* label = new QLabel(text, this);
+    auto* label = new QLabel(text, rows_);
     label->setObjectName(table + QString::number(index));
     label->setGeometry(x, rowTop(row), width, kRowHeight);
     label->setToolTip(text);
@@ -100,7 +158,7 @@ QLabel* TformFXParameters::addLabel(const QString& text, int row, int x, int wid
 }
 
 QComboBox* TformFXParameters::addChoiceBox(const QStringList& choices, int row, const QString& table, int index) {
-    auto* box = new QComboBox(this);
+    auto* box = new QComboBox(rows_);
     box->setObjectName(table + QString::number(index));
     box->setGeometry(kChoiceX, rowTop(row), 70, kRowHeight);
     box->addItems(choices);
@@ -159,15 +217,21 @@ bool TformFXParameters::OnShow() {
     // Pots.
     for (int i = 0; i < numPots; ++i) {
         const auto slot = static_cast<std::size_t>(i);
-        auto* bar = new QSlider(Qt::Horizontal, this);
+        auto* bar = new QSlider(Qt::Horizontal, rows_);
         bar->setObjectName(QStringLiteral("potTrackBars") + QString::number(i));
         bar->setGeometry(kValueX, rowTop(i), 100, kRowHeight);
         bar->setRange(0, static_cast<int>(core::kPotMax));
         bar->setEnabled(live);
+        nameLabels[slot] = addLabel(controlLines[slot], i, kNameX, kShortNameWidth, QStringLiteral("nameLabels"), i);
+        QLabel* readout = addLabel(QStringLiteral("0"), i, kPotValueX, kPotValueWidth, QStringLiteral("potValueLabels"), i);
+        readout->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        readout->setToolTip(QString());
+        potValueLabels[slot] = readout;
+        // The readout follows the slider whoever moves it: the player, a read-back, the pedal.
+        connect(bar, &QSlider::valueChanged, readout, [readout](int value) { readout->setNum(value); });
         connect(bar, &QSlider::valueChanged, this, editor_.guarded([this, bar] { PotParameterChange(bar); }));
         bar->show();
         potTrackBars[slot] = bar;
-        nameLabels[slot] = addLabel(controlLines[slot], i, kNameX, kNameWidth, QStringLiteral("nameLabels"), i);
     }
     isButton.fill(false);
     buttonStates.fill(0);
@@ -175,10 +239,10 @@ bool TformFXParameters::OnShow() {
     for (int i = numPots; i < numPots + numSwitches; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         const core::TwoStateRow& row = layout.twoStateRows[static_cast<std::size_t>(i - numPots)];
-        nameLabels[slot] = addLabel(QString::fromStdString(row.name), i, kNameX, kNameWidth, QStringLiteral("nameLabels"), i);
+        nameLabels[slot] = addLabel(QString::fromStdString(row.name), i, kNameX, kShortNameWidth, QStringLiteral("nameLabels"), i);
         if (row.isButton) {
             isButton[slot] = true;
-            auto* button = new QPushButton(QString::fromStdString(row.name), this);
+            auto* button = new QPushButton(QString::fromStdString(row.name), rows_);
             button->setObjectName(QStringLiteral("paramButtons") + QString::number(i));
             button->setGeometry(kSwitchX, rowTop(i), 50, kRowHeight);
             button->setEnabled(live);
@@ -186,20 +250,20 @@ bool TformFXParameters::OnShow() {
             connect(button, &QPushButton::released, this, editor_.guarded([this, button] { ButtonParameterPress(button, false); }));
             button->show();
             paramButtons[slot] = button;
-            stateLabels[slot] = addLabel(QString(), i, kStateX, 100, QStringLiteral("stateLabels"), i);
+            stateLabels[slot] = addLabel(QString(), i, kStateX, kStateWidth, QStringLiteral("stateLabels"), i);
         } else {
             offTexts[slot] = QString::fromStdString(row.offLabel);
             onTexts[slot] = QString::fromStdString(row.onLabel);
             editor_.printToConsole(offTexts[slot]);
             editor_.printToConsole(onTexts[slot]);
-            auto* sw = new QCheckBox(this);
+            auto* sw = new RowSwitch(rows_);
             sw->setObjectName(QStringLiteral("paramSwitches") + QString::number(i));
             sw->setGeometry(kSwitchX, rowTop(i), 40, kRowHeight);
             sw->setEnabled(live);
             connect(sw, &QCheckBox::clicked, this, editor_.guarded([this, sw] { SwitchParameterClick(sw); }));
             sw->show();
             paramSwitches[slot] = sw;
-            stateLabels[slot] = addLabel(offTexts[slot], i, kStateX, 100, QStringLiteral("stateLabels"), i);
+            stateLabels[slot] = addLabel(offTexts[slot], i, kStateX, kStateWidth, QStringLiteral("stateLabels"), i);
             stateLabels[slot]->setToolTip(QString());
         }
     }
@@ -207,7 +271,7 @@ bool TformFXParameters::OnShow() {
     for (int i = numPots + numSwitches; i < numControls; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         const core::MultiSwitchRow& row = layout.multiSwitchRows[static_cast<std::size_t>(i - numPots - numSwitches)];
-        auto* box = new QComboBox(this);
+        auto* box = new QComboBox(rows_);
         box->setObjectName(QStringLiteral("multiSwitchBoxes") + QString::number(i));
         box->setGeometry(kValueX, rowTop(i), 100, kRowHeight);
         box->setEnabled(live);
@@ -230,7 +294,7 @@ bool TformFXParameters::OnShow() {
         connect(box, &QComboBox::currentIndexChanged, this, editor_.guarded([this, box] { boxAssignOnChange(box); }));
         assignBoxes[static_cast<std::size_t>(i)] = box;
     }
-    separatorLine = new QFrame(this);
+    separatorLine = new QFrame(rows_);
     separatorLine->setObjectName(QStringLiteral("separatorLine"));
     separatorLine->setFrameShape(QFrame::VLine);
     separatorLine->setGeometry(kSeparatorX, kRowTop, 1, static_cast<int>(numControls * 24.5));
@@ -253,7 +317,7 @@ bool TformFXParameters::OnShow() {
         connect(box, &QComboBox::currentIndexChanged, this, editor_.guarded([this, box] { boxAssignRdbcksOnChange(box); }));
     }
     for (int i = 0; i < numControls; ++i) {
-        auto* box = new QCheckBox(this);
+        auto* box = new RowSwitch(rows_);
         box->setObjectName(QStringLiteral("reverseCheckBoxes") + QString::number(i));
         box->setGeometry(kReverseX, rowTop(i), 20, kRowHeight);
         box->setToolTip(kReverseHint);
@@ -262,15 +326,45 @@ bool TformFXParameters::OnShow() {
         box->show();
         reverseCheckBoxes[static_cast<std::size_t>(i)] = box;
     }
+    rows_->resize(kPanelWidth, panelHeight());
     DisableBypassAndPresetAssignInBankMode();
+    showLastKnownValues();
     return true;
+}
+
+void TformFXParameters::showLastKnownValues() {
+    // The values the editor last read (or loaded) for this very algorithm, rather than zeros;
+    // set as a read-back sets them, so nothing is sent back to the pedal.
+    if (paramValuesEffect.isEmpty() || paramValuesEffect != editor_.state.currentEffectName) {
+        lblPanelStatus->clear();
+        return;
+    }
+    bool& applying = editor_.state.applyingReadBack;
+    const bool wasApplying = applying;
+    applying = true;
+    showValues();
+    for (int i = 0; i < numControls; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        const std::uint8_t code = assignments[slot];
+        const int index = code == kNoAssignment ? assignChoices.size() - 1 : code;
+        if (assignBoxes[slot] && index < assignChoices.size()) assignBoxes[slot]->setCurrentIndex(index);
+    }
+    applying = wasApplying;
+    lblPanelStatus->setText(QStringLiteral("Showing the values last read from the pedal."));
+}
+
+void TformFXParameters::showReadBackHint() {
+    lblPanelStatus->setText(
+        QStringLiteral("The controls stay grey until Request (main window) reads the pedal's values into this window."));
 }
 
 void TformFXParameters::clearPanel() {
     // Every generated control goes, and every reference with it, so nothing that arrives later
     // (a pedal report, a read-back) reaches a destroyed control.
-    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete child;
+    for (QWidget* child : rows_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete child;
+    rows_->resize(kPanelWidth, kRowTop);
     potTrackBars.fill(nullptr);
+    potValueLabels.fill(nullptr);
     paramSwitches.fill(nullptr);
     paramButtons.fill(nullptr);
     multiSwitchBoxes.fill(nullptr);
@@ -295,7 +389,7 @@ void TformFXParameters::OnClose() {
 }
 
 void TformFXParameters::EnableDisableControls(bool AEnable) {
-    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) child->setEnabled(AEnable);
+    for (QWidget* child : rows_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) child->setEnabled(AEnable);
 }
 
 void TformFXParameters::bypass(bool setBypass) { sendLive(core::bypassCommand(setBypass)); }
@@ -399,6 +493,11 @@ void TformFXParameters::update_FXParameters(const core::ParameterBlock& block) {
 }
 
 void TformFXParameters::setItems() {
+    showValues();
+    editor_.formMain()->btnRequest->setEnabled(true);
+}
+
+void TformFXParameters::showValues() {
     const auto count = std::min<std::size_t>(paramValues.size(), static_cast<std::size_t>(numControls));
     for (std::size_t slot = 0; slot < count; ++slot) {
         const int i = static_cast<int>(slot);
@@ -414,7 +513,6 @@ void TformFXParameters::setItems() {
             multiSwitchBoxes[slot]->setCurrentIndex(option.value_or(-1));
         }
     }
-    editor_.formMain()->btnRequest->setEnabled(true);
 }
 
 void TformFXParameters::receive_assignments_from_device(const core::ParameterBlock& block) {

@@ -15,6 +15,7 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QSlider;
 
 namespace qeltx::core {
@@ -31,6 +32,8 @@ inline constexpr int kReadbackSlots = 4;
 inline constexpr int kRowPitch = 25;
 inline constexpr int kRowTop = 10;
 inline constexpr int kPanelWidth = 420;
+inline constexpr int kHeadingHeight = 20;
+inline constexpr int kStatusHeight = 36;
 
 // The fixed choices of the assignment, read-back and footswitch boxes; an entry's index is its
 // code, except "--" which is 255.
@@ -82,6 +85,12 @@ public:
     // Applying the pedal's parameter block (a read-back).
     void update_FXParameters(const core::ParameterBlock& block);
     void setItems();
+    // Puts paramValues into the controls (setItems without enabling Request).
+    void showValues();
+    // A panel built again for the algorithm whose values the editor knows shows those values.
+    void showLastKnownValues();
+    // The status line says that Request reads the pedal's values (automatic reading is off).
+    void showReadBackHint();
     void receive_assignments_from_device(const core::ParameterBlock& block);
     void receive_reverse_data_from_device(const core::ParameterBlock& block);
 
@@ -120,6 +129,8 @@ public:
     std::array<QComboBox*, kPanelSlots> multiSwitchBoxes{};
     std::array<QLabel*, kPanelSlots> nameLabels{};
     std::array<QLabel*, kPanelSlots> stateLabels{};
+    // The number beside each pot (0..1023).
+    std::array<QLabel*, kPanelSlots> potValueLabels{};
     std::array<QComboBox*, kPanelSlots> assignBoxes{};
     std::array<QCheckBox*, kPanelSlots> reverseCheckBoxes{};
     QComboBox* bypassAssignBox = nullptr;
@@ -132,8 +143,14 @@ public:
 
     // Whether the rows for the current algorithm exist.
     bool isBuilt() const { return built_ && bypassAssignBox != nullptr; }
-    // Height for the counts just read: (N + R + 4) × 25 + 10.
+    // Height of the rows' area for the counts just read: (N + R + 4) × 25 + 10.
     int panelHeight() const { return (numControls + numReadbacks + 4) * kRowPitch + kRowTop; }
+    // The window: the headings, the rows' area and the status line.
+    int windowHeight() const { return kHeadingHeight + panelHeight() + kStatusHeight; }
+    // The area the rows are placed in (row r at y = 25·r + 10, as always).
+    QWidget* rowsArea() const { return rows_; }
+    // What the panel has to say about its values ("Values read from the pedal", how to read them).
+    QLabel* lblPanelStatus = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -149,6 +166,8 @@ private:
 
     Editor& editor_;
     bool built_ = false;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* rows_ = nullptr;
     bool closePending_ = false;
 };
 

@@ -152,6 +152,12 @@ void TformMain::buildMenus() {
     menuModePreset->setCheckable(true);
     menuModeBank->setCheckable(true);
     setMenuEnabled(menuMode, false);
+    menuReadValuesAutomatically = addEntry(menuSettings, "menuReadValuesAutomatically",
+                                           QStringLiteral("Read values from the pedal automatically"));
+    menuReadValuesAutomatically->setCheckable(true);
+    menuReadValuesAutomatically->setChecked(true);
+    menuReadValuesAutomatically->setToolTip(
+        QStringLiteral("After Link and after an upload, read the pedal's values into the parameter window (Request)"));
     menuResampleIR = addEntry(menuSettings, "menuResampleIR", QStringLiteral("Resample IR to 48 kHz"));
     menuResampleIR->setCheckable(true);
     menuResampleIR->setChecked(true);
@@ -188,6 +194,8 @@ void TformMain::connectHandlers() {
     connect(btnOpenEffect, &QPushButton::clicked, this, editor_.guarded([this] { btnOpenEffectClick(); }));
     connect(btnUpload, &QPushButton::clicked, this, editor_.guarded([this] { btnUploadClick(); }));
     connect(menuLoadIR, &QAction::triggered, this, editor_.guarded([this] { menuLoadIRClick(); }));
+    connect(menuReadValuesAutomatically, &QAction::triggered, this,
+            editor_.guarded([this] { menuReadValuesAutomaticallyClick(); }));
     connect(menuResampleIR, &QAction::triggered, this, editor_.guarded([this] { menuResampleIRClick(); }));
     connect(menuSaveConfiguration, &QAction::triggered, this, editor_.guarded([this] { menuSaveConfigurationClick(); }));
     connect(menuBackUpSettings, &QAction::triggered, this, editor_.guarded([this] { menuBackUpSettingsClick(); }));

@@ -88,6 +88,8 @@ public:
     bool search_effect_name(int category);
     bool locate_effect();
     void show_parameter_window(const QString& caption, bool setWidth);
+    // Puts the shown panel beside this window, fully on the screen.
+    void placePanel(int width);
 
     // Which algorithm the pedal holds (main_window_query.cpp).
     void btnOpenEffectClick();
@@ -104,6 +106,12 @@ public:
     void loadImpulseResponse();
     // Settings ▸ "Resample IR to 48 kHz": kept in the preferences folder.
     void menuResampleIRClick();
+    void menuReadValuesAutomaticallyClick();
+    // After Link and after "Upload complete": Request by itself when the setting is on, else
+    // the panel says how its values are read.
+    void readPedalValuesAutomatically();
+    // The algorithm the last upload sent, until the pedal reports "Upload complete".
+    QString uploadingEffectName;
     void readImpulseResponsePreferences();
 
     // The pedal's settings (main_window_settings.cpp).
@@ -140,6 +148,8 @@ public:
     void Timer_USB_readTimer();
     void poll_pedal_messages();
     void select_reported_bank(std::uint32_t index);
+    // The pedal reported "Upload complete".
+    void uploadComplete();
     void select_reported_effect(std::uint16_t number);
     void apply_control_frame(const core::ControlFrame& frame);
     // Before an exchange that decodes a reply: what the pedal sent on its own and is already
@@ -171,6 +181,8 @@ public:
     // Sends 0x7F with a time limit and logs "received Byte: "; the reply as two hex digits
     // ("79" when acknowledged), empty when nothing came.
     QString synchroniseBootloader();
+    // No bootloader answered: back to normal operation, saying how to enter it.
+    void bootloaderDidNotAnswer();
     // Back to normal operation (no parity, Upgrade Mode unchecked, Request and Upload as
     // linked, driver reports as before upgrade mode); the 20 ms poll runs again when linked.
     void leaveUpgradeMode();
@@ -202,6 +214,7 @@ public:
     QAction* menuBackUpSettings = nullptr;
     QAction* menuRestoreSettings = nullptr;
     QAction* menuResampleIR = nullptr;
+    QAction* menuReadValuesAutomatically = nullptr;
     QMenu* menuConnection = nullptr;
     QAction* menuScan = nullptr;
     QAction* menuConnect = nullptr;

@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 
 namespace qeltx::app {
 
@@ -108,9 +109,17 @@ void TformMain::get_effects_name() {
     const QStringList lines = resourceLines;
     for (int i = 0; i < lines.size(); ++i) {
         auto* item = new QListWidgetItem(lines[i], lstEffects);
-        if (editor_.state.pedalMode == kBankMode && core::exceedsBankModeLimit(get_effect_size(lines[i]))) {
+        if (editor_.state.pedalMode != kBankMode) continue;
+        const std::uint16_t size = get_effect_size(lines[i]);
+        if (core::exceedsBankModeLimit(size)) {
             editor_.printToConsole(QStringLiteral("size of ") + lines[i] + QStringLiteral(" exceed 5440 bytes"));
             item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
+            // A grey row says why it is grey.
+            item->setToolTip(QStringLiteral("%1 is %2 bytes: a bank holds at most %3 bytes, so it can only be uploaded "
+                                            "in Preset Mode.")
+                                 .arg(lines[i])
+                                 .arg(size)
+                                 .arg(core::kBankModeSizeLimit));
         }
     }
 }
@@ -137,6 +146,8 @@ void TformMain::effetto_cliccato(QListWidgetItem* item) {
     }
     show_parameter_window(state.currentEffectName, true);
     if (state.effectChosen) btnRequest->setEnabled(true);
+    // Upload follows the algorithm selected now: a grey row chosen before does not keep it off.
+    btnUpload->setEnabled(menuDisconnect->isEnabled() && !menuStartFirmwareUpgrade->isEnabled());
     menuLoadIR->setEnabled(state.selectedCategory == kImpulseResponse);
     btnOpenEffect->setEnabled(true);
 }
@@ -178,10 +189,34 @@ bool TformMain::locate_effect() {
 void TformMain::show_parameter_window(const QString& caption, bool setWidth) {
     TformFXParameters* panel = editor_.formFXParameters();
     if (panel->isVisible()) panel->close();
-    panel->move(frameGeometry().right() + 1, frameGeometry().top());
     panel->setWindowTitle(caption);
     panel->show();
-    panel->resize(setWidth ? kPanelWidth : panel->width(), panel->panelHeight());
+    placePanel(setWidth ? kPanelWidth : panel->width());
+}
+
+void TformMain::placePanel(int width) {
+    // Beside the main window, tops level, and wholly on the screen: a panel taller than the
+    // screen gets the screen's height and scrolls; one that would leave the screen on the right
+    // moves left (over the main window if it must).
+    TformFXParameters* panel = editor_.formFXParameters();
+    const QRect mainFrame = frameGeometry();
+    // The decoration the window manager puts round the panel; before the panel has been
+    // framed, that of the main window.
+    auto decoration = [](const QWidget* w) {
+        const QRect outer = w->frameGeometry();
+        const QRect inner = w->geometry();
+        return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                        outer.bottom() - inner.bottom());
+    };
+    const QMargins frame = panel->frameGeometry() != panel->geometry() ? decoration(panel) : decoration(this);
+    QRect area = QRect(QPoint(0, 0), QSize(1 << 14, 1 << 14));
+    if (const QScreen* screen = this->screen()) area = screen->availableGeometry();
+    const int height = std::min(panel->windowHeight(), area.height() - frame.top() - frame.bottom());
+    const int outerWidth = width + frame.left() + frame.right();
+    int left = std::min(mainFrame.right() + 1, area.right() + 1 - outerWidth);
+    left = std::max(left, area.left());
+    const int top = std::max(area.top(), std::min(mainFrame.top(), area.bottom() + 1 - height - frame.top() - frame.bottom()));
+    panel->setGeometry(left + frame.left(), top + frame.top(), width, height);
 }
 
 bool TformMain::eventFilterForEffectList(QKeyEvent* key) {

@@ -24,6 +24,9 @@ const QString kUpgradeModeSucceeded = QStringLiteral(
     "Firmware Upgrade.");
 const QString kLinkSucceeded = QStringLiteral("Connection to bootloader succeeded, ready for firmware upgrade");
 const QString kBootloaderFailed = QStringLiteral("Connection to bootloader failed");
+const QString kHowToEnterBootloader = QStringLiteral(
+    "\r\nThe editor is back in normal operation. To enter the bootloader, hold B2 (SAVE) on the pedal while it "
+    "powers up (or while clicking YES), then choose Upgrade Mode again.");
 const QString kBootloaderAck = QStringLiteral("79");  // bootloaderAckText
 const QString kEraseSettingsQuestion = QStringLiteral(
     "Are you sure you want to delete all settings?\r\n"
@@ -75,9 +78,15 @@ void TformMain::menuFirmwareUpgradeModeClick() {
         btnUpload->setEnabled(false);
         setMenuEnabled(menuFirmwareUpgrade, true);
     } else {
-        // The mode stays on so the user can try again (Unlink, Link); unchecking gives up.
-        editor_.dialogs().message(kBootloaderFailed);
+        bootloaderDidNotAnswer();
     }
+}
+
+void TformMain::bootloaderDidNotAnswer() {
+    // Staying at even parity with the poll stopped would leave a pedal that is running its
+    // firmware unreachable; the editor goes back to normal operation and says how to retry.
+    leaveUpgradeMode();
+    editor_.dialogs().message(kBootloaderFailed + kHowToEnterBootloader);
 }
 
 void TformMain::greetBootloader() {
@@ -90,7 +99,7 @@ void TformMain::greetBootloader() {
         btnRequest->setEnabled(false);
         btnUpload->setEnabled(false);
     } else {
-        editor_.dialogs().message(kBootloaderFailed);
+        bootloaderDidNotAnswer();
     }
 }
 

@@ -70,6 +70,24 @@ void TformMain::ReadStartupPreferences() {
         lblBankNum->setEnabled(true);
         rdbtnBank1->setChecked(true);
     }
+
+    // Reading the pedal's values after Link and after an upload is on unless the player turned
+    // it off; a missing or unreadable file keeps it on.
+    const QString readBack = product.filePath(kReadValuesFile);
+    if (QFile::exists(readBack)) {
+        if (const auto answer = readPreferenceText(readBack); answer && answer->trimmed() == kNo) {
+            editor_.state.readValuesAutomatically = false;
+        }
+    }
+    menuReadValuesAutomatically->setChecked(editor_.state.readValuesAutomatically);
+}
+
+void TformMain::menuReadValuesAutomaticallyClick() {
+    editor_.state.readValuesAutomatically = menuReadValuesAutomatically->isChecked();
+    const QString path = QDir(productFolder()).filePath(kReadValuesFile);
+    if (!writePreferenceText(path, editor_.state.readValuesAutomatically ? kYes : kNo)) {
+        editor_.dialogs().message(QStringLiteral("Could not write ") + path);
+    }
 }
 
 void TformMain::BuildLookMenu() {

@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -108,6 +109,19 @@ void TformMain::RequestParameters() {
     panel->EnableDisableControls(true);
     panel->EnableRevCheckBoxes();
     panel->DisableBypassAndPresetAssignInBankMode();
+    panel->lblPanelStatus->setText(QStringLiteral("Values read from the pedal."));
+}
+
+void TformMain::readPedalValuesAutomatically() {
+    TformFXParameters* panel = editor_.formFXParameters();
+    // Asked of the button itself: Link's own conversation holds the window's input meanwhile.
+    if (!panel->isBuilt() || !editor_.state.effectChosen || !btnRequest->isEnabledTo(centralWidget())) return;
+    if (!editor_.state.readValuesAutomatically) {
+        panel->showReadBackHint();
+        return;
+    }
+    // The same path as the button, so it is the same conversation with the pedal.
+    btnRequestClick();
 }
 
 void TformMain::receive_mode(const core::ParameterBlock& block) {
@@ -193,6 +207,9 @@ void TformMain::btnAssignClick() {
     core::PedalCommand withoutPause = *command;
     withoutPause.spec.pauseMs = 0;
     editor_.exchange().send(withoutPause);
+    lblStatus->setText(QStringLiteral("Assignments sent to the pedal (%1 parameters, bypass and preset change%2).")
+                           .arg(panel->numControls)
+                           .arg(panel->numReadbacks > 0 ? QStringLiteral(", read-backs") : QString()));
     btnAssign->setEnabled(false);
     editor_.timing().pause(kAssignButtonPauseMs);
     btnAssign->setEnabled(true);
@@ -205,6 +222,7 @@ void TformMain::btnStoreSettingsOnPedalClick() {
     const auto talk = editor_.line().begin(session::ConversationKind::StoreSettings);
     if (!talk) return;
     editor_.exchange().send(command);
+    lblStatus->setText(QStringLiteral("Store Settings sent: the pedal keeps its values and assignments."));
 }
 
 void TformMain::menuMIDIchannelsClickItem(QAction* item) {

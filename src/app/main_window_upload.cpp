@@ -7,6 +7,7 @@
 #include "core/effect_browser.h"
 #include "core/effect_image.h"
 #include "core/commands.h"
+#include "core/impulse_response.h"
 
 #include <QLabel>
 #include <QRadioButton>
@@ -17,11 +18,18 @@ namespace {
 constexpr int kBypassSettleMs = 40;
 constexpr int kLoggedImageChars = 257;
 const QString kImpulseResponse = QStringLiteral("Impulse Response");
+const QString kOwnResponseNote = QStringLiteral(" with the impulse response built into it");
+
+// An impulse-response algorithm whose tap block the loader does not know cannot take a loaded
+// response; its catalogue image carries its own and goes out as it is.
+bool carriesOwnResponse(const QString& effectName) { return !core::irLoaderGeometry(effectName.toStdString()); }
 }  // namespace
 
 std::optional<QString> TformMain::imageToUpload() {
     const EditorState& state = editor_.state;
-    if (state.selectedCategory == kImpulseResponse) {
+    if (state.selectedCategory == kImpulseResponse && carriesOwnResponse(state.currentEffectName)) {
+        editor_.printToConsole(state.currentEffectName + kOwnResponseNote);
+    } else if (state.selectedCategory == kImpulseResponse) {
         // Only an impulse response merged for this very algorithm goes out; anything else
         // would put the wrong algorithm, or no algorithm, on the pedal.
         if (irImage.isEmpty() || irImageEffectName != state.currentEffectName) {
@@ -82,9 +90,12 @@ void TformMain::btnUploadClick() {
     editor_.printToConsole(text.left(kLoggedImageChars));
     editor_.printToConsole(QStringLiteral("size: ") + QString::number(text.size() / 2));
     editor_.printToConsole(QStringLiteral("num of bytes: ") + QString::number(text.size() / 2));
+    uploadingEffectName = editor_.state.currentEffectName;
     editor_.exchange().send(*command);
     editor_.printToConsole(QStringLiteral("write to device"));
-    lblStatus->setText(QStringLiteral("Uploading..."));
+    const bool ownResponse =
+        editor_.state.selectedCategory == kImpulseResponse && carriesOwnResponse(editor_.state.currentEffectName);
+    lblStatus->setText(ownResponse ? QStringLiteral("Uploading...") + kOwnResponseNote : QStringLiteral("Uploading..."));
 }
 
 }  // namespace qeltx::app

@@ -15,6 +15,8 @@ inline const QString kModeFile = QStringLiteral("Mode.txt");
 inline const QString kNoticeFile = QStringLiteral("ShowMessageVersionAtStartup.txt");
 // "YES" or "NO": whether Load IR resamples a file that is not at the pedal's 48 kHz.
 inline const QString kResampleIrFile = QStringLiteral("ResampleIR.txt");
+// "YES" or "NO": whether the editor reads the pedal's values by itself after Link and uploads.
+inline const QString kReadValuesFile = QStringLiteral("ReadValuesAutomatically.txt");
 
 // A whole preference file as text: UTF-8 unless a byte-order mark names another Unicode
 // form, Latin-1 when the bytes are not valid UTF-8. Nothing when it cannot be read.

@@ -65,6 +65,7 @@ void TformMain::applyPedalMessage(const core::PedalMessage& message) {
     } else if (std::holds_alternative<core::UploadComplete>(message)) {
         lblStatus->setText(QString::fromUtf8(core::kUploadCompleteText.data(),
                                              static_cast<qsizetype>(core::kUploadCompleteText.size())));
+        uploadComplete();
     } else if (const auto* frame = std::get_if<core::ControlFrame>(&message)) {
         apply_control_frame(*frame);
     } else if (const auto* dump = std::get_if<core::EepromDump>(&message)) {
@@ -72,6 +73,18 @@ void TformMain::applyPedalMessage(const core::PedalMessage& message) {
     } else if (const auto* bad = std::get_if<core::UnconvertibleReport>(&message)) {
         editor_.printToConsole(QString::fromStdString(bad->consoleLine));
     }
+}
+
+void TformMain::uploadComplete() {
+    // The pedal now holds what was uploaded; when the panel shows that algorithm, its values
+    // are the pedal's to read.
+    const QString uploaded = uploadingEffectName;
+    uploadingEffectName.clear();
+    if (uploaded.isEmpty() || uploaded != editor_.state.currentEffectName) return;
+    storedEffectName = uploaded;
+    editor_.state.effectChosen = true;
+    btnRequest->setEnabled(true);
+    readPedalValuesAutomatically();
 }
 
 void TformMain::select_reported_bank(std::uint32_t index) {

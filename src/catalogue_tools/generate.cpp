@@ -9,6 +9,7 @@
 #include "catalogue_tools/generate.h"
 
 #include "core/hex.h"
+#include "core/control_layout.h"
 #include "core/resource_names.h"
 
 #include <algorithm>
@@ -100,6 +101,26 @@ void appendDefaultTaps(std::vector<std::uint8_t>& out, std::size_t taps, Sequenc
 
 }  // namespace
 
+std::vector<std::uint32_t> layoutStartWords(std::uint32_t number, std::string_view name,
+                                            const std::vector<std::string>& layoutLines) {
+    const core::ControlLayoutResult parsed = core::parseControlLayout(name, layoutLines);
+    if (!parsed.layout) return {};
+    const core::ControlLayout& layout = *parsed.layout;
+    constexpr std::uint32_t kScale = 8192;
+    constexpr std::uint32_t kFullScale = 1024;
+    std::vector<std::uint32_t> words;
+    for (int i = 0; i < layout.counts.pots; ++i) words.push_back((number * 131 + static_cast<std::uint32_t>(i) * 257) % kFullScale * kScale);
+    for (const core::TwoStateRow& row : layout.twoStateRows) {
+        const bool on = !row.isButton && (number + words.size()) % 2 == 1;
+        words.push_back(on ? kFullScale * kScale : 0);
+    }
+    for (const core::MultiSwitchRow& row : layout.multiSwitchRows) {
+        const auto options = static_cast<std::uint32_t>(std::max<std::size_t>(row.options.size(), 1));
+        words.push_back((number + static_cast<std::uint32_t>(words.size())) % options * (kFullScale / options) * kScale);
+    }
+    return words;
+}
+
 ImageResult buildImage(const ImageRequest& request) {
     ImageResult result;
     const std::size_t size = request.size;
@@ -162,6 +183,10 @@ ImageResult buildImage(const ImageRequest& request) {
             continue;
         }
         appendWord(parameterData, coefficientWord(seq));
+    }
+    for (std::size_t i = 0; i < request.startWords.size() && i < static_cast<std::size_t>(request.controlCount); ++i) {
+        const std::size_t at = std::size_t{addresses[i]} * 4;
+        for (int k = 0; k < 4; ++k) parameterData[at + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(request.startWords[i] >> (24 - 8 * k));
     }
     struct Small {
         std::uint16_t target;
@@ -266,7 +291,8 @@ GenerateResult generateCatalogue(const CatalogueSource& source) {
         } else {
             fail(e, "the layout's counts line gives no control count of 0..16; say 'controls N' for the image");
         }
-        const auto image = buildImage({e.number, e.imageSize, controls, e.tapBlock});
+        const auto image =
+            buildImage({e.number, e.imageSize, controls, e.tapBlock, layoutStartWords(e.number, e.name, e.layoutLines)});
         if (!image.error.empty()) {
             fail(e, image.error);
             continue;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qeltx::catalogue_tools {
@@ -28,7 +29,14 @@ struct ImageRequest {
     std::size_t size = 0;
     int controlCount = 0;
     std::optional<TapBlock> tapBlock;
+    // The value word each control starts with (by control index), so that the pedal starts an
+    // algorithm with values its controls can show; controls beyond the list keep the sequence's.
+    std::vector<std::uint32_t> startWords;
 };
+// Start words for a layout: pots somewhere in 0..1023, switches off or on, buttons released,
+// multi-switches on one of their options; all value × 8192. Empty for a layout that cannot be read.
+std::vector<std::uint32_t> layoutStartWords(std::uint32_t number, std::string_view name,
+                                            const std::vector<std::string>& layoutLines);
 struct ImageResult {
     std::vector<std::uint8_t> bytes;
     std::string error;  // empty when built

@@ -46,6 +46,9 @@ void PedalModel::handleCommand(const std::vector<std::uint8_t>& c) {
         case cmd::kLive: live_ = c[1] == kOn; return;
         case cmd::kEepromErase:
             if (Eeprom* e = eeprom(c[1])) e->erase();
+            // The settings the pedal works with go with their memory: the assignments and
+            // reverse flags are what erasing "presets and assignments" promises to delete.
+            if (c[1] == kEepromSettingsAddress) settings_ = PedalSettings{};
             return;
         case cmd::kEepromRead: eepromRead(c[1]); return;
         case cmd::kBypass: bypass_ = c[1] == kOn; return;

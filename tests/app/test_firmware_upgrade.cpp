@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QLabel>
 #include <QtTest>
 
 using namespace qeltx;
@@ -300,20 +301,31 @@ void FirmwareUpgradeTest::upgradeModeAnswers() {
 
     QCOMPARE(e.editor.dialogs->confirmations, QStringList{kUpgradeQuestion});
     QCOMPARE(since(e.pedal().received(), mark), sent);
-    QCOMPARE(e.editor.dialogs->messages, message.isEmpty() ? QStringList{} : QStringList{message});
+    QCOMPARE(e.editor.dialogs->messages.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty()) QVERIFY(e.editor.dialogs->messages.first().startsWith(message));
     const bool synchronised = message == kUpgradeSucceeded;
     QCOMPARE(e.pedal().mode() == pedal_sim::PedalMode::Bootloader, yes && b2Held);
     QCOMPARE(main.menuStartFirmwareUpgrade->isEnabled(), synchronised);
     QCOMPARE(main.btnRequest->isEnabled(), !synchronised);
     QCOMPARE(main.btnUpload->isEnabled(), !synchronised);
-    QCOMPARE(main.menuFirmwareUpgradeMode->isChecked(), yes);
-    QCOMPARE(e.editor->state.firmwareUpgradeMode, yes);
-    QCOMPARE(main.Timer_USB_read.isActive(), !yes);
+    // Only an answering bootloader keeps the mode; a failure is back in normal operation.
+    QCOMPARE(main.menuFirmwareUpgradeMode->isChecked(), synchronised);
+    QCOMPARE(e.editor->state.firmwareUpgradeMode, synchronised);
+    QCOMPARE(main.Timer_USB_read.isActive(), !synchronised);
+    if (message == kFailed) {
+        QVERIFY(e.editor.dialogs->messages.first().contains(QStringLiteral("hold B2 (SAVE)")));
+        QCOMPARE(e.editor->usb().portParity, link::kParityNone);
+        // The pedal, still running its firmware, answers again as before.
+        e.editor.dialogs->messages.clear();
+        main.btnOpenEffect->click();
+        QVERIFY2(e.editor.dialogs->messages.isEmpty(), qPrintable(e.editor.dialogs->messages.join('\n')));
+        QCOMPARE(main.lblFirmwareVersion->text(), QStringLiteral("Firmware Version: 1"));
+    }
 
     // Unchecking (or the No above) leaves upgrade mode cleanly: no parity, the poll and the
     // driver reports as before, and nothing sent.
     const std::size_t before = e.pedal().received().size();
-    if (yes) main.menuFirmwareUpgradeMode->trigger();
+    if (main.menuFirmwareUpgradeMode->isChecked()) main.menuFirmwareUpgradeMode->trigger();
     QCOMPARE(e.pedal().received().size(), before);
     QCOMPARE(e.editor.dialogs->confirmations.size(), 1);
     QVERIFY(!main.menuFirmwareUpgradeMode->isChecked());
@@ -346,10 +358,15 @@ void FirmwareUpgradeTest::refusedSynchronisation() {
         main.menuFirmwareUpgradeMode->trigger();
     }
     QCOMPARE(bridge.syncParity, Bytes{link::kParityEven});
-    QCOMPARE(editor.dialogs->messages, QStringList{kFailed});
+    QVERIFY(!editor.dialogs->messages.isEmpty());
+    QVERIFY(editor.dialogs->messages.first().startsWith(kFailed));
     QVERIFY(editor->formPrint()->lines().contains(QStringLiteral("received Byte: 1F")));
     QVERIFY(!main.menuStartFirmwareUpgrade->isEnabled());
-    QVERIFY(editor->state.firmwareUpgradeMode);
+    // Back in normal operation: no parity, Upgrade Mode unticked, linked as a normal link.
+    QVERIFY(!editor->state.firmwareUpgradeMode);
+    QVERIFY(!main.menuFirmwareUpgradeMode->isChecked());
+    QCOMPARE(editor->usb().portParity, link::kParityNone);
+    QVERIFY(main.Timer_USB_read.isActive());
 }
 
 void FirmwareUpgradeTest::eraseSettingsSendsFourFramesWhileShowingItIsBusy() {

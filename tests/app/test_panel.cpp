@@ -62,7 +62,8 @@ void PanelTest::buildsRowsFromTheLayout() {
     const int n = pots + switches + multis;
     QCOMPARE(panel.numControls, n);
     QCOMPARE(panel.numReadbacks, readbacks);
-    QCOMPARE(panel.height(), (n + readbacks + 4) * 25 + 10);
+    QCOMPARE(panel.rowsArea()->height(), (n + readbacks + 4) * 25 + 10);
+    QCOMPARE(panel.height(), panel.windowHeight());
     QCOMPARE(panel.width(), 420);
     QCOMPARE(panel.findChildren<QSlider*>().size(), pots);
     QCOMPARE(panel.findChildren<QComboBox*>(QRegularExpression("^assignBoxes")).size(), n);
@@ -99,7 +100,7 @@ void PanelTest::layoutBeyondTheLimitsIsRefused() {
     app::TformFXParameters& panel = showPanel(editor, "Prototype Matrix");
     QCOMPARE(editor.dialogs->messages.size(), 1);
     QVERIFY(editor.dialogs->messages.first().contains("Prototype Matrix"));
-    QVERIFY(panel.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
+    QVERIFY(panel.rowsArea()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
     QCOMPARE(panel.numControls, 0);
 }
 
@@ -108,7 +109,7 @@ void PanelTest::closingDestroysEveryRow() {
     app::TformFXParameters& panel = showPanel(editor, "Square Synth");
     editor->formMain()->btnRequest->setEnabled(true);
     panel.close();
-    QVERIFY(panel.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
+    QVERIFY(panel.rowsArea()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
     QVERIFY(panel.potTrackBars[0] == nullptr && panel.assignBoxes[0] == nullptr && panel.bypassAssignBox == nullptr);
     QVERIFY(!editor->formMain()->btnRequest->isEnabled());
     // A control frame arriving now reaches nothing.

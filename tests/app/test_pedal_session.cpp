@@ -79,8 +79,10 @@ void PedalSessionTest::linkShowsTheStoredAlgorithmsPanelDisabled() {
     QCOMPARE(s.panel.windowTitle(), name + " v1");
     QCOMPARE(s.main.lblFirmwareVersion->text(), QStringLiteral("Firmware Version: 1"));
     QVERIFY(s.panel.numControls > 0);
-    QVERIFY(!s.panel.potTrackBars[0]->isEnabled());
-    QCOMPARE(s.panel.height(), s.panel.panelHeight());
+    // Link reads the pedal's values by itself (the setting is on by default).
+    QVERIFY(s.panel.potTrackBars[0]->isEnabled());
+    QCOMPARE(s.panel.potTrackBars[0]->value(), static_cast<int>(*s.pedal.controlValue(0) / 8192));
+    QCOMPARE(s.panel.height(), s.panel.windowHeight());
     QVERIFY(s.main.btnRequest->isEnabled());
     QVERIFY(s.main.Timer_USB_read.isActive());
     // The browser shows the algorithm's category with its row current.
@@ -104,10 +106,11 @@ void PedalSessionTest::requestFillsThePanelAndSendsNothingBack() {
     Linked s;
     // Set a value on the pedal itself, then read it back.
     s.main.btnRequest->click();
+    const int lastRead = s.panel.potTrackBars[0]->value();
     s.panel.potTrackBars[0]->setValue(700);
-    // Selecting the stored algorithm again rebuilds the panel with nothing in it.
+    // Selecting the stored algorithm again rebuilds the panel with the values last read.
     s.main.effetto_cliccato(s.main.lstEffects->currentItem());
-    QCOMPARE(s.panel.potTrackBars[0]->value(), 0);
+    QCOMPARE(s.panel.potTrackBars[0]->value(), lastRead);
     const std::size_t before = s.pedal.received().size();
     s.main.btnRequest->click();
     const auto sent = s.sentSince(before);

@@ -177,6 +177,29 @@ TEST(Eeprom, ErasedSettingsMeanNoAlgorithmAfterRestart) {
     EXPECT_EQ(pedal.takeText().substr(0, 10), "255\r\n255\r\n");
 }
 
+TEST(Eeprom, ErasingTheSettingsClearsAssignmentsAndReverseFlags) {
+    Pedal pedal;
+    Bytes assign(23, 0xFF);
+    assign[0] = 0x04;
+    assign[1] = 0x00;  // control 0 on KI
+    assign[3] = 0x0B;  // control 2 on EXP
+    pedal.send(assign);
+    pedal.send({0x08, 0x01, 0x02});
+    EXPECT_EQ(pedal.model().settings().assignments[0], 0x00);
+    EXPECT_EQ(pedal.model().settings().reverse[2], 0x01);
+    // Erasing the banks' memory leaves them; erasing the settings' memory takes them.
+    pedal.send({0x0B, 0x51, 0x00, 0x00, 0x00});
+    EXPECT_EQ(pedal.model().settings().assignments[2], 0x0B);
+    pedal.send({0x0B, 0x50, 0x00, 0x00, 0x00});
+    EXPECT_EQ(pedal.model().settings().assignments[0], 0xFF);
+    EXPECT_EQ(pedal.model().settings().assignments[2], 0xFF);
+    EXPECT_EQ(pedal.model().settings().reverse[2], 0xFF);
+    // A knob that was assigned no longer moves anything.
+    pedal.takeText();
+    pedal.model().turnKnob(0, 700);
+    EXPECT_TRUE(pedal.model().output().empty());
+}
+
 TEST(Eeprom, NoDeviceAtOtherAddressesAnswersNothing) {
     Pedal pedal;
     pedal.send({0x0B, 0x52, 0x00, 0x00, 0x00});

@@ -143,7 +143,7 @@ TEST(CatalogueGenerator, RefusesInconsistentSources) {
 }
 
 TEST(CatalogueGenerator, ImagesAreExactInSizeAndRepeatable) {
-    const ImageRequest request{0x20, 5888, 3, TapBlock{230, 912}};
+    const ImageRequest request{0x20, 5888, 3, TapBlock{230, 912}, {}};
     const auto a = buildImage(request);
     const auto b = buildImage(request);
     ASSERT_TRUE(a.error.empty()) << a.error;
@@ -151,6 +151,6 @@ TEST(CatalogueGenerator, ImagesAreExactInSizeAndRepeatable) {
     EXPECT_EQ(a.bytes.size(), 5888u);
     EXPECT_EQ(a.bytes[230], 0x00);  // tap 0 is the unit impulse 007FFFFF
     EXPECT_EQ(a.bytes[231], 0x7F);
-    EXPECT_NE(buildImage({0x21, 5888, 3, TapBlock{230, 912}}).bytes, a.bytes);
-    EXPECT_FALSE(buildImage({0x20, 5888, 3, TapBlock{231, 912}}).error.empty());  // not on a word
+    EXPECT_NE(buildImage({0x21, 5888, 3, TapBlock{230, 912}, {}}).bytes, a.bytes);
+    EXPECT_FALSE(buildImage({0x20, 5888, 3, TapBlock{231, 912}, {}}).error.empty());  // not on a word
 }

@@ -1,0 +1,72 @@
+// Screenshots of the editor's windows in every look, for people to look at: the main window
+// linked to the virtual pedal, the parameter panel of a 16-control algorithm with the pedal's
+// values, and the debug console. Writes DIR/<window>-look<N>.png.
+#include "app/editor.h"
+#include "app/fx_parameters.h"
+#include "app/main_window.h"
+#include "app/print_console.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <cstdio>
+
+using namespace qeltx;
+
+namespace {
+
+bool save(QWidget* window, const QString& path) {
+    window->raise();
+    QTest::qWait(150);
+    const bool saved = window->grab().save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+    return saved;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    if (!QDir().mkpath(out.path())) return 1;
+
+    app::EditorSetup setup;
+    setup.virtualPedal = true;
+    setup.systemBackends = false;
+    app::Editor editor(std::move(setup));
+    editor.start();
+    app::TformMain* main = editor.formMain();
+    main->menuConnect->trigger();
+    // The 16-control algorithm, uploaded and read back as a player would.
+    main->lstCategoryClick(2);
+    const auto found = main->lstEffects->findItems(QStringLiteral("Filter Sweep Synth"), Qt::MatchExactly);
+    if (found.isEmpty()) return 1;
+    main->lstEffects->setCurrentItem(found.first());
+    main->effetto_cliccato(found.first());
+    main->btnUpload->click();
+    for (int k = 0; k < 50 && main->Timer_USB_read.isActive(); ++k) QTest::qWait(20);
+    QTest::qWait(300);
+    editor.formPrint()->show();
+    editor.formPrint()->move(main->frameGeometry().left(), main->frameGeometry().bottom() + 30);
+
+    bool ok = true;
+    for (int look = 0; look < static_cast<int>(main->lookMenuItems.size()); ++look) {
+        QAction* item = main->lookMenuItems[static_cast<std::size_t>(look)];
+        if (!item) continue;
+        item->trigger();
+        QTest::qWait(200);
+        const QString suffix = QStringLiteral("-look%1.png").arg(look);
+        ok &= save(main, out.filePath(QStringLiteral("main") + suffix));
+        ok &= save(editor.formFXParameters(), out.filePath(QStringLiteral("panel") + suffix));
+        ok &= save(editor.formPrint(), out.filePath(QStringLiteral("console") + suffix));
+    }
+    return ok ? 0 : 1;
+}

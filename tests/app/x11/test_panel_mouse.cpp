@@ -1,0 +1,243 @@
+// The parameter panel in a player's hands: on a real X server with a window manager, every
+// kind of row control is clicked with real mouse events (xdotool) at the centre of the part of
+// it that can be seen, and what it sends must reach the virtual pedal.
+#include "app/fx_parameters.h"
+#include "app/main_window.h"
+#include "core/catalogue_lists.h"
+#include "core/text_lines.h"
+#include "pedal_sim/pedal_model.h"
+#include "resources/resource_store.h"
+#include "support/test_seams.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegion>
+#include <QSlider>
+#include <QtTest>
+
+using namespace qeltx;
+
+namespace {
+
+// The part of `w` its later (higher) siblings leave uncovered, in its parent's coordinates.
+QRegion uncovered(QWidget* w) {
+    QRegion region(w->geometry());
+    const QObjectList& siblings = w->parentWidget()->children();
+    for (qsizetype k = siblings.indexOf(w) + 1; k < siblings.size(); ++k) {
+        auto* other = qobject_cast<QWidget*>(siblings[k]);
+        if (other && other->isVisible() && !other->isWindow()) region -= other->geometry();
+    }
+    return region;
+}
+
+int area(const QRegion& region) {
+    int total = 0;
+    for (const QRect& r : region) total += r.width() * r.height();
+    return total;
+}
+
+// The centre of the largest uncovered rectangle of `w`, on the screen.
+QPoint visibleCentre(QWidget* w) {
+    QRect best;
+    for (const QRect& r : uncovered(w)) {
+        if (r.width() * r.height() > best.width() * best.height()) best = r;
+    }
+    return w->parentWidget()->mapToGlobal(best.center());
+}
+
+void xdotool(const QStringList& arguments) {
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), arguments), 0);
+}
+
+// A real click: the pointer moves there and the button goes down and up.
+void clickAt(QPoint global) {
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(global.x()),
+             QString::number(global.y()), QStringLiteral("click"), QStringLiteral("1")});
+    QTest::qWait(60);
+}
+
+// Checks that the point is on the control itself, then clicks it.
+void clickControl(QWidget* control) {
+    QVERIFY(control->isVisible() && control->isEnabled());
+    // Nothing lies over more than a sliver of a control.
+    QVERIFY2(area(uncovered(control)) * 10 >= control->width() * control->height() * 9,
+             qPrintable(control->objectName() + QStringLiteral(" is covered")));
+    const QPoint point = visibleCentre(control);
+    // A window just shown or resized may still be settling with the window manager.
+    QTest::qWaitFor([&] { return QApplication::widgetAt(point) == control; }, 3000);
+    QWidget* under = QApplication::widgetAt(point);
+    if (under != control) qWarning() << control->window()->frameGeometry() << control->window()->geometry() << point << QApplication::topLevelAt(point) << control->screen()->geometry();
+    QVERIFY2(under == control, qPrintable(control->objectName() + QStringLiteral(" is not under its centre: ") +
+                                          (under ? under->objectName() : QStringLiteral("nothing"))));
+    clickAt(point);
+}
+
+// Opens a choice box with a click and clicks its option `option` in the list that drops down.
+void chooseWithMouse(QComboBox* box, int option) {
+    clickControl(box);
+    if (QTest::currentTestFailed()) return;
+    QTRY_VERIFY(box->view()->isVisible());
+    QAbstractItemView* view = box->view();
+    const QRect item = view->visualRect(view->model()->index(option, 0));
+    clickAt(view->viewport()->mapToGlobal(item.center()));
+    QTRY_COMPARE(box->currentIndex(), option);
+    QTRY_VERIFY(!view->isVisible());
+}
+
+// A failed check inside a helper ends the test, not only the helper.
+#define CLICK(control)                                 \
+    do {                                               \
+        clickControl(control);                         \
+        if (QTest::currentTestFailed()) return;        \
+    } while (false)
+#define CHOOSE(box, option)                            \
+    do {                                               \
+        chooseWithMouse(box, option);                  \
+        if (QTest::currentTestFailed()) return;        \
+    } while (false)
+
+struct Desk {
+    testing::TestEditor editor;
+    app::TformMain& main;
+    app::TformFXParameters& panel;
+    pedal_sim::PedalModel& pedal;
+    Desk() : main(*editor->formMain()), panel(*editor->formFXParameters()), pedal(*editor->virtualPedal()) {
+        main.menuConnect->trigger();
+    }
+    // Shows the panel of `name` with its controls live, as after a read-back.
+    bool show(const QString& name) {
+        editor->state.currentEffectName = name;
+        editor->state.effectChosen = true;
+        main.show_parameter_window(name, true);
+        if (!panel.isBuilt()) return false;
+        panel.activateWindow();
+        panel.raise();
+        // The panel was closed and shown again: wait until the X server has it mapped where it is.
+        const QPoint middle = panel.mapToGlobal(panel.rect().center());
+        return QTest::qWaitForWindowExposed(&panel) && QTest::qWaitFor([&] { return QApplication::topLevelAt(middle) == &panel; });
+    }
+    std::vector<std::uint8_t> sentSince(std::size_t from) const {
+        const auto& all = pedal.received();
+        return {all.begin() + static_cast<std::ptrdiff_t>(from), all.end()};
+    }
+};
+
+std::vector<std::uint8_t> parameterCommand(const QString& address, std::uint32_t word) {
+    const unsigned a = address.toUInt(nullptr, 16);
+    return {0x01, static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(word >> 24),
+            static_cast<std::uint8_t>(word >> 16), static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word)};
+}
+
+QStringList catalogueNames() {
+    QStringList names;
+    const std::vector<std::string> lines = core::splitLines(*resources::catalogueResource("EFFECT_LIST"));
+    for (std::size_t n = 1; n < lines.size(); ++n) {
+        if (!lines[n].empty()) names << QString::fromStdString(core::parseEffectListLine(lines[n]).name);
+    }
+    return names;
+}
+
+}  // namespace
+
+class PanelMouseTest : public QObject {
+    Q_OBJECT
+private slots:
+    void everyRowKindAnswersTheMouse_data();
+    void everyRowKindAnswersTheMouse();
+    void everySwitchAndButtonOfEveryAlgorithm();
+};
+
+void PanelMouseTest::everyRowKindAnswersTheMouse_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("pots, switches, multi-switches, read-backs") << "Square Synth";
+    QTest::newRow("buttons") << "Orbit Flanger";
+    QTest::newRow("direction switch") << "Glass Phaser";
+}
+
+void PanelMouseTest::everyRowKindAnswersTheMouse() {
+    QFETCH(QString, name);
+    Desk desk;
+    QVERIFY(desk.show(name));
+    app::TformFXParameters& panel = desk.panel;
+
+    for (int i = 0; i < panel.numControls; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        const QString address = panel.paramAddresses[slot];
+        const std::size_t before = desk.pedal.received().size();
+        if (QSlider* bar = panel.potTrackBars[slot]) {
+            CLICK(bar);
+            QTRY_VERIFY(bar->value() != 0);
+            QCOMPARE(panel.potValueLabels[slot]->text(), QString::number(bar->value()));
+            const auto sent = desk.sentSince(before);
+            QVERIFY(sent.size() >= 7);
+            const std::vector<std::uint8_t> last(sent.end() - 7, sent.end());
+            QCOMPARE(last, parameterCommand(address, static_cast<std::uint32_t>(bar->value()) * 8192U));
+        } else if (QCheckBox* sw = panel.paramSwitches[slot]) {
+            CLICK(sw);
+            QTRY_VERIFY(sw->isChecked());
+            QCOMPARE(desk.sentSince(before), parameterCommand(address, 0x00800000));
+            QCOMPARE(panel.stateLabels[slot]->text(), panel.onTexts[slot]);
+        } else if (QPushButton* button = panel.paramButtons[slot]) {
+            CLICK(button);
+            std::vector<std::uint8_t> pressAndRelease = parameterCommand(address, 0x00800000);
+            const auto release = parameterCommand(address, 0);
+            pressAndRelease.insert(pressAndRelease.end(), release.begin(), release.end());
+            QTRY_COMPARE(desk.sentSince(before), pressAndRelease);
+        } else if (QComboBox* box = panel.multiSwitchBoxes[slot]) {
+            const int options = panel.optionCounts[slot];
+            CHOOSE(box, options - 1);
+            const auto word = static_cast<std::uint32_t>((options - 1) * (1024 / options) * 8192);
+            QCOMPARE(desk.sentSince(before), parameterCommand(address, word));
+        }
+    }
+
+    // Assignment boxes send nothing; choosing one lets its reverse box be clicked, which sends.
+    for (int i = 0; i < panel.numControls; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        const std::size_t before = desk.pedal.received().size();
+        CHOOSE(panel.assignBoxes[slot], 11);  // "EXP"
+        QCOMPARE(panel.assignments[slot], std::uint8_t{11});
+        QVERIFY(desk.sentSince(before).empty());
+        CLICK(panel.reverseCheckBoxes[slot]);
+        QTRY_COMPARE(desk.sentSince(before), (std::vector<std::uint8_t>{0x08, 0x01, static_cast<std::uint8_t>(i)}));
+    }
+    CHOOSE(panel.bypassAssignBox, 1);  // "FL"
+    QCOMPARE(panel.bypassAssignment, std::uint8_t{9});
+    CHOOSE(panel.presetAssignBox, 2);  // "RMT"
+    QCOMPARE(panel.presetAssignment, std::uint8_t{10});
+    for (int j = 0; j < panel.numReadbacks; ++j) {
+        CHOOSE(panel.readbackAssignBoxes[static_cast<std::size_t>(j)], 3);  // "GREEN"
+        QCOMPARE(panel.readbackAssignments[static_cast<std::size_t>(j)], std::uint8_t{3});
+    }
+}
+
+void PanelMouseTest::everySwitchAndButtonOfEveryAlgorithm() {
+    Desk desk;
+    int clicked = 0;
+    for (const QString& name : catalogueNames()) {
+        if (!desk.show(name)) continue;  // a layout the panel refuses has no rows to click
+        app::TformFXParameters& panel = desk.panel;
+        for (int i = panel.numPots; i < panel.numPots + panel.numSwitches; ++i) {
+            const auto slot = static_cast<std::size_t>(i);
+            const std::size_t before = desk.pedal.received().size();
+            if (QCheckBox* sw = panel.paramSwitches[slot]) {
+                CLICK(sw);
+                QTRY_VERIFY2(sw->isChecked(), qPrintable(name + QStringLiteral(": ") + panel.nameLabels[slot]->text()));
+            } else {
+                CLICK(panel.paramButtons[slot]);
+            }
+            QTRY_VERIFY2(desk.sentSince(before).size() >= 7, qPrintable(name + QStringLiteral(": ") + panel.nameLabels[slot]->text()));
+            QCOMPARE(desk.sentSince(before)[0], std::uint8_t{0x01});
+            ++clicked;
+        }
+    }
+    QVERIFY(clicked > 20);
+}
+
+QTEST_MAIN(PanelMouseTest)
+#include "test_panel_mouse.moc"
