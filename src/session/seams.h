@@ -15,12 +15,7 @@ public:
     virtual ~Dialogs() = default;
     virtual void message(const QString& text) = 0;
     // A message with one more button beside OK, captioned `action`: true when the user chose it.
-    // Where there is no such box, the message alone.
-    virtual bool messageOffering(const QString& text, const QString& action) {
-        (void)action;
-        message(text);
-        return false;
-    }
+    virtual bool messageOffering(const QString& text, const QString& action) = 0;
     // A Yes/No box: true for any answer other than No.
     virtual bool confirm(const QString& text) = 0;
     // Empty text when the user cancels.
