@@ -54,6 +54,10 @@ public:
         ++log_->messages;
         log_->lastMessages << text;
     }
+    bool messageOffering(const QString& text, const QString&) override {
+        message(text);
+        return false;
+    }
     bool confirm(const QString&) override {
         log_->lastConfirmation = Clock::now();
         return true;

@@ -33,6 +33,10 @@ public:
         const auto waiting = waitingIfBusy();
         inner_->message(text);
     }
+    bool messageOffering(const QString& text, const QString& action) override {
+        const auto waiting = waitingIfBusy();
+        return inner_->messageOffering(text, action);
+    }
     bool confirm(const QString& text) override {
         const auto waiting = waitingIfBusy();
         return inner_->confirm(text);

@@ -1,7 +1,9 @@
-// TformImpulseResponse: hosts the dialog that picks an impulse response file.
+// TformImpulseResponse: hosts the dialog that picks an impulse response file and the window
+// that shows it.
 #include "app/impulse_response.h"
 
 #include "app/editor.h"
+#include "app/impulse_response_view.h"
 
 namespace qeltx::app {
 
@@ -14,6 +16,13 @@ const QString kIrFileFilter = QStringLiteral(
 TformImpulseResponse::TformImpulseResponse(Editor& editor) : QWidget(nullptr), editor_(editor) {
     setObjectName(QStringLiteral("formImpulseResponse"));
     setWindowTitle(QStringLiteral("IR"));
+}
+
+TformImpulseResponse::~TformImpulseResponse() = default;
+
+ImpulseResponseView* TformImpulseResponse::view() {
+    if (!view_) view_ = std::make_unique<ImpulseResponseView>(editor_);
+    return view_.get();
 }
 
 QString TformImpulseResponse::executeOpenDialog1() {

@@ -134,6 +134,7 @@ void TformMain::buildMenus() {
     menuBackUpSettings = addEntry(menuFile, "menuBackUpSettings", QStringLiteral("Back Up Pedal Settings…"));
     menuRestoreSettings = addEntry(menuFile, "menuRestoreSettings", QStringLiteral("Restore Pedal Settings…"));
     menuLoadIR->setEnabled(false);
+    menuImpulseResponse = addEntry(menuFile, "menuImpulseResponse", QStringLiteral("Impulse Response"));
 
     menuConnection = addSubmenu(this, bar, nullptr, "menuConnection", QStringLiteral("Connection"));
     menuScan = addEntry(menuConnection, "menuScan", QStringLiteral("Scan"));
@@ -196,6 +197,7 @@ void TformMain::connectHandlers() {
     connect(menuLoadIR, &QAction::triggered, this, editor_.guarded([this] { menuLoadIRClick(); }));
     connect(menuReadValuesAutomatically, &QAction::triggered, this,
             editor_.guarded([this] { menuReadValuesAutomaticallyClick(); }));
+    connect(menuImpulseResponse, &QAction::triggered, this, editor_.guarded([this] { menuImpulseResponseClick(); }));
     connect(menuResampleIR, &QAction::triggered, this, editor_.guarded([this] { menuResampleIRClick(); }));
     connect(menuSaveConfiguration, &QAction::triggered, this, editor_.guarded([this] { menuSaveConfigurationClick(); }));
     connect(menuBackUpSettings, &QAction::triggered, this, editor_.guarded([this] { menuBackUpSettingsClick(); }));

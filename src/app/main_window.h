@@ -2,6 +2,8 @@
 // console shortcut and Support. Listing and linking are in communication.cpp.
 #pragma once
 
+#include "core/impulse_response.h"
+#include "core/ir_preparation.h"
 #include "core/pedal_messages.h"
 
 #include <QMainWindow>
@@ -113,6 +115,12 @@ public:
     // The algorithm the last upload sent, until the pedal reports "Upload complete".
     QString uploadingEffectName;
     void readImpulseResponsePreferences();
+    // File ▸ "Impulse Response": the window that shows the loaded response.
+    void menuImpulseResponseClick();
+    // Merges the loaded response again with the fade and normalisation now chosen.
+    void reshapeImpulseResponse();
+    // The window shows the loaded response (when it exists).
+    void refreshImpulseResponseView();
 
     // The pedal's settings (main_window_settings.cpp).
     void btnRequestClick();
@@ -215,6 +223,7 @@ public:
     QAction* menuRestoreSettings = nullptr;
     QAction* menuResampleIR = nullptr;
     QAction* menuReadValuesAutomatically = nullptr;
+    QAction* menuImpulseResponse = nullptr;
     QMenu* menuConnection = nullptr;
     QAction* menuScan = nullptr;
     QAction* menuConnect = nullptr;
@@ -248,6 +257,18 @@ public:
     // The impulse-response image Load IR merged, and the algorithm it was merged for.
     QString irImage;
     QString irImageEffectName;
+    // The file behind irImage, kept so the window can show it and a new fade or normalisation
+    // can be merged without reading it again.
+    struct LoadedImpulseResponse {
+        QString fileName;
+        std::uint64_t fileBytes = 0;
+        core::DecodedFormat format;
+        core::FirstChannel firstChannel;
+        core::TapGeometry geometry;
+        std::string catalogueImage;
+        core::PreparedIr prepared;
+    };
+    std::optional<LoadedImpulseResponse> loadedIr;
     // The numbers of the pedal's last numeric reply.
     std::vector<std::uint8_t> replyBytes;
     // Bank code of the last upload in bank mode.

@@ -1,19 +1,23 @@
 // Load IR: reads an impulse response from an audio file, brings it to the pedal's rate, and
 // merges it into the selected IR-loader algorithm's image, which Upload then sends instead of
-// the catalogue image. Also the Settings entry that turns resampling off.
+// the catalogue image. Also the Settings entry that turns resampling off and the "Impulse
+// Response" window that shows what the pedal will hold.
 #include "session/audio_file.h"
 #include "app/editor.h"
 #include "app/impulse_response.h"
+#include "app/impulse_response_view.h"
 #include "app/main_window.h"
 #include "app/preferences.h"
 #include "app/print_console.h"
 #include "core/impulse_response.h"
 #include "core/ir_preparation.h"
+#include "ir_plot/ir_plot.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 
 #include <algorithm>
 #include <cstdint>
@@ -47,6 +51,69 @@ void TformMain::menuResampleIRClick() {
     if (!writePreferenceText(path, editor_.state.irShaping.resample ? kYes : kNo)) {
         editor_.dialogs().message(QStringLiteral("Could not write ") + path);
     }
+}
+
+namespace {
+
+core::IrSummary summaryOf(const TformMain::LoadedImpulseResponse& ir) {
+    core::IrSummary summary;
+    summary.fileName = ir.fileName.toStdString();
+    summary.fileBytes = ir.fileBytes;
+    summary.format = ir.format;
+    summary.taps = ir.prepared.taps;
+    summary.outcome = ir.prepared.outcome;
+    return summary;
+}
+
+// One line under the picture's title: what was done and what was kept.
+QString captionOf(const TformMain::LoadedImpulseResponse& ir) {
+    const core::IrOutcome& o = ir.prepared.outcome;
+    QStringList parts;
+    if (o.resampled) {
+        parts << QStringLiteral("resampled from %1 Hz").arg(ir.format.sampleRate);
+    } else if (ir.format.sampleRate != core::kPedalSampleRate) {
+        parts << QStringLiteral("%1 Hz, not resampled").arg(ir.format.sampleRate);
+    }
+    parts << QString::fromStdString(core::keptPartText(ir.prepared.taps.fromFile, o));
+    if (o.fadeTaps > 0) parts << QStringLiteral("fade %1 ms").arg(1000.0 * static_cast<double>(o.fadeTaps) / core::kPedalSampleRate, 0, 'f', 1);
+    if (o.normalizedDb) parts << QStringLiteral("peak %1 dBFS").arg(*o.normalizedDb, 0, 'f', 1);
+    return parts.join(QStringLiteral("; "));
+}
+
+}  // namespace
+
+void TformMain::menuImpulseResponseClick() {
+    ImpulseResponseView* view = editor_.formImpulseResponse()->view();
+    refreshImpulseResponseView();
+    view->show();
+    view->raise();
+    view->activateWindow();
+}
+
+void TformMain::refreshImpulseResponseView() {
+    // A window never opened is drawn when it opens.
+    ImpulseResponseView* view = editor_.formImpulseResponse()->existingView();
+    if (!view) return;
+    if (!loadedIr) return view->showResponse(std::nullopt);
+    const QString title = loadedIr->fileName + QStringLiteral(" in ") + QString::fromUtf8(loadedIr->geometry.effectName.data(),
+                                                                                          static_cast<qsizetype>(loadedIr->geometry.effectName.size()));
+    view->showResponse(ir_plot::plotDataFor(loadedIr->prepared, title, captionOf(*loadedIr)));
+}
+
+void TformMain::reshapeImpulseResponse() {
+    if (!loadedIr) return;
+    const auto prepared = core::prepareImpulseResponse(loadedIr->firstChannel, loadedIr->format.sampleRate,
+                                                       loadedIr->geometry.taps, editor_.state.irShaping);
+    if (!prepared) return editor_.dialogs().message(QString::fromStdString(prepared.reason()));
+    const auto merged = core::mergeTaps(loadedIr->catalogueImage, loadedIr->geometry, prepared->taps.words);
+    if (!merged) return editor_.dialogs().message(QString::fromStdString(merged.reason()));
+    loadedIr->prepared = *prepared;
+    irImage = QString::fromStdString(*merged);
+    editor_.printToConsole(QStringLiteral("IR reshaped: ") + captionOf(*loadedIr));
+    editor_.printToConsole(QStringLiteral("irdata swapped endianess: ") +
+                           QString::fromStdString(core::tapsHex(prepared->taps.words)));
+    editor_.printToConsole(irImage);
+    refreshImpulseResponseView();
 }
 
 void TformMain::loadImpulseResponse() {
@@ -94,14 +161,14 @@ void TformMain::loadImpulseResponse() {
     irImage = QString::fromStdString(*merged);
     irImageEffectName = effectName;
     editor_.printToConsole(irImage);
+    loadedIr = LoadedImpulseResponse{fileName,        static_cast<std::uint64_t>(audio->bytes.size()),
+                                     audio->format,   audio->firstChannel,
+                                     *geometry,       image,
+                                     *prepared};
+    refreshImpulseResponseView();
 
-    core::IrSummary summary;
-    summary.fileName = fileName.toStdString();
-    summary.fileBytes = static_cast<std::uint64_t>(audio->bytes.size());
-    summary.format = audio->format;
-    summary.taps = taps;
-    summary.outcome = prepared->outcome;
-    editor_.dialogs().message(QString::fromStdString(core::irSummaryText(summary)));
+    const QString summary = QString::fromStdString(core::irSummaryText(summaryOf(*loadedIr)));
+    if (editor_.dialogs().messageOffering(summary, QStringLiteral("Show Impulse Response"))) menuImpulseResponseClick();
 }
 
 }  // namespace qeltx::app

@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
@@ -25,6 +26,14 @@ const QString kTitle = QStringLiteral("Qelt X Editor");
 
 void QtDialogs::message(const QString& text) {
     QMessageBox::information(QApplication::activeWindow(), kTitle, text);
+}
+
+bool QtDialogs::messageOffering(const QString& text, const QString& action) {
+    QMessageBox box(QMessageBox::Information, kTitle, text, QMessageBox::Ok, QApplication::activeWindow());
+    QPushButton* offered = box.addButton(action, QMessageBox::ActionRole);
+    offered->setObjectName(QStringLiteral("btnOffered"));
+    box.exec();
+    return box.clickedButton() == offered;
 }
 
 bool QtDialogs::confirm(const QString& text) {

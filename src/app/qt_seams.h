@@ -12,6 +12,7 @@ namespace qeltx::app {
 class QtDialogs : public session::Dialogs {
 public:
     void message(const QString& text) override;
+    bool messageOffering(const QString& text, const QString& action) override;
     bool confirm(const QString& text) override;
     QString openFile(const QString& title, const QString& folder, const QString& filter) override;
     QString saveFile(const QString& title, const QString& folder, const QString& filter) override;

@@ -14,6 +14,8 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
     virtual void message(const QString& text) = 0;
+    // A message with one more button beside OK, captioned `action`: true when the user chose it.
+    virtual bool messageOffering(const QString& text, const QString& action) = 0;
     // A Yes/No box: true for any answer other than No.
     virtual bool confirm(const QString& text) = 0;
     // Empty text when the user cancels.

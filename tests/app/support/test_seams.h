@@ -39,6 +39,7 @@ struct DialogLog {
     QStringList confirmations;
     std::deque<bool> answers;       // Yes/No answers, Yes when empty
     std::deque<QString> fileNames;  // answers of open/save dialogs, cancel when empty
+    std::deque<bool> offersTaken;   // whether the offered button of a message is chosen, OK when empty
 };
 
 class ScriptedDialogs : public session::Dialogs {
@@ -48,6 +49,14 @@ public:
     void message(const QString& text) override {
         if (hook_) hook_->fire();
         log_->messages << text;
+    }
+    bool messageOffering(const QString& text, const QString&) override {
+        if (hook_) hook_->fire();
+        log_->messages << text;
+        if (log_->offersTaken.empty()) return false;
+        const bool taken = log_->offersTaken.front();
+        log_->offersTaken.pop_front();
+        return taken;
     }
     bool confirm(const QString& text) override {
         if (hook_) hook_->fire();
