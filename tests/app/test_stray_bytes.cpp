@@ -166,6 +166,8 @@ void StrayBytesTest::aRequestReplyOfTheWrongLengthIsRefused() {
     app::TformMain& main = *editor->formMain();
     app::TformFXParameters& panel = *editor->formFXParameters();
     pedal_sim::PedalModel& pedal = *editor->virtualPedal();
+    // No read-back at Link: the refused Request is the panel's first.
+    editor->state.readValuesAutomatically = false;
     main.menuConnect->trigger();
     editor.dialogs->messages.clear();
     const int before = panel.potTrackBars[0]->value();
