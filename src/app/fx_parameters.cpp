@@ -83,18 +83,19 @@ TformFXParameters::TformFXParameters(Editor& editor) : QWidget(nullptr), editor_
     headings->setObjectName(QStringLiteral("panelHeadings"));
     headings->setFixedHeight(kHeadingHeight);
     const std::array<std::pair<const char*, int>, 4> columns{{{"Parameter", kNameX}, {"Value", kPotValueX},
-                                                               {"Assignment", kChoiceX}, {"Rev.", kReverseX - 6}}};
+                                                               {"Assign", kChoiceX}, {"Rev.", kReverseX - 6}}};
     for (const auto& [caption, x] : columns) {
         auto* heading = new QLabel(QString::fromLatin1(caption), headings);
         heading->setObjectName(QStringLiteral("heading") + QString::fromLatin1(caption).remove(QLatin1Char('.')));
         QFont bold = heading->font();
         bold.setBold(true);
         heading->setFont(bold);
-        heading->move(x, 2);
+        // Wide enough for the column's heading in any look's face (a look's sheet may set the font).
+        heading->setGeometry(x, 0, caption[0] == 'R' ? 44 : 96, kHeadingHeight);
     }
     headings->findChild<QLabel*>(QStringLiteral("headingRev"))
         ->setToolTip(QStringLiteral("Reverse: the assigned control of the pedal runs the other way"));
-    headings->findChild<QLabel*>(QStringLiteral("headingAssignment"))
+    headings->findChild<QLabel*>(QStringLiteral("headingAssign"))
         ->setToolTip(QStringLiteral("The knob, button, footswitch or expression input of the pedal that drives the "
                                     "parameter (sent with Assign)"));
     layout->addWidget(headings);

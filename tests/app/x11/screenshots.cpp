@@ -19,6 +19,20 @@ using namespace qeltx;
 
 namespace {
 
+// The editor's questions answered Yes and its messages printed, so nothing waits for a person.
+class AnsweringDialogs : public session::Dialogs {
+public:
+    void message(const QString& text) override { std::printf("message: %s\n", qPrintable(text)); }
+    bool confirm(const QString&) override { return true; }
+    bool messageOffering(const QString& text, const QString&) override {
+        message(text);
+        return false;
+    }
+    QString openFile(const QString&, const QString&, const QString&) override { return {}; }
+    QString saveFile(const QString&, const QString&, const QString&) override { return {}; }
+    void errorReport(const QString& text) override { std::printf("error: %s\n", qPrintable(text)); }
+};
+
 bool save(QWidget* window, const QString& path) {
     window->raise();
     QTest::qWait(150);
@@ -40,6 +54,7 @@ int main(int argc, char* argv[]) {
 
     app::EditorSetup setup;
     setup.virtualPedal = true;
+    setup.dialogs = std::make_unique<AnsweringDialogs>();
     setup.systemBackends = false;
     app::Editor editor(std::move(setup));
     editor.start();
