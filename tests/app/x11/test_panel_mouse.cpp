@@ -67,13 +67,24 @@ void clickControl(QWidget* control) {
     // Nothing lies over more than a sliver of a control.
     QVERIFY2(area(uncovered(control)) * 10 >= control->width() * control->height() * 9,
              qPrintable(control->objectName() + QStringLiteral(" is covered")));
-    const QPoint point = visibleCentre(control);
-    // A window just shown or resized may still be settling with the window manager.
-    // The check below says what is under the point when the wait runs out.
-    (void)QTest::qWaitFor([&] { return QApplication::widgetAt(point) == control; }, 3000);
+    // A window just shown, moved or resized may still be settling with the window manager: its
+    // place as the editor knows it can change while we wait (a late configure from the first
+    // placement, then ours), so the point is taken again on every look. The check below says
+    // what is under the point when the wait runs out.
+    QPoint point = visibleCentre(control);
+    (void)QTest::qWaitFor(
+        [&] {
+            point = visibleCentre(control);
+            return QApplication::widgetAt(point) == control;
+        },
+        5000);
     QWidget* under = QApplication::widgetAt(point);
-    QVERIFY2(under == control, qPrintable(control->objectName() + QStringLiteral(" is not under its centre: ") +
-                                          (under ? under->objectName() : QStringLiteral("nothing"))));
+    QVERIFY2(under == control,
+             qPrintable(control->objectName() + QStringLiteral(" is not under its centre (%1, %2) in window at %3, %4 %5x%6: ")
+                                                    .arg(point.x()).arg(point.y())
+                                                    .arg(control->window()->x()).arg(control->window()->y())
+                                                    .arg(control->window()->width()).arg(control->window()->height()) +
+                        (under ? under->objectName() : QStringLiteral("nothing"))));
     clickAt(point);
 }
 
