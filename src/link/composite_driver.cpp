@@ -42,9 +42,7 @@ void CompositeDriver::refreshListing() {
             if (backend->listSerialNumber(i, entry.serial) != FT_OK) continue;
             if (backend->listDescription(i, entry.description) != FT_OK) entry.description.clear();
             if (!entry.serial.empty()) {
-                const auto same = std::find_if(listed_.begin(), listed_.end(),
-                                               [&](const Listed& l) { return l.serial == entry.serial; });
-                if (same != listed_.end()) {
+                if (Listed* same = listedBySerial(listed_, entry.serial)) {
                     if (std::find(same->backends.begin(), same->backends.end(), backend) == same->backends.end())
                         same->backends.push_back(backend);
                     continue;
@@ -63,16 +61,12 @@ FtStatus CompositeDriver::listDeviceCount(std::uint32_t& count) {
 
 FtStatus CompositeDriver::listSerialNumber(std::uint32_t index, std::string& serial) {
     if (!listedOnce_) refreshListing();
-    if (index >= listed_.size()) return FT_DEVICE_NOT_FOUND;
-    serial = listed_[index].serial;
-    return FT_OK;
+    return listedText(listed_, index, &Listed::serial, serial);
 }
 
 FtStatus CompositeDriver::listDescription(std::uint32_t index, std::string& description) {
     if (!listedOnce_) refreshListing();
-    if (index >= listed_.size()) return FT_DEVICE_NOT_FOUND;
-    description = listed_[index].description;
-    return FT_OK;
+    return listedText(listed_, index, &Listed::description, description);
 }
 
 Driver* CompositeDriver::listedBackend(std::uint32_t index) const {
@@ -81,9 +75,7 @@ Driver* CompositeDriver::listedBackend(std::uint32_t index) const {
 
 const CompositeDriver::Listed* CompositeDriver::findListed(const std::string& serial) const {
     if (serial.empty()) return nullptr;
-    const auto exact =
-        std::find_if(listed_.begin(), listed_.end(), [&](const Listed& l) { return l.serial == serial; });
-    if (exact != listed_.end()) return &*exact;
+    if (const Listed* exact = listedBySerial(listed_, serial)) return exact;
     // The open call passes at most 49 characters; a longer listed serial number (a port path
     // given on the command line, say) is found by its start when only one device has it.
     if (serial.size() != kMaxSerialNumberLength) return nullptr;

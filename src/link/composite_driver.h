@@ -3,7 +3,7 @@
 #pragma once
 
 #include "link/driver.h"
-#include "link/handle_table.h"
+#include "link/backend_tables.h"
 
 #include <memory>
 #include <string>

@@ -194,8 +194,8 @@ D2xxLibraryDriver::~D2xxLibraryDriver() {
 }
 
 d2xx::FT_HANDLE* D2xxLibraryDriver::find(FtHandle handle) {
-    std::unique_ptr<Device>* device = api_ ? handles_.find(handle) : nullptr;
-    return device ? &(*device)->library : nullptr;
+    Device* device = api_ ? handles_.object(handle) : nullptr;
+    return device ? &device->library : nullptr;
 }
 
 FtStatus D2xxLibraryDriver::listDeviceCount(std::uint32_t& count) {
@@ -276,9 +276,8 @@ FtStatus D2xxLibraryDriver::getQueueStatus(FtHandle handle, std::uint32_t& rxByt
 }
 
 FtStatus D2xxLibraryDriver::waitForQueue(FtHandle handle, std::uint32_t timeoutMs, std::uint32_t& rxBytes) {
-    std::unique_ptr<Device>* found = api_ ? handles_.find(handle) : nullptr;
-    if (!found) return FT_INVALID_HANDLE;
-    Device* device = found->get();
+    Device* device = api_ ? handles_.object(handle) : nullptr;
+    if (!device) return FT_INVALID_HANDLE;
     const auto queued = [&](std::uint32_t& count) { return getQueueStatus(handle, count); };
     if (timeoutMs > 0) {
         if (device->received) {

@@ -4,7 +4,7 @@
 
 #include "link/d2xx_api.h"
 #include "link/driver.h"
-#include "link/handle_table.h"
+#include "link/backend_tables.h"
 
 #include <memory>
 #include <string>

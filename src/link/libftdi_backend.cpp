@@ -2,9 +2,12 @@
 // here and nowhere else.
 #include "link/libftdi_backend.h"
 
+#include "link/libftdi_open_error.h"
+
 #include <ftdi.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <deque>
 #include <limits>
@@ -24,11 +27,8 @@ namespace {
 constexpr int kFtdiVendor = 0x0403;
 constexpr int kStringBufferSize = 128;
 
-// libftdi's return codes the backend tells apart (ftdi_usb_open_desc and the transfer calls).
-constexpr int kFtdiNotFound = -3;
-constexpr int kFtdiCannotOpen = -4;
-constexpr int kFtdiCannotClaim = -5;
-constexpr int kFtdiCannotDetach = -11;
+// libftdi's return codes of the transfer calls the backend tells apart (the open's are
+// libftdi_open_error's).
 constexpr int kFtdiDeviceUnavailable = -666;
 constexpr int kFtdiBaudInvalid = -1;
 
@@ -100,15 +100,11 @@ FtStatus LibFtdiDriver::listDeviceCount(std::uint32_t& count) {
 }
 
 FtStatus LibFtdiDriver::listSerialNumber(std::uint32_t index, std::string& serial) {
-    if (index >= listed_.size()) return FT_DEVICE_NOT_FOUND;
-    serial = listed_[index].serial;
-    return FT_OK;
+    return listedText(listed_, index, &Listed::serial, serial);
 }
 
 FtStatus LibFtdiDriver::listDescription(std::uint32_t index, std::string& description) {
-    if (index >= listed_.size()) return FT_DEVICE_NOT_FOUND;
-    description = listed_[index].description;
-    return FT_OK;
+    return listedText(listed_, index, &Listed::description, description);
 }
 
 FtStatus LibFtdiDriver::openBySerialNumber(const std::string& serial, FtHandle& handle) {
@@ -119,26 +115,29 @@ FtStatus LibFtdiDriver::openBySerialNumber(const std::string& serial, FtHandle& 
     // On close libusb gives the interface back to the kernel's serial driver.
     context->module_detach_mode = AUTO_DETACH_REATACH_SIO_MODULE;
 
-    int result = kFtdiNotFound;
+    // Only "no such bridge" moves on to the next product number: a bridge that was found and
+    // failed to open says why, unless another product number opens it after all.
+    FtdiOpenOutcome failure = FtdiOpenOutcome::NotFound;
+    std::string failureText;
+    bool opened = false;
     for (const int product : kFtdiProductIds) {
-        result = ftdi_usb_open_desc(context.get(), kFtdiVendor, product, nullptr, serial.c_str());
-        if (result != kFtdiNotFound) break;
-    }
-    if (result == kFtdiNotFound) return FT_DEVICE_NOT_FOUND;
-    if (result < 0) {
-        const std::string why = errorText(context.get());
-        if (result == kFtdiCannotOpen) {
-            lastOpenProblem_ = "No permission to open the USB device " + serial + " (" + why +
-                               "). Install the udev rule that comes with the editor (sudo cp "
-                               "packaging/99-qeltx.rules /etc/udev/rules.d/ && sudo udevadm control --reload, "
-                               "then unplug and replug the pedal).";
-        } else if (result == kFtdiCannotClaim || result == kFtdiCannotDetach) {
-            lastOpenProblem_ = "The USB device " + serial + " is in use by another program (" + why +
-                               "). Close any other program using the pedal; if none is open, ModemManager or "
-                               "brltty may be holding it.";
-        } else {
-            lastOpenProblem_ = "The USB device " + serial + " could not be opened: " + why;
+        errno = 0;
+        const int result = ftdi_usb_open_desc(context.get(), kFtdiVendor, product, nullptr, serial.c_str());
+        const int systemError = errno;
+        const std::string text = errorText(context.get());
+        const FtdiOpenOutcome outcome = classifyFtdiOpen(result, systemError, text);
+        if (outcome == FtdiOpenOutcome::Opened) {
+            opened = true;
+            break;
         }
+        if (outcome != FtdiOpenOutcome::NotFound && failure == FtdiOpenOutcome::NotFound) {
+            failure = outcome;
+            failureText = text;
+        }
+    }
+    if (!opened) {
+        if (failure == FtdiOpenOutcome::NotFound) return FT_DEVICE_NOT_FOUND;
+        lastOpenProblem_ = ftdiOpenProblem(failure, serial, failureText);
         return FT_DEVICE_NOT_OPENED;
     }
 
@@ -146,7 +145,7 @@ FtStatus LibFtdiDriver::openBySerialNumber(const std::string& serial, FtHandle& 
     ftdi->usb_read_timeout = kUsbReadTimeoutMs;
     if (ftdi_set_baudrate(ftdi, kOpenBaudRate) < 0 || ftdi_set_line_property(ftdi, BITS_8, STOP_BIT_1, NONE) < 0 ||
         ftdi_setflowctrl(ftdi, SIO_DISABLE_FLOW_CTRL) < 0 || ftdi_set_latency_timer(ftdi, kOpenLatencyMs) < 0) {
-        lastOpenProblem_ = "The USB device " + serial + " did not take its settings: " + errorText(ftdi);
+        lastOpenProblem_ = ftdiOpenProblem(FtdiOpenOutcome::NotConfigurable, serial, errorText(ftdi));
         ftdi_usb_close(ftdi);
         return FT_DEVICE_NOT_OPENED;
     }
@@ -157,18 +156,17 @@ FtStatus LibFtdiDriver::openBySerialNumber(const std::string& serial, FtHandle& 
 }
 
 FtStatus LibFtdiDriver::usable(FtHandle handle, Device*& device) {
-    std::unique_ptr<Device>* found = devices_.find(handle);
-    device = found ? found->get() : nullptr;
+    device = devices_.object(handle);
     if (!device) return FT_INVALID_HANDLE;
     return device->gone ? FT_IO_ERROR : FT_OK;
 }
 
 FtStatus LibFtdiDriver::close(FtHandle handle) {
-    std::unique_ptr<Device>* found = devices_.find(handle);
-    if (!found) return FT_INVALID_HANDLE;
+    Device* device = devices_.object(handle);
+    if (!device) return FT_INVALID_HANDLE;
     // Releasing the interface lets the kernel's serial driver take the device again; for one
     // that was unplugged there is nothing to give back, and the handle goes all the same.
-    ftdi_usb_close((*found)->context.get());
+    ftdi_usb_close(device->context.get());
     devices_.erase(handle);
     return FT_OK;
 }

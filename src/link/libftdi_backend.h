@@ -4,7 +4,7 @@
 #pragma once
 
 #include "link/driver.h"
-#include "link/handle_table.h"
+#include "link/backend_tables.h"
 
 #include <array>
 #include <cstdint>

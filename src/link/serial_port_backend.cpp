@@ -1,6 +1,8 @@
 // The serial-port backend on Qt SerialPort.
 #include "link/serial_port_backend.h"
 
+#include "link/libftdi_open_error.h"
+
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QMetaObject>
@@ -68,10 +70,8 @@ bool lacksPermission([[maybe_unused]] const std::string& path) {
 
 std::string permissionProblem(const std::string& path) {
 #if defined(Q_OS_LINUX)
-    return "No permission to open " + path +
-           ". Install the udev rule that comes with the editor (sudo cp packaging/99-qeltx.rules "
-           "/etc/udev/rules.d/ && sudo udevadm control --reload, then unplug and replug the pedal), "
-           "or add yourself to the dialout group (sudo usermod -aG dialout $USER, then log out and in).";
+    return "No permission to open " + path + ". " + std::string(kUdevRuleHelp) +
+           ", or add yourself to the dialout group (sudo usermod -aG dialout $USER, then log out and in).";
 #else
     return "No permission to open " + path + ".";
 #endif
@@ -162,11 +162,6 @@ void SerialPortDriver::refreshListing() {
     }
 }
 
-const SerialPortDriver::Listed* SerialPortDriver::findListed(const std::string& serial) const {
-    const auto it = std::find_if(listed_.begin(), listed_.end(), [&](const Listed& l) { return l.serial == serial; });
-    return it == listed_.end() ? nullptr : &*it;
-}
-
 FtStatus SerialPortDriver::listDeviceCount(std::uint32_t& count) {
     refreshListing();
     count = static_cast<std::uint32_t>(listed_.size());
@@ -174,28 +169,24 @@ FtStatus SerialPortDriver::listDeviceCount(std::uint32_t& count) {
 }
 
 FtStatus SerialPortDriver::listSerialNumber(std::uint32_t index, std::string& serial) {
-    if (index >= listed_.size()) return FT_DEVICE_NOT_FOUND;
-    serial = listed_[index].serial;
-    return FT_OK;
+    return listedText(listed_, index, &Listed::serial, serial);
 }
 
 FtStatus SerialPortDriver::listDescription(std::uint32_t index, std::string& description) {
-    if (index >= listed_.size()) return FT_DEVICE_NOT_FOUND;
-    description = listed_[index].description;
-    return FT_OK;
+    return listedText(listed_, index, &Listed::description, description);
 }
 
 FtStatus SerialPortDriver::openBySerialNumber(const std::string& serial, FtHandle& handle) {
     lastOpenProblem_.clear();
     if (serial.empty()) return FT_DEVICE_NOT_FOUND;
     // Opening without a listing first is allowed, as with the chip maker's library.
-    if (!findListed(serial)) refreshListing();
-    const Listed* listed = findListed(serial);
+    if (!listedBySerial(listed_, serial)) refreshListing();
+    const Listed* listed = listedBySerial(listed_, serial);
     if (!listed) return FT_DEVICE_NOT_FOUND;
     const std::string path = listed->path;
 
     for (const FtHandle open : ports_.handles()) {
-        if ((*ports_.find(open))->path == path) {
+        if (ports_.object(open)->path == path) {
             lastOpenProblem_ = path + " is already open in the editor.";
             return FT_DEVICE_NOT_OPENED;
         }
@@ -244,10 +235,7 @@ FtStatus SerialPortDriver::openBySerialNumber(const std::string& serial, FtHandl
     return FT_OK;
 }
 
-SerialPortDriver::Port* SerialPortDriver::findPort(FtHandle handle) {
-    std::unique_ptr<Port>* port = ports_.find(handle);
-    return port ? port->get() : nullptr;
-}
+SerialPortDriver::Port* SerialPortDriver::findPort(FtHandle handle) { return ports_.object(handle); }
 
 FtStatus SerialPortDriver::usable(FtHandle handle, Port*& port) {
     port = findPort(handle);

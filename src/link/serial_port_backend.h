@@ -5,7 +5,7 @@
 #pragma once
 
 #include "link/driver.h"
-#include "link/handle_table.h"
+#include "link/backend_tables.h"
 
 #include <cstdint>
 #include <memory>
@@ -94,7 +94,6 @@ private:
     struct Port;
 
     void refreshListing();
-    const Listed* findListed(const std::string& serial) const;
     Port* findPort(FtHandle handle);
     // The open port of a handle that is still attached, or the status to return.
     FtStatus usable(FtHandle handle, Port*& port);
