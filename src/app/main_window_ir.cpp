@@ -65,21 +65,6 @@ core::IrSummary summaryOf(const TformMain::LoadedImpulseResponse& ir) {
     return summary;
 }
 
-// One line under the picture's title: what was done and what was kept.
-QString captionOf(const TformMain::LoadedImpulseResponse& ir) {
-    const core::IrOutcome& o = ir.prepared.outcome;
-    QStringList parts;
-    if (o.resampled) {
-        parts << QStringLiteral("resampled from %1 Hz").arg(ir.format.sampleRate);
-    } else if (ir.format.sampleRate != core::kPedalSampleRate) {
-        parts << QStringLiteral("%1 Hz, not resampled").arg(ir.format.sampleRate);
-    }
-    parts << QString::fromStdString(core::keptPartText(ir.prepared.taps.fromFile, o));
-    if (o.fadeTaps > 0) parts << QStringLiteral("fade %1 ms").arg(1000.0 * static_cast<double>(o.fadeTaps) / core::kPedalSampleRate, 0, 'f', 1);
-    if (o.normalizedDb) parts << QStringLiteral("peak %1 dBFS").arg(*o.normalizedDb, 0, 'f', 1);
-    return parts.join(QStringLiteral("; "));
-}
-
 }  // namespace
 
 void TformMain::menuImpulseResponseClick() {
@@ -97,7 +82,7 @@ void TformMain::refreshImpulseResponseView() {
     if (!loadedIr) return view->showResponse(std::nullopt);
     const QString title = loadedIr->fileName + QStringLiteral(" in ") + QString::fromUtf8(loadedIr->geometry.effectName.data(),
                                                                                           static_cast<qsizetype>(loadedIr->geometry.effectName.size()));
-    view->showResponse(ir_plot::plotDataFor(loadedIr->prepared, title, captionOf(*loadedIr)));
+    view->showResponse(ir_plot::plotDataFor(loadedIr->prepared, title, ir_plot::captionFor(loadedIr->prepared, loadedIr->format.sampleRate)));
 }
 
 void TformMain::reshapeImpulseResponse() {
@@ -109,7 +94,7 @@ void TformMain::reshapeImpulseResponse() {
     if (!merged) return editor_.dialogs().message(QString::fromStdString(merged.reason()));
     loadedIr->prepared = *prepared;
     irImage = QString::fromStdString(*merged);
-    editor_.printToConsole(QStringLiteral("IR reshaped: ") + captionOf(*loadedIr));
+    editor_.printToConsole(QStringLiteral("IR reshaped: ") + ir_plot::captionFor(loadedIr->prepared, loadedIr->format.sampleRate));
     editor_.printToConsole(QStringLiteral("irdata swapped endianess: ") +
                            QString::fromStdString(core::tapsHex(prepared->taps.words)));
     editor_.printToConsole(irImage);

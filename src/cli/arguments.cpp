@@ -57,7 +57,14 @@ constexpr std::array<OptionSpec, 2> kBackupOptions{{
     {"--ir", "FILE.wav", "the impulse response the pedal's IR loader runs, kept in the backup", ""},
 }};
 
-constexpr std::array<CommandSpec, 12> kCommands{{
+constexpr std::array<OptionSpec, 4> kIrInfoOptions{{
+    {"--plot", "FILE.png", "write the picture the editor's Impulse Response window shows", ""},
+    kNoResampleOption,
+    kFadeOption,
+    kNormalizeOption,
+}};
+
+constexpr std::array<CommandSpec, 13> kCommands{{
     {CommandId::List, "list", "", 0, 0, {}, "the devices the driver layer finds",
      "Lists every device of every backend (the chip maker's D2XX library, serial ports, libftdi1, and the\n"
      "virtual pedal or --port when given): index, serial number, description and backend.\n"
@@ -103,6 +110,12 @@ constexpr std::array<CommandSpec, 12> kCommands{{
      "image of the IR-loader algorithm NAME and prints the merged image as hex text. A file that is\n"
      "not at the pedal's 48 kHz is resampled first (libsoxr, very high quality) unless --no-resample\n"
      "is given. Standard error says how much of the response the taps keep.\n"},
+    {CommandId::IrInfo, "ir-info", "FILE.wav [NAME]", 1, 2, kIrInfoOptions, "what the pedal would hold of an IR (no device)",
+     "Shows the impulse response in FILE.wav: its rate, channels and length, and for each IR-loader\n"
+     "algorithm (or only NAME) how many taps it keeps, how long they last and how much of the\n"
+     "response's energy they hold, after the same resampling, fade and normalisation as ir-merge.\n"
+     "--plot writes the response over time with the cut marked and its magnitude response as a PNG\n"
+     "(for NAME, or the IR loader that keeps the most taps).\n"},
     {CommandId::CatalogueCheck, "catalogue check", "[DIR]", 0, 1, {}, "check a catalogue (no device)",
      "Checks every rule of the catalogue's formats on the catalogue built into the program, or on the\n"
      "catalogue folder DIR, and lists each violation as FILE:LINE: message.\n"},

@@ -27,6 +27,7 @@ enum class CommandId {
     EepromRead,
     EepromErase,
     IrMerge,
+    IrInfo,
     CatalogueCheck,
 };
 

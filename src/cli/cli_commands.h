@@ -17,6 +17,7 @@ int runFlash(const Invocation& invocation, const Output& output);
 int runEepromRead(const Invocation& invocation, const Output& output);
 int runEepromErase(const Invocation& invocation, const Output& output);
 int runIrMerge(const Invocation& invocation, const Output& output);
+int runIrInfo(const Invocation& invocation, const Output& output);
 int runCatalogueCheck(const Invocation& invocation, const Output& output);
 
 }  // namespace qeltx::cli

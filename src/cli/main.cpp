@@ -6,8 +6,10 @@
 #include "cli/output.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,7 @@ int dispatch(const Invocation& invocation, const Output& output) {
         case CommandId::EepromRead: return runEepromRead(invocation, output);
         case CommandId::EepromErase: return runEepromErase(invocation, output);
         case CommandId::IrMerge: return runIrMerge(invocation, output);
+        case CommandId::IrInfo: return runIrInfo(invocation, output);
         case CommandId::CatalogueCheck: return runCatalogueCheck(invocation, output);
     }
     return kExitUsage;
@@ -38,14 +41,17 @@ void print(const std::string& text) {
     std::fflush(stdout);
 }
 
+// Drawing text into a picture needs a GUI application; a window system does not: the offscreen
+// platform draws on any machine, with or without a display.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[], bool draws) {
+    if (!draws) return std::make_unique<QCoreApplication>(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    // The serial port backend runs on Qt's event notifiers, which need an application object.
-    QCoreApplication application(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("qeltx-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(QELTX_APP_VERSION));
-
     std::vector<std::string> words;
     for (int i = 1; i < argc; ++i) words.emplace_back(argv[i]);
     if (words.size() == 1 && words.front() == "--version") {
@@ -53,6 +59,11 @@ int main(int argc, char* argv[]) {
         return kExitSuccess;
     }
     const auto parsed = parseCommandLine(words);
+    // The serial port backend runs on Qt's event notifiers, which need an application object.
+    const auto application = makeApplication(argc, argv, parsed && parsed->has("--plot"));
+    QCoreApplication::setApplicationName(QStringLiteral("qeltx-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QELTX_APP_VERSION));
+
     if (!parsed) {
         const Output output(false, false);
         output.usage(QString::fromStdString(parsed.reason()));

@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStringList>
 
 #include <algorithm>
 #include <array>
@@ -195,6 +196,22 @@ void drawSpectrumPlot(QPainter& p, const IrPlotLayout& l) {
 }
 
 }  // namespace
+
+QString captionFor(const core::PreparedIr& ir, int fileRate) {
+    const core::IrOutcome& o = ir.outcome;
+    QStringList parts;
+    if (o.resampled) {
+        parts << QStringLiteral("resampled from %1 Hz").arg(fileRate);
+    } else if (fileRate != core::kPedalSampleRate) {
+        parts << QStringLiteral("%1 Hz, not resampled").arg(fileRate);
+    }
+    parts << QString::fromStdString(core::keptPartText(ir.taps.fromFile, o));
+    if (o.fadeTaps > 0) {
+        parts << QStringLiteral("fade %1 ms").arg(msOf(o.fadeTaps, core::kPedalSampleRate), 0, 'f', 1);
+    }
+    if (o.normalizedDb) parts << QStringLiteral("peak %1 dBFS").arg(*o.normalizedDb, 0, 'f', 1);
+    return parts.join(QStringLiteral("; "));
+}
 
 IrPlotData plotDataFor(const core::PreparedIr& ir, const QString& title, const QString& caption) {
     IrPlotData data;

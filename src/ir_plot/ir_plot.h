@@ -28,6 +28,9 @@ struct IrPlotData {
     QString caption;                // one line under the title ("kept 912 of 4800 samples …")
 };
 
+// One line under the title: the resampling, what was kept, the fade and the normalisation.
+QString captionFor(const core::PreparedIr& ir, int fileRate);
+
 // What the pedal will hold of a prepared response.
 IrPlotData plotDataFor(const core::PreparedIr& ir, const QString& title, const QString& caption);
 

@@ -270,6 +270,24 @@ files)
     # A 48 kHz file is taken as it is, with the option or without.
     cli 0 ir-merge "Basic IR Loader" "$WORK/ir.wav" --no-resample
     cmp -s "$WORK/merged.txt" "$WORK/out" || fail "--no-resample changed the image of a 48 kHz file"
+    # ir-info: what each IR loader keeps, the same fields in JSON, and the window's picture.
+    "$SOX" -n -r 96000 -b 24 -c 2 "$WORK/ir96.wav" synth 0.1 whitenoise fade h 0 0.1 0.09
+    cli 0 ir-info "$WORK/ir96.wav"
+    out_has "sample rate: 96000 Hz, resampled to 48000 Hz"
+    out_has "channels: 2 (the first is used)"
+    out_has "length: 9600 samples (100.0 ms)"
+    out_has "Basic IR Loader: kept 912 of 4800 samples (19.0 ms of 100.0 ms)"
+    out_has "Corvel + IR Loader: kept 703 of 4800 samples (14.6 ms of 100.0 ms)"
+    cli 0 --json ir-info "$WORK/ir96.wav" "basic ir loader" --no-resample --plot "$WORK/ir96.png"
+    out_has '"sampleRate": 96000'
+    out_has '"resampled": false'
+    out_has '"tapsFromFile": 912'
+    out_has '"keptMs": 9.5'
+    out_has '"name": "Basic IR Loader"'
+    [ "$(grep -c '"name"' "$WORK/out")" -eq 1 ] || fail "ir-info NAME: more than one loader"
+    [ "$(head -c 8 "$WORK/ir96.png" | od -An -tx1 | tr -d ' \n')" = "89504e470d0a1a0a" ] || fail "ir-info --plot wrote no PNG"
+    cli 2 ir-info "$WORK/ir96.wav" "Amber Drive"
+    cli 1 ir-info "$WORK/missing.wav"
     cli 1 ir-merge "Basic IR Loader" "$WORK/missing.wav"
     one_error_line "missing.wav: the file could not be opened"
     cli 1 ir-merge "Basic IR Loader" "$WORK/ir.wav" -o "$WORK/no/such/folder/out.txt"
