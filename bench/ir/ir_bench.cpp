@@ -1,0 +1,96 @@
+// What a player waits for after choosing a cabinet file: reading a 2 s, 96 kHz, 24-bit stereo
+// WAV, resampling it to 48 kHz and merging it into "Basic IR Loader" (goal: under 100 ms); and
+// the Impulse Response window drawing its picture of it (goal: under 50 ms).
+#include "core/impulse_response.h"
+#include "core/ir_preparation.h"
+#include "core/resource_names.h"
+#include "ir_plot/ir_plot.h"
+#include "resources/resource_store.h"
+#include "session/audio_file.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+using namespace qeltx;
+
+namespace {
+
+constexpr int kRate = 96000;
+constexpr int kFrames = 2 * kRate;
+
+// A decaying noise burst, as a cabinet's response looks, written by libsndfile.
+QString writeCabinetFile(const QTemporaryDir& dir) {
+    const QString path = dir.filePath(QStringLiteral("cab96.wav"));
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+    SNDFILE* file = sf_open(path.toLocal8Bit().constData(), SFM_WRITE, &info);
+    std::mt19937 noise(7);
+    std::normal_distribution<double> gauss(0, 0.2);
+    std::vector<double> frames(2 * static_cast<std::size_t>(kFrames));
+    for (std::size_t i = 0; i < frames.size(); ++i) frames[i] = gauss(noise) * std::exp(-static_cast<double>(i / 2) / (0.05 * kRate));
+    sf_writef_double(file, frames.data(), kFrames);
+    sf_close(file);
+    return path;
+}
+
+std::string basicIrLoaderImage() {
+    const auto text = resources::catalogueResource(core::format_resource_name("Basic IR Loader"));
+    return text ? text->substr(0, text->find_first_of("\r\n")) : std::string();
+}
+
+void BM_LoadResampleMerge96k2sStereo(benchmark::State& state) {
+    const QTemporaryDir dir;
+    const QString path = writeCabinetFile(dir);
+    const std::string image = basicIrLoaderImage();
+    const core::TapGeometry geometry = *core::irLoaderGeometry("Basic IR Loader");
+    for (auto _ : state) {
+        const auto audio = session::readAudioFile(path);
+        const auto prepared = core::prepareImpulseResponse(audio->firstChannel, audio->format.sampleRate, geometry.taps, {});
+        const auto merged = core::mergeTaps(image, geometry, prepared->taps.words);
+        if (!merged) state.SkipWithError("merge refused");
+        benchmark::DoNotOptimize(merged->data());
+    }
+}
+
+// The window's first paint of a response: both spectra and the picture.
+void BM_DrawImpulseResponseWindow(benchmark::State& state) {
+    const QTemporaryDir dir;
+    const QString path = writeCabinetFile(dir);
+    const auto audio = session::readAudioFile(path);
+    const auto prepared = core::prepareImpulseResponse(audio->firstChannel, kRate, 912, {});
+    const ir_plot::IrPlotData data = ir_plot::plotDataFor(*prepared, QStringLiteral("cab96.wav in Basic IR Loader"),
+                                                          ir_plot::captionFor(*prepared, kRate));
+    QImage canvas(ir_plot::kDefaultPlotSize, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter painter(&canvas);
+        ir_plot::drawIrPlot(painter, data, ir_plot::layoutIrPlot(data, canvas.size()), canvas.size());
+        painter.end();
+        benchmark::DoNotOptimize(canvas.constBits());
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_LoadResampleMerge96k2sStereo)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawImpulseResponseWindow)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    // Text in the picture needs a GUI application; the offscreen platform needs no display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
