@@ -6,13 +6,14 @@
 #include "core/impulse_response.h"
 #include "core/ir_preparation.h"
 #include "ir_plot/ir_plot.h"
+#include "session/atomic_file.h"
 #include "session/audio_file.h"
 
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QSaveFile>
+#include <QBuffer>
 
 #include <algorithm>
 #include <string>
@@ -46,10 +47,16 @@ core::Refusable<std::vector<core::TapGeometry>> loadersAskedFor(const Invocation
     return Result::accepted(std::move(loaders));
 }
 
+// Through the editor's one atomic write, so a full disk never leaves half a picture.
 bool writePicture(const QString& path, const QImage& image, QString* problem) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
-        *problem = file.errorString();
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        *problem = QStringLiteral("the picture could not be encoded");
+        return false;
+    }
+    if (const auto failure = session::writeFileAtomically(path, png)) {
+        *problem = *failure;
         return false;
     }
     return true;
