@@ -1,8 +1,8 @@
 // Reading and writing the one-word preference files.
 #include "app/preferences.h"
+#include "session/atomic_file.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace qeltx::app {
@@ -27,14 +27,7 @@ std::optional<QString> readPreferenceText(const QString& path) {
 }
 
 bool writePreferenceText(const QString& path, const QString& text) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return !session::writeFileAtomically(path, text.toUtf8());
 }
 
 }  // namespace qeltx::app

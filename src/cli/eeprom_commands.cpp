@@ -5,9 +5,9 @@
 #include "core/commands.h"
 #include "core/hex.h"
 #include "core/pedal_messages.h"
+#include "session/atomic_file.h"
 
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -81,11 +81,10 @@ int runEepromRead(const Invocation& invocation, const Output& output) {
                      {QStringLiteral("size"), static_cast<qint64>(dump->contents.size())},
                      {QStringLiteral("erased"), erased}};
     if (const auto file = invocation.value("-o")) {
-        QSaveFile out(QString::fromStdString(*file));
         const auto size = static_cast<qint64>(dump->contents.size());
-        if (!out.open(QIODevice::WriteOnly) ||
-            out.write(reinterpret_cast<const char*>(dump->contents.data()), size) != size || !out.commit()) {
-            return output.fail(QStringLiteral("cannot write ") + QString::fromStdString(*file) + QStringLiteral(": ") + out.errorString());
+        const QByteArray bytes(reinterpret_cast<const char*>(dump->contents.data()), size);
+        if (const auto failure = session::writeFileAtomically(QString::fromStdString(*file), bytes)) {
+            return output.fail(QStringLiteral("cannot write ") + QString::fromStdString(*file) + QStringLiteral(": ") + *failure);
         }
         json.insert(QStringLiteral("file"), QString::fromStdString(*file));
         output.line(QStringLiteral("EEPROM %1: %2 bytes written to %3%4")

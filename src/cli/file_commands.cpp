@@ -4,10 +4,10 @@
 #include "cli/cli_commands.h"
 #include "cli/exit_codes.h"
 #include "resources/resource_store.h"
+#include "session/atomic_file.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace qeltx::cli {
 
@@ -38,10 +38,8 @@ int runIrMerge(const Invocation& invocation, const Output& output) {
                      {QStringLiteral("gainDb"), summary.outcome.gainDb},
                      {QStringLiteral("bytes"), static_cast<qint64>(merged->image.size() / 2)}};
     if (const auto out = invocation.value("-o")) {
-        QSaveFile target(QString::fromStdString(*out));
-        const QByteArray bytes = image.toLatin1() + '\n';
-        if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size() || !target.commit()) {
-            return output.fail(QStringLiteral("cannot write ") + QString::fromStdString(*out) + QStringLiteral(": ") + target.errorString());
+        if (const auto failure = session::writeFileAtomically(QString::fromStdString(*out), image.toLatin1() + '\n')) {
+            return output.fail(QStringLiteral("cannot write ") + QString::fromStdString(*out) + QStringLiteral(": ") + *failure);
         }
         json.insert(QStringLiteral("output"), QString::fromStdString(*out));
         output.line(QStringLiteral("%1 merged into %2: %3 bytes written to %4")
