@@ -4,6 +4,7 @@
 #include "app/firmware_upgrade.h"
 #include "app/fx_parameters.h"
 #include "app/impulse_response.h"
+#include "app/impulse_response_view.h"
 #include "app/main_window.h"
 #include "app/new_version_msg.h"
 #include "app/print_console.h"
@@ -127,6 +128,30 @@ void Editor::start() {
     formMain_->show();
 }
 
+void Editor::end() {
+    if (ended_) return;
+    if (formMain_) {
+        formMain_->Timer_USB_read.stop();
+        formMain_->TimerCheckWebVersion.stop();
+    }
+    // The editor's own windows, each by name. A list of all top-level windows taken first would
+    // not do: the panel destroys its rows when it closes, and with them the pop-up windows of
+    // their choice boxes, which such a list also holds.
+    std::vector<QWidget*> windows = {formFXParameters_.get(), formPrint_.get(), formFirmwareUpgrade_.get(),
+                                     formNewVersionMsg_.get()};
+    if (formImpulseResponse_) windows.push_back(formImpulseResponse_->existingView());
+    for (QWidget* window : windows) {
+        if (window && window->isVisible()) window->close();
+    }
+    if (state.linked) {
+        // A pedal that was unplugged meanwhile would otherwise see the editor off with a box.
+        usb_->showDeviceErrors = false;
+        usb_->CloseFTDevice();
+        state.linked = false;
+    }
+    ended_ = true;
+}
+
 void Editor::printToConsole(const QString& text) {
     if (formPrint_) {
         formPrint_->printToConsole(text);
@@ -166,6 +191,9 @@ void Editor::holdInput(bool hold) {
     if (formMain_) surfaces.insert(surfaces.end(), {formMain_->centralWidget(), formMain_->menuBar()});
     if (formFXParameters_) surfaces.push_back(formFXParameters_.get());
     if (formPrint_) surfaces.insert(surfaces.end(), {formPrint_->btnEraseEeprom, formPrint_->btnReadEEPROM, formPrint_->cmbI2Caddr});
+    // Update Now ends the editor, and the impulse response's shaping changes what Upload sends.
+    if (formNewVersionMsg_) surfaces.push_back(formNewVersionMsg_->btnLaunchUpdate);
+    if (formImpulseResponse_) surfaces.push_back(formImpulseResponse_->existingView());
     if (formFirmwareUpgrade_) {
         surfaces.insert(surfaces.end(), {formFirmwareUpgrade_->cmbFirmwareChoose, formFirmwareUpgrade_->btnOpenFirmwareFile,
                                          formFirmwareUpgrade_->btnUpgradeFirmware});
@@ -176,6 +204,7 @@ void Editor::holdInput(bool hold) {
 }
 
 void Editor::guard(const std::function<void()>& handler, Source source) {
+    if (ended_) return;
     if (source == Source::UserInput && line_->insideWait() && line_->busy()) {
         tellRefused(*line_->running(), QString());
         return;

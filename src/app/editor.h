@@ -57,6 +57,12 @@ public:
 
     // Creates the six windows in their order and shows the main window.
     void start();
+    // The program is ending (its main window closed): the other windows close, the timers stop
+    // and the device is handed back, closed, with nothing sent to the pedal. From then on no
+    // handler runs, so nothing that was waiting (a late network answer, a message) opens a
+    // window after the end. Only when no conversation runs.
+    void end();
+    bool ended() const { return ended_; }
 
     EditorState state;
 
@@ -120,6 +126,7 @@ private:
     std::unique_ptr<session::Exchange> exchange_;
     bool inputHeld_ = false;
     bool refusalPending_ = false;
+    bool ended_ = false;
     QString serverAddress_;
 
     std::unique_ptr<TformMain> formMain_;

@@ -9,6 +9,7 @@
 #include "resources/resource_store.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
@@ -24,6 +25,9 @@ namespace qeltx::app {
 namespace {
 
 const QString kComplete = QStringLiteral("Firmware Upgrade Complete, device will now restart");
+const QString kClosingRefused = QStringLiteral(
+    "The editor stays open until the firmware upgrade has finished: stopping it now would leave the pedal without "
+    "firmware.");
 const QString kFirmwareFilter = QStringLiteral("Firmware (*.bin *.hex);;All files (*)");
 
 QString hex8(std::uint32_t value) { return QString::fromStdString(core::word32ToHex(value)); }
@@ -59,6 +63,10 @@ TformFirmwareUpgrade::TformFirmwareUpgrade(Editor& editor) : QWidget(nullptr), e
     lblFirmwareStep = new QLabel(this);
     lblFirmwareStep->setObjectName(QStringLiteral("lblFirmwareStep"));
     lblFirmwareStep->setWordWrap(true);
+    lblFirmwareNote = new QLabel(kClosingRefused, this);
+    lblFirmwareNote->setObjectName(QStringLiteral("lblFirmwareNote"));
+    lblFirmwareNote->setWordWrap(true);
+    lblFirmwareNote->hide();
 
     auto* choice = new QHBoxLayout;
     choice->addWidget(cmbFirmwareChoose, 1);
@@ -68,6 +76,7 @@ TformFirmwareUpgrade::TformFirmwareUpgrade(Editor& editor) : QWidget(nullptr), e
     layout->addWidget(btnUpgradeFirmware);
     layout->addWidget(ProgressBar1);
     layout->addWidget(lblFirmwareStep);
+    layout->addWidget(lblFirmwareNote);
 
     for (const std::string& name : resources::firmwareResourceNames()) {
         entries_.push_back({QString::fromStdString(name), std::nullopt});
@@ -82,6 +91,42 @@ TformFirmwareUpgrade::TformFirmwareUpgrade(Editor& editor) : QWidget(nullptr), e
 void TformFirmwareUpgrade::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     editor_.guard([this] { FormShow(); });
+}
+
+void TformFirmwareUpgrade::closeEvent(QCloseEvent* event) {
+    if (editor_.line().running() == session::ConversationKind::Flashing) {
+        event->ignore();
+        refuseClosing();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+void TformFirmwareUpgrade::refuseClosing() {
+    editor_.printToConsole(kClosingRefused);
+    lblFirmwareNote->show();
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TformFirmwareUpgrade::showProgress(const session::FlashProgress& p) {
+    switch (p.stage) {
+        case session::FlashStage::Erase: lblFirmwareStep->setText(QStringLiteral("Erasing the pedal's flash…")); break;
+        case session::FlashStage::Write:
+            lblFirmwareStep->setText(QStringLiteral("Writing the firmware: %1 of %2 chunks written").arg(p.done).arg(p.total));
+            break;
+        case session::FlashStage::Verify:
+            lblFirmwareStep->setText(QStringLiteral("Verifying the firmware: %1 of %2 chunks read back and compared")
+                                         .arg(p.done)
+                                         .arg(p.total));
+            break;
+        case session::FlashStage::Go: lblFirmwareStep->setText(QStringLiteral("Starting the new firmware…")); break;
+    }
+    if (p.stage == session::FlashStage::Write || p.stage == session::FlashStage::Verify) {
+        ProgressBar1->setMaximum(static_cast<int>(p.total));
+        ProgressBar1->setValue(static_cast<int>(p.done));
+    }
 }
 
 void TformFirmwareUpgrade::FormShow() {
@@ -209,24 +254,11 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
         const auto log = [this](const QString& line) { editor_.printToConsole(line); };
         session::LatencyLowered latency(editor_.usb(), log);
         session::Flasher flasher(editor_.usb(), editor_.exchange(), log);
-        flasher.onProgress = [this](const session::FlashProgress& p) {
-            switch (p.stage) {
-                case session::FlashStage::Erase: lblFirmwareStep->setText(QStringLiteral("Erasing the flash…")); break;
-                case session::FlashStage::Write:
-                    lblFirmwareStep->setText(QStringLiteral("Writing %1 of %2").arg(p.done).arg(p.total));
-                    break;
-                case session::FlashStage::Verify:
-                    lblFirmwareStep->setText(QStringLiteral("Verifying %1 of %2").arg(p.done).arg(p.total));
-                    break;
-                case session::FlashStage::Go: lblFirmwareStep->setText(QStringLiteral("Starting the new firmware…")); break;
-            }
-            if (p.stage == session::FlashStage::Write || p.stage == session::FlashStage::Verify) {
-                ProgressBar1->setMaximum(static_cast<int>(p.total));
-                ProgressBar1->setValue(static_cast<int>(p.done));
-            }
-        };
+        flasher.onProgress = [this](const session::FlashProgress& p) { showProgress(p); };
         failure = flasher.run(*plan);
     }
+    // The flash is no longer being written; the note goes with the run.
+    lblFirmwareNote->hide();
     if (failure) {
         refuse(QStringLiteral("Firmware upgrade failed: ") + failure->describe() +
                QStringLiteral(". The pedal stays in its bootloader: click Upgrade Firmware to start again from the "

@@ -11,6 +11,10 @@
 #include <optional>
 #include <vector>
 
+namespace qeltx::session {
+struct FlashProgress;
+}
+
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -38,12 +42,18 @@ public:
     // it and returns the editor to normal operation. Stops at the first failure, says which
     // step failed and leaves the editor in upgrade mode so the user can start again.
     void btnUpgradeFirmwareClick();
+    // Someone tried to close the editor (or this window) while the firmware is being written:
+    // refused, and said here, in front, because stopping now would leave the pedal without
+    // firmware. No box: a modal one would hold the upgrade up between two steps.
+    void refuseClosing();
 
     QComboBox* cmbFirmwareChoose = nullptr;
     QPushButton* btnOpenFirmwareFile = nullptr;
     QPushButton* btnUpgradeFirmware = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
     QLabel* lblFirmwareStep = nullptr;
+    // Why the editor stays open, shown while a run that refused closing lasts.
+    QLabel* lblFirmwareNote = nullptr;
 
     // What FirmwareSelect recorded.
     QString firmwareResourceName;
@@ -51,6 +61,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     struct Entry {
@@ -62,6 +73,8 @@ private:
     std::optional<core::FirmwareImage> loadSelectedImage();
     void logChunks(const std::vector<core::FlashChunk>& chunks);
     void refuse(const QString& text);
+    // The stage line for the flasher's progress.
+    void showProgress(const session::FlashProgress& progress);
 
     Editor& editor_;
     std::vector<Entry> entries_;

@@ -2,12 +2,14 @@
 #include "app/main_window.h"
 
 #include "app/editor.h"
+#include "app/firmware_upgrade.h"
 #include "app/preferences.h"
 #include "app/print_console.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,6 +18,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 namespace qeltx::app {
 
@@ -275,6 +278,33 @@ bool TformMain::eventFilter(QObject* watched, QEvent* event) {
         if (consumed) return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TformMain::closeEvent(QCloseEvent* event) {
+    const session::LineOwner& line = editor_.line();
+    if (line.running() == session::ConversationKind::Flashing) {
+        event->ignore();
+        editor_.formFirmwareUpgrade()->refuseClosing();
+        return;
+    }
+    if (line.busy()) {
+        // Closed from inside one of the conversation's waits: its code still runs around this
+        // one and needs the windows and the port until it ends.
+        event->ignore();
+        if (closePending_) return;
+        closePending_ = true;
+        editor_.printToConsole(QStringLiteral("The editor closes when ") + session::conversationName(*line.running()) +
+                               QStringLiteral(" has finished."));
+        editor_.whenIdle([this] {
+            closePending_ = false;
+            // From the event loop, not from inside the handler whose conversation has just
+            // ended: closing destroys the panel's rows, and that handler may be one of theirs.
+            QTimer::singleShot(0, this, [this] { close(); });
+        });
+        return;
+    }
+    editor_.end();
+    QMainWindow::closeEvent(event);
 }
 
 void TformMain::menuSupportClick() { OpenURL(editor_.serverAddress() + QStringLiteral("/contact-us/")); }

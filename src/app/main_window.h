@@ -280,6 +280,10 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Closing the main window ends the program (Editor::end). While the firmware upgrade runs
+    // it is refused, and the upgrade window says why; during another conversation the window
+    // closes as soon as that has ended, within its time limit.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();
@@ -294,6 +298,7 @@ private:
     // The controls of the unlinked state (after a successful Unlink or a lost pedal).
     void showUnlinkedState();
     bool eventFilterForEffectList(QKeyEvent* key);
+    bool closePending_ = false;
 
     Editor& editor_;
     int foundEffectRow_ = -1;
