@@ -256,6 +256,7 @@ std::optional<FlashFailure> Flasher::run(const FlashPlan& plan) {
             if (auto failure = verifyChunk(chunk, chunkStep("Read Memory", i, chunk.address))) return failure;
         }
         if (plan.marker) {
+            progress(FlashStage::Verify, count, total);
             if (auto failure = verifyChunk(*plan.marker, markerStep("Read Memory", plan.marker->address))) return failure;
         }
         progress(FlashStage::Verify, total, total);

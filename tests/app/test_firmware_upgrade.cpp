@@ -488,8 +488,12 @@ void FirmwareUpgradeTest::failedRunStopsSaysWhereAndCanBeRetried() {
     } else {
         QVERIFY(flashOf(e.pedal()) == before);  // nothing erased
     }
-    // Still in upgrade mode, ready to start again.
+    // Still in upgrade mode, ready to start again; the window shows what failed in full.
     QVERIFY(window.isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QLabel* step = window.lblFirmwareStep;
+    QCOMPARE(step->text(), e.editor.dialogs->messages.front());
+    QVERIFY2(step->heightForWidth(step->width()) <= step->height(), qPrintable(step->text()));
     QVERIFY(window.btnUpgradeFirmware->isEnabled());
     QVERIFY(e.editor->state.firmwareUpgradeMode);
     QVERIFY(e.main().menuStartFirmwareUpgrade->isEnabled());

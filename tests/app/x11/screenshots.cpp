@@ -2,16 +2,20 @@
 // linked to the virtual pedal, the parameter panel of a 16-control algorithm with the pedal's
 // values, and the debug console. Writes DIR/<window>-look<N>.png.
 #include "app/editor.h"
+#include "app/firmware_upgrade.h"
 #include "app/fx_parameters.h"
 #include "app/main_window.h"
 #include "app/print_console.h"
+#include "pedal_sim/pedal_model.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -38,6 +42,37 @@ bool save(QWidget* window, const QString& path) {
     QTest::qWait(150);
     const bool saved = window->grab().save(path);
     std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+    return saved;
+}
+
+// The upgrade window in the middle of writing the built-in firmware, after someone tried to
+// close the editor: the stage line and the note saying why it stays open.
+bool saveUpgradeWindow(app::Editor& editor, const QString& path) {
+    app::TformMain* main = editor.formMain();
+    app::TformFirmwareUpgrade* upgrade = editor.formFirmwareUpgrade();
+    pedal_sim::PedalModel* pedal = editor.virtualPedal();
+    pedal->setButton(pedal_sim::control::kB2, true);
+    main->menuFirmwareUpgradeMode->trigger();
+    pedal->setButton(pedal_sim::control::kB2, false);
+    main->menuStartFirmwareUpgrade->trigger();
+    upgrade->move(main->frameGeometry().right() + 30, main->frameGeometry().top());
+    QTest::qWait(300);
+    bool saved = false;
+    QTimer watch;
+    // Timers run during the upgrade's waits: this one acts once the writing has begun.
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!upgrade->lblFirmwareStep->text().startsWith(QStringLiteral("Writing"))) return;
+        if (!upgrade->lblFirmwareNote->isVisible()) {
+            main->close();
+            return;
+        }
+        watch.stop();
+        saved = upgrade->grab().save(path);
+        std::printf("%s %s (%s)\n", saved ? "wrote" : "could not write", qPrintable(path),
+                    qPrintable(upgrade->lblFirmwareStep->text()));
+    });
+    watch.start(100);
+    upgrade->btnUpgradeFirmware->click();
     return saved;
 }
 
@@ -83,5 +118,7 @@ int main(int argc, char* argv[]) {
         ok &= save(editor.formFXParameters(), out.filePath(QStringLiteral("panel") + suffix));
         ok &= save(editor.formPrint(), out.filePath(QStringLiteral("console") + suffix));
     }
+    main->lookMenuItems[0]->trigger();
+    ok &= saveUpgradeWindow(editor, out.filePath(QStringLiteral("upgrade-writing-look0.png")));
     return ok ? 0 : 1;
 }
