@@ -76,12 +76,48 @@ bool handleReleased(app::Editor& editor) {
     return editor.driver().getQueueStatus(editor.usb().deviceHandle, queued) != core::FT_OK;
 }
 
+// qeltx-pedal-sim serving the pedal on a pseudo-terminal, and an editor linked to it with the
+// real timing: its waits dispatch window events, as in the program.
+struct PedalOnPty {
+    QProcess sim;
+    QString pty;
+    std::shared_ptr<testing::DialogLog> dialogs = std::make_shared<testing::DialogLog>();
+    std::shared_ptr<testing::PlatformLog> platform = std::make_shared<testing::PlatformLog>();
+    std::unique_ptr<app::Editor> editor;
+
+    // False (with the reason in `problem`) when the pedal or the link could not be had.
+    bool link(QString& problem) {
+        sim.start(QString::fromUtf8(QELTX_PEDAL_SIM_PATH), QStringList());
+        if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
+            problem = QStringLiteral("qeltx-pedal-sim gave no port");
+            return false;
+        }
+        pty = QString::fromUtf8(sim.readLine()).trimmed();
+        app::EditorSetup setup;
+        setup.dialogs = std::make_unique<testing::ScriptedDialogs>(dialogs);
+        setup.platform = std::make_unique<testing::TempPlatform>(platform);
+        setup.explicitPorts = {pty};
+        setup.serverAddress = QStringLiteral("http://127.0.0.1:1");
+        editor = std::make_unique<app::Editor>(std::move(setup));
+        editor->start();
+        editor->formMain()->menuConnect->trigger();
+        problem = dialogs->messages.join('\n');
+        return editor->state.linked;
+    }
+    ~PedalOnPty() {
+        editor.reset();
+        sim.terminate();
+        sim.waitForFinished(5000);
+    }
+};
+
 }  // namespace
 
 class ClosingTest : public QObject {
     Q_OBJECT
 private slots:
     void closingAfterLinkOnAPseudoTerminalEndsTheProgram();
+    void closingDuringRequestOnAPseudoTerminal();
     void closingDuringRequestEndsTheProgramWhenRequestHasFinished();
     void closingWhileFlashingIsRefused_data();
     void closingWhileFlashingIsRefused();
@@ -89,31 +125,15 @@ private slots:
 };
 
 void ClosingTest::closingAfterLinkOnAPseudoTerminalEndsTheProgram() {
-    QProcess sim;
-    sim.start(QString::fromUtf8(QELTX_PEDAL_SIM_PATH), QStringList());
-    QVERIFY(sim.waitForStarted(5000));
-    QVERIFY(sim.waitForReadyRead(5000));
-    const QString pty = QString::fromUtf8(sim.readLine()).trimmed();
-    QVERIFY2(pty.startsWith(QStringLiteral("/dev/")), qPrintable(pty));
-
-    // The real timing: waits dispatch window events, as in the program.
-    auto dialogs = std::make_shared<testing::DialogLog>();
-    auto platform = std::make_shared<testing::PlatformLog>();
-    app::EditorSetup setup;
-    setup.dialogs = std::make_unique<testing::ScriptedDialogs>(dialogs);
-    setup.platform = std::make_unique<testing::TempPlatform>(platform);
-    setup.systemBackends = true;
-    setup.explicitPorts = {pty};
-    setup.serverAddress = QStringLiteral("http://127.0.0.1:1");
-    app::Editor editor(std::move(setup));
-    editor.start();
+    PedalOnPty p;
+    QString problem;
+    QVERIFY2(p.link(problem), qPrintable(problem));
+    app::Editor& editor = *p.editor;
     app::TformMain& main = *editor.formMain();
-    main.menuConnect->trigger();
-    QVERIFY2(editor.state.linked, qPrintable(dialogs->messages.join('\n')));
     const std::vector<QWidget*> others = openOtherWindows(editor);
     for (QWidget* window : others) QVERIFY(window->isVisible());
-    QVERIFY(processHolds(pty));
-    QVERIFY(!canOpen(pty));
+    QVERIFY(processHolds(p.pty));
+    QVERIFY(!canOpen(p.pty));
 
     QCOMPARE(runEventLoop([&main] { main.close(); }), 0);
 
@@ -123,11 +143,42 @@ void ClosingTest::closingAfterLinkOnAPseudoTerminalEndsTheProgram() {
     QVERIFY(!main.Timer_USB_read.isActive());
     QVERIFY(!main.TimerCheckWebVersion.isActive());
     // The port is handed back: nothing of the process holds it, and another program takes it.
-    QVERIFY(!processHolds(pty));
-    QVERIFY(canOpen(pty));
-    QVERIFY2(dialogs->messages.isEmpty(), qPrintable(dialogs->messages.join('\n')));
-    sim.terminate();
-    QVERIFY(sim.waitForFinished(5000));
+    QVERIFY(!processHolds(p.pty));
+    QVERIFY(canOpen(p.pty));
+    QVERIFY2(p.dialogs->messages.isEmpty(), qPrintable(p.dialogs->messages.join('\n')));
+}
+
+void ClosingTest::closingDuringRequestOnAPseudoTerminal() {
+    // The close comes while Request waits for the pedal's block (a timer stands for the window
+    // manager's close, which the wait lets through as it does timers).
+    PedalOnPty p;
+    QString problem;
+    QVERIFY2(p.link(problem), qPrintable(problem));
+    app::Editor& editor = *p.editor;
+    app::TformMain& main = *editor.formMain();
+    const QString readBack = QStringLiteral("MIDI channel: ");
+    const qsizetype readBefore = consoleText(editor).count(readBack);
+    bool closedInsideRequest = false;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, &main, [&] {
+        if (editor.line().running() != session::ConversationKind::Request) return;
+        closer.stop();
+        main.close();
+        closedInsideRequest = main.isVisible();
+    });
+    const int code = runEventLoop([&] {
+        closer.start(1);
+        main.btnRequest->click();
+    });
+    QCOMPARE(code, 0);
+    QVERIFY(closedInsideRequest);
+    QVERIFY(consoleText(editor).contains(QStringLiteral("The editor closes when Request has finished.")));
+    // Request ended by itself, with the pedal's values, before the program ended.
+    QCOMPARE(consoleText(editor).count(readBack), readBefore + 1);
+    QVERIFY(editor.ended());
+    QVERIFY(!processHolds(p.pty));
+    QVERIFY(canOpen(p.pty));
+    QVERIFY2(p.dialogs->messages.isEmpty(), qPrintable(p.dialogs->messages.join('\n')));
 }
 
 void ClosingTest::closingDuringRequestEndsTheProgramWhenRequestHasFinished() {
