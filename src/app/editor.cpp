@@ -76,6 +76,8 @@ Editor::Editor(EditorSetup setup) : serverAddress_(setup.serverAddress) {
     usb_ = std::make_unique<link::D2XXUnit>(*driver_, [this](const std::string& text) {
         dialogs_->message(QString::fromStdString(text));
     });
+    // The trace's times are the editor's own clock, so they match the waits' time limits.
+    usb_->traceClock = [this] { return timing_->nowMs(); };
     exchange_ = std::make_unique<session::Exchange>(*usb_, *line_, [this](const QString& line) { printToConsole(line); });
     line_->pollWanted = [this] { return state.linked && !state.firmwareUpgradeMode; };
     line_->onWaiting = [this](session::ConversationKind) { holdInput(true); };

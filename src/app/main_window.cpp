@@ -176,6 +176,7 @@ void TformMain::buildMenus() {
 
     menuInfo = addSubmenu(this, bar, nullptr, "menuInfo", QStringLiteral("Info"));
     menuSupport = addEntry(menuInfo, "menuSupport", QStringLiteral("Support"));
+    menuSaveSupportReport = addEntry(menuInfo, "menuSaveSupportReport", QStringLiteral("Save Support Report…"));
     menuAppVersion = addEntry(menuInfo, "menuAppVersion", QStringLiteral("Version: "));
     menuAppVersion->setEnabled(false);
     menuNewAppVersion = addEntry(menuInfo, "menuNewAppVersion", QStringLiteral("New version available:"));
@@ -188,6 +189,7 @@ void TformMain::buildMenus() {
 
 void TformMain::connectHandlers() {
     connect(menuSupport, &QAction::triggered, this, editor_.guarded([this] { menuSupportClick(); }));
+    connect(menuSaveSupportReport, &QAction::triggered, this, editor_.guarded([this] { menuSaveSupportReportClick(); }));
     connect(menuScan, &QAction::triggered, this, editor_.guarded([this] { menuScanClick(); }));
     connect(menuConnect, &QAction::triggered, this, editor_.guarded([this] { menuConnectClick(); }));
     connect(menuDisconnect, &QAction::triggered, this, editor_.guarded([this] { menuDisconnectClick(); }));

@@ -45,6 +45,10 @@ public:
     // Ctrl+Shift+P shows the debug console; returns true when the key was consumed.
     bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
     void menuSupportClick();
+    // Info ▸ "Save Support Report…" (main_window_support.cpp).
+    void menuSaveSupportReportClick();
+    // Writes the support report to `path`; false (said) when it could not.
+    bool saveSupportReport(const QString& path);
     void OpenURL(const QString& address);
     void BuildMIDIChannelMenu();
 
@@ -241,6 +245,7 @@ public:
     QAction* menuEraseSettings = nullptr;
     QMenu* menuInfo = nullptr;
     QAction* menuSupport = nullptr;
+    QAction* menuSaveSupportReport = nullptr;
     QAction* menuAppVersion = nullptr;
     QAction* menuNewAppVersion = nullptr;
     QAction* menuSerialNumber = nullptr;

@@ -117,6 +117,19 @@ QStringList TformPrint::lines() const {
     return out;
 }
 
+QStringList TformPrint::lastLines(int count) const {
+    QStringList out;
+    const QTextDocument* doc = Memo1->document();
+    if (doc->isEmpty()) return out;
+    // From the end: a long run's console holds far more lines than are asked for.
+    for (QTextBlock block = doc->lastBlock(); block.isValid() && out.size() < count; block = block.previous()) {
+        out.prepend(block.text());
+    }
+    return out;
+}
+
+int TformPrint::lineCount() const { return Memo1->document()->isEmpty() ? 0 : Memo1->document()->blockCount(); }
+
 void TformPrint::btnClearClick() { Memo1->clear(); }
 
 void TformPrint::btnScrollTopClick() { Memo1->verticalScrollBar()->setValue(0); }

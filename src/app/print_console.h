@@ -29,6 +29,9 @@ public:
     // Many lines at once (an EEPROM dump), scrolled once at the end when "scroll" is ticked.
     void appendLines(const std::vector<std::string>& lines);
     QStringList lines() const;
+    // The last `count` lines (all of them when there are fewer), oldest first.
+    QStringList lastLines(int count) const;
+    int lineCount() const;
 
     void btnClearClick();
     void btnScrollTopClick();

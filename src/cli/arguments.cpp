@@ -64,7 +64,11 @@ constexpr std::array<OptionSpec, 4> kIrInfoOptions{{
     kNormalizeOption,
 }};
 
-constexpr std::array<CommandSpec, 13> kCommands{{
+constexpr std::array<OptionSpec, 1> kReportOptions{{
+    {"-o", "FILE", "write the report to FILE instead of standard output", ""},
+}};
+
+constexpr std::array<CommandSpec, 14> kCommands{{
     {CommandId::List, "list", "", 0, 0, {}, "the devices the driver layer finds",
      "Lists every device of every backend (the chip maker's D2XX library, serial ports, libftdi1, and the\n"
      "virtual pedal or --port when given): index, serial number, description and backend.\n"
@@ -119,6 +123,12 @@ constexpr std::array<CommandSpec, 13> kCommands{{
     {CommandId::CatalogueCheck, "catalogue check", "[DIR]", 0, 1, {}, "check a catalogue (no device)",
      "Checks every rule of the catalogue's formats on the catalogue built into the program, or on the\n"
      "catalogue folder DIR, and lists each violation as FILE:LINE: message.\n"},
+    {CommandId::Report, "report", "", 0, 0, kReportOptions, "write a support report",
+     "Links to the pedal, asks which algorithm it holds, and writes one text file to send when asking\n"
+     "for help: the program's and Qt's versions, the operating system, the driver backends and the\n"
+     "devices they list, the link, the algorithm held, this run's console lines and every message to\n"
+     "and from the pedal with its time in milliseconds (bytes in hex). Paths in the home folder are\n"
+     "written from ~. A pedal that cannot be reached is no failure: the report says why.\n"},
 }};
 
 // Words that only start a command name ("eeprom read").

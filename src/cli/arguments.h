@@ -29,6 +29,7 @@ enum class CommandId {
     IrMerge,
     IrInfo,
     CatalogueCheck,
+    Report,
 };
 
 struct OptionSpec {

@@ -32,6 +32,7 @@ int dispatch(const Invocation& invocation, const Output& output) {
         case CommandId::IrMerge: return runIrMerge(invocation, output);
         case CommandId::IrInfo: return runIrInfo(invocation, output);
         case CommandId::CatalogueCheck: return runCatalogueCheck(invocation, output);
+        case CommandId::Report: return runReport(invocation, output);
     }
     return kExitUsage;
 }

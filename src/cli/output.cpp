@@ -21,6 +21,9 @@ void writeLine(std::FILE* stream, const QString& text) {
 
 void Output::log(const QString& line) const {
     if (verbose_) writeLine(stderr, line);
+    if (keep_ == 0) return;
+    kept_.push_back(line);
+    if (kept_.size() > keep_) kept_.pop_front();
 }
 
 void Output::line(const QString& text) const {

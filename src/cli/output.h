@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <cstddef>
+#include <deque>
 #include <functional>
 
 namespace qeltx::cli {
@@ -19,6 +21,9 @@ public:
 
     // One console line of the editor (printToConsole), shown with --verbose.
     void log(const QString& line) const;
+    // From now on keeps the last `count` console lines (the support report's), --verbose or not.
+    void keepLines(std::size_t count) { keep_ = count; }
+    const std::deque<QString>& keptLines() const { return kept_; }
     std::function<void(const QString&)> logSink() const {
         return [this](const QString& line) { log(line); };
     }
@@ -38,6 +43,9 @@ public:
 private:
     bool json_;
     bool verbose_;
+    std::size_t keep_ = 0;
+    // Logging is not a change of what the output is: the sink is passed around as const.
+    mutable std::deque<QString> kept_;
 };
 
 }  // namespace qeltx::cli

@@ -4,6 +4,7 @@
 #include "core/hex.h"
 #include "pedal_sim/pedal_model.h"
 #include "pedal_sim/virtual_pedal_driver.h"
+#include "session/support_facts.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -51,6 +52,7 @@ PedalLink::PedalLink(const Connection& connection, const Output& output)
            }),
       line_(timing_),
       exchange_(usb_, line_, output.logSink()) {
+    usb_.traceClock = [this] { return timing_.nowMs(); };
     if (connection_.choice == DeviceChoice::Virtual) {
         // Listed last, as in the editor, so it is also the device chosen without a choice.
         model_ = std::make_unique<pedal_sim::PedalModel>();
@@ -62,19 +64,7 @@ PedalLink::~PedalLink() {
     if (opened_) usb_.CloseFTDevice();
 }
 
-std::vector<ListedDevice> PedalLink::listDevices() {
-    std::vector<ListedDevice> devices;
-    if (usb_.GetFTDeviceCount() != core::FT_OK) return devices;
-    for (std::uint32_t i = 0; i < usb_.deviceCount; ++i) {
-        ListedDevice device;
-        device.index = i;
-        if (usb_.GetFTDeviceSerialNo(i) == core::FT_OK) device.serial = usb_.deviceString;
-        if (usb_.GetFTDeviceDescription(i) == core::FT_OK) device.description = usb_.deviceString;
-        if (const link::Driver* backend = driver_->listedBackend(i)) device.backend = backend->backendName();
-        devices.push_back(std::move(device));
-    }
-    return devices;
-}
+std::vector<ListedDevice> PedalLink::listDevices() { return session::listDevices(usb_); }
 
 std::optional<QString> PedalLink::open(bool bootloader) {
     const std::vector<ListedDevice> devices = listDevices();
@@ -92,6 +82,7 @@ std::optional<QString> PedalLink::open(bool bootloader) {
             serial = devices.back().serial;
             break;
     }
+    chosenSerial_ = serial;
     output_.log(QStringLiteral("serial number: ") + QString::fromStdString(serial));
     lastDriverMessage_.clear();
     if (usb_.Open_USB_Device_By_Serial_Number(serial) != core::FT_OK) {

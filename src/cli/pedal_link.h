@@ -7,6 +7,7 @@
 #include "session/seams.h"
 #include "cli/arguments.h"
 #include "cli/output.h"
+#include "core/support_report.h"
 #include "link/composite_driver.h"
 #include "link/d2xx_unit.h"
 
@@ -38,12 +39,7 @@ private:
     QElapsedTimer clock_;
 };
 
-struct ListedDevice {
-    std::uint32_t index = 0;
-    std::string serial;
-    std::string description;
-    std::string backend;
-};
+using ListedDevice = core::ListedDevice;
 
 class PedalLink {
 public:
@@ -65,6 +61,8 @@ public:
     session::LineOwner& line() { return line_; }
     session::Timing& timing() { return timing_; }
     const Output& output() const { return output_; }
+    // The serial number (or port) of the device open() chose, once it has run.
+    const std::string& chosenSerial() const { return chosenSerial_; }
     // The in-process pedal with --virtual-pedal, else null.
     pedal_sim::PedalModel* virtualPedal() { return model_.get(); }
 
@@ -78,6 +76,7 @@ private:
     session::LineOwner line_;
     session::Exchange exchange_;
     bool opened_ = false;
+    std::string chosenSerial_;
     // Driver errors as the editor would show them in a box; the last explains a failure.
     QString lastDriverMessage_;
 };

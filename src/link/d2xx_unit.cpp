@@ -2,12 +2,22 @@
 #include "link/d2xx_unit.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace qeltx::link {
 
 D2XXUnit::D2XXUnit(Driver& driver, MessageSink showMessage)
-    : rxBuffer(kBufferSize, 0), txBuffer(kBufferSize, 0), driver_(&driver), showMessage_(std::move(showMessage)) {}
+    : rxBuffer(kBufferSize, 0), txBuffer(kBufferSize, 0), driver_(&driver), showMessage_(std::move(showMessage)) {
+    traceClock = [start = std::chrono::steady_clock::now()] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    };
+}
+
+void D2XXUnit::trace(core::TraceDirection direction, const std::vector<std::uint8_t>& buffer, std::uint32_t count) {
+    if (count == 0) return;
+    messageTrace.record(traceClock ? traceClock() : 0, direction, std::span(buffer.data(), count));
+}
 
 FtStatus D2XXUnit::check(const char* label, FtStatus status) {
     if (status != core::FT_OK) ReportFTError(label, status);
@@ -71,6 +81,7 @@ std::uint32_t D2XXUnit::ReadFTDeviceBuffer(std::uint32_t /*requested*/) {
     std::uint32_t got = 0;
     lastDeviceStatus = driver_->read(deviceHandle, rxBuffer.data(), queued, got);
     if (check("FT_Read", lastDeviceStatus) != core::FT_OK) return 0;
+    trace(core::TraceDirection::Received, rxBuffer, got);
     return got;
 }
 
@@ -79,6 +90,7 @@ std::uint32_t D2XXUnit::WriteFTDeviceBuffer(std::uint32_t count) {
     std::uint32_t written = 0;
     lastDeviceStatus = driver_->write(deviceHandle, txBuffer.data(), count, written);
     if (check("FT_Write", lastDeviceStatus) != core::FT_OK) return 0;
+    trace(core::TraceDirection::Sent, txBuffer, written);
     return written;
 }
 

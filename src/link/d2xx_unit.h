@@ -2,6 +2,7 @@
 // driver seam. Every failed call is reported through ReportFTError while showDeviceErrors is on.
 #pragma once
 
+#include "core/message_trace.h"
 #include "link/driver.h"
 
 #include <array>
@@ -22,6 +23,8 @@ inline constexpr std::size_t kMaxSerialNumberLength = 49;
 class D2XXUnit {
 public:
     using MessageSink = std::function<void(const std::string&)>;
+    // Monotonic milliseconds.
+    using Clock = std::function<std::int64_t()>;
 
     // `showMessage` puts a modal message in front of the user (the dialogs seam).
     D2XXUnit(Driver& driver, MessageSink showMessage);
@@ -72,8 +75,15 @@ public:
     std::vector<std::uint8_t> rxBuffer;
     std::vector<std::uint8_t> txBuffer;
 
+    // Every write and every read that brought bytes, for the support report: this unit is the
+    // one way bytes go to and come from the pedal. Stamped by `traceClock` (the editor's timing
+    // seam; a monotonic clock from the unit's creation until one is set).
+    core::MessageTrace messageTrace;
+    Clock traceClock;
+
 private:
     FtStatus check(const char* label, FtStatus status);
+    void trace(core::TraceDirection direction, const std::vector<std::uint8_t>& buffer, std::uint32_t count);
     void takeListedString(const std::array<char, 64>& buffer);
 
     Driver* driver_;

@@ -1,7 +1,7 @@
 #!/bin/sh
 # qeltx-cli's commands, exit status and messages, one group of cases per CTest test:
 #   cli_test.sh GROUP QELTX_CLI QELTX_PEDAL_SIM SOX CATALOGUE_DIR
-# GROUP is virtual, pty, flash, failures, usage, files or backup.
+# GROUP is virtual, pty, flash, failures, usage, files, backup or report.
 set -u
 GROUP=$1 CLI=$2 SIM=$3 SOX=$4 CATALOGUE=$5
 WORK=$(mktemp -d)
@@ -215,7 +215,7 @@ usage)
     out_has "usage: qeltx-cli"
     cli 0 --version
     out_has "qeltx-cli $(sed -n 's/^project(QeltXEditor VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")"
-    for command in list query upload request set backup restore flash "eeprom read" "eeprom erase" ir-merge "catalogue check"; do
+    for command in list query upload request set backup restore flash "eeprom read" "eeprom erase" ir-merge "catalogue check" report; do
         # shellcheck disable=SC2086
         cli 0 $command --help
         out_has "usage: qeltx-cli [DEVICE] $command"
@@ -247,6 +247,8 @@ ir-merge "Basic IR Loader" x.wav --fade-ms soon|--fade-ms takes milliseconds fro
 ir-merge "Basic IR Loader" x.wav --fade-ms|--fade-ms needs a value (MS)
 restore|restore needs FILE
 backup extra|too many arguments for backup
+report extra|too many arguments for report
+report -o|-o needs a value (FILE)
 CASES
     ;;
 files)
@@ -393,6 +395,65 @@ bad-value.json|The value of control 1 (Tone) is 1024; it must be 0 to 1023.
 CASES
     cli 1 --port "$WORK/no-such-port" restore "$WORK/missing.json"
     one_error_line "cannot read $WORK/missing.json"
+    ;;
+report)
+    # report_has FILE LINE: the report holds that whole line.
+    report_has() { grep -qxF -- "$2" "$1" || fail "$LAST: the report lacks the line '$2'"; }
+    # The query's bytes out, then the pedal's answer in, each with its time: the line numbers of
+    # the last "> 0600" and of the "<" line after it, and their times in order.
+    query_traced() {
+        awk '/^Messages, the last /{m=1; next}
+             m && $3==">" {q=$4=="0600" ? NR : 0; qt=$1; next}
+             m && $3=="<" && q && !a {a=NR; at=$1}
+             END {exit !(q && a > q && at >= qt)}' "$1" || fail "$LAST: no query out and answer in, in order, in $1"
+    }
+
+    cli 0 --virtual-pedal report -o "$WORK/virtual.txt"
+    out_has "support report written to $WORK/virtual.txt"
+    report_has "$WORK/virtual.txt" "qeltx-cli support report"
+    report_has "$WORK/virtual.txt" "Link: linked to QXVIRTUAL1, normal operation"
+    report_has "$WORK/virtual.txt" "Algorithm held: 1 Amber Drive v1, firmware 1"
+    grep -q "^  [0-9]*  QXVIRTUAL1  Qelt X Virtual Pedal  (virtual)$" "$WORK/virtual.txt" || fail "report: the virtual pedal is not listed"
+    report_has "$WORK/virtual.txt" "effect number DEC: 1"
+    grep -q "^Qt version: [0-9]" "$WORK/virtual.txt" || fail "report: no Qt version"
+    grep -q "^Editor version: [0-9]" "$WORK/virtual.txt" || fail "report: no editor version"
+    grep -q "^  d2xx: " "$WORK/virtual.txt" || fail "report: the D2XX backend is not listed"
+    query_traced "$WORK/virtual.txt"
+    # Without -o the report is the standard output; --json says what was written.
+    cli 0 --virtual-pedal report
+    out_has "Messages, the last "
+    out_has " ms  > 0600"
+    cli 0 --virtual-pedal --json report -o "$WORK/virtual.json.txt"
+    out_has '"linked": true'
+    out_has '"algorithm": "1 Amber Drive v1, firmware 1"'
+
+    # Through the serial backend on qeltx-pedal-sim's terminal, a pedal that answers, then one
+    # that does not: the report is written all the same, and says so.
+    start_sim
+    cli 0 --port "$PTY" report -o "$WORK/pty.txt"
+    report_has "$WORK/pty.txt" "Link: linked to $PTY, normal operation"
+    report_has "$WORK/pty.txt" "  0  $PTY  $PTY  (serial)"
+    query_traced "$WORK/pty.txt"
+    stop_sim
+    start_sim --silent
+    cli 0 --port "$PTY" report -o "$WORK/silent.txt"
+    report_has "$WORK/silent.txt" "Algorithm held: unknown: the pedal did not answer the stored-effect query in time; check the cable and that the pedal is switched on"
+    grep -q " > 0600$" "$WORK/silent.txt" || fail "report of a silent pedal: the query is not traced"
+    grep -q " ms  < " "$WORK/silent.txt" && fail "report of a silent pedal: something traced as received"
+    stop_sim
+
+    # No device, in a home folder: the report says why, and no path shows the home folder.
+    mkdir "$WORK/home"
+    REAL_HOME=${HOME:-}
+    export HOME="$WORK/home"
+    cli 0 --port "$WORK/home/no-such-port" report -o "$WORK/nodevice.txt"
+    HOME=$REAL_HOME
+    err_has "the pedal could not be reached (cannot open $WORK/home/no-such-port: no such port); the report says so"
+    report_has "$WORK/nodevice.txt" "Link: not linked: cannot open ~/no-such-port: no such port"
+    report_has "$WORK/nodevice.txt" "Algorithm held: not asked (no link)"
+    grep -qF "$WORK/home" "$WORK/nodevice.txt" && fail "report: the home folder shows"
+    cli 1 --virtual-pedal report -o "$WORK/no/such/folder/report.txt"
+    one_error_line "cannot write $WORK/no/such/folder/report.txt"
     ;;
 *)
     echo "unknown group $GROUP"

@@ -144,5 +144,34 @@ TEST_F(D2XXUnitTest, AClosedHandleIsRefusedAndReported) {
                                                   "FT_Close - Invalid handle...", "FT_Purge RX - Invalid handle..."}));
 }
 
+TEST_F(D2XXUnitTest, TraceHoldsWhatWentOutAndCameInWithTheClocksTime) {
+    std::int64_t now = 1000;
+    usb.traceClock = [&now] { return now; };
+    ASSERT_EQ(usb.Open_USB_Device_By_Serial_Number(kVirtualPedalSerial), core::FT_OK);
+    EXPECT_EQ(usb.ReadFTDeviceBuffer(), 0u);  // nothing came: nothing traced
+
+    // The stored-effect query, and the pedal's answer.
+    usb.txBuffer[0] = 0x06;
+    usb.txBuffer[1] = 0x00;
+    ASSERT_EQ(usb.WriteFTDeviceBuffer(2), 2u);
+    now = 1105;
+    const std::uint32_t got = usb.ReadFTDeviceBuffer();
+    ASSERT_GT(got, 0u);
+    const std::vector<std::uint8_t> answer(usb.rxBuffer.begin(), usb.rxBuffer.begin() + got);
+    // A write that fails sent nothing, and is not traced as sent.
+    ASSERT_EQ(usb.CloseFTDevice(), core::FT_OK);
+    usb.showDeviceErrors = false;
+    EXPECT_EQ(usb.WriteFTDeviceBuffer(2), 0u);
+
+    const auto entries = usb.messageTrace.entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].ms, 1000);
+    EXPECT_EQ(entries[0].direction, core::TraceDirection::Sent);
+    EXPECT_EQ(entries[0].bytes, (std::vector<std::uint8_t>{0x06, 0x00}));
+    EXPECT_EQ(entries[1].ms, 1105);
+    EXPECT_EQ(entries[1].direction, core::TraceDirection::Received);
+    EXPECT_EQ(entries[1].bytes, answer);
+}
+
 }  // namespace
 }  // namespace qeltx::link

@@ -1,0 +1,70 @@
+// Info ▸ "Save Support Report…": one text file a player sends when asking for help.
+#include "app/editor.h"
+#include "app/main_window.h"
+#include "app/print_console.h"
+#include "core/support_report.h"
+#include "session/atomic_file.h"
+#include "session/support_facts.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+
+namespace qeltx::app {
+
+namespace {
+
+const QString kFilter = QStringLiteral("Text files (*.txt)");
+const QString kExtension = QStringLiteral(".txt");
+
+}  // namespace
+
+void TformMain::menuSaveSupportReportClick() {
+    const QString proposed = QDir(editor_.platform().documentsFolder())
+                                 .filePath(QStringLiteral("Qelt X support report ") +
+                                           QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")) + kExtension);
+    const QString path = editor_.dialogs().saveFile(QStringLiteral("Save Support Report"), proposed, kFilter);
+    if (path.isEmpty()) return;
+    const QString target = path.endsWith(kExtension, Qt::CaseInsensitive) ? path : path + kExtension;
+    if (saveSupportReport(target)) {
+        editor_.dialogs().message(QStringLiteral("Support report saved: ") + target);
+    }
+}
+
+bool TformMain::saveSupportReport(const QString& path) {
+    const EditorState& state = editor_.state;
+    core::SupportReport report =
+        session::supportReportBase(editor_.usb(), windowTitle(), state.appVersion);
+    const std::string serial = state.linkSerialNumber.toStdString();
+    if (!state.linked) {
+        report.linkState = "not linked";
+    } else if (state.firmwareUpgradeMode) {
+        report.linkState = "linked to " + serial + ", upgrade mode (the pedal's bootloader, even parity)";
+    } else {
+        report.linkState = "linked to " + serial + ", normal operation";
+    }
+    if (storedEffectName.isEmpty()) {
+        report.heldAlgorithm = "not read (Get FX Stored on Pedal reads it)";
+    } else {
+        report.heldAlgorithm = core::heldAlgorithmText(true, storedEffectNumber, storedEffectName.toStdString(),
+                                                       storedEffectVersion, firmwareVersion);
+        if (!state.linked) report.heldAlgorithm += ", as last read";
+    }
+    const TformPrint& console = *editor_.formPrint();
+    for (const QString& line : console.lastLines(static_cast<int>(core::kReportConsoleLines))) {
+        report.consoleLines.push_back(line.toStdString());
+    }
+    report.consoleLinesInAll = static_cast<std::size_t>(console.lineCount());
+    report.privateFolders = session::privateFolders(presetFolder());
+
+    const QByteArray text = QByteArray::fromStdString(core::supportReportText(report));
+    if (const auto problem = session::writeFileAtomically(path, text)) {
+        const QString message = QStringLiteral("The support report could not be saved: ") + *problem;
+        editor_.printToConsole(message);
+        editor_.dialogs().message(message);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace qeltx::app
