@@ -53,8 +53,17 @@ int runReport(const Invocation& invocation, const Output& output) {
     report.privateFolders = session::privateFolders(QString());
     const std::string text = core::supportReportText(report);
 
+    QJsonObject json{{QStringLiteral("linked"), !problem.has_value()},
+                     {QStringLiteral("algorithm"), QString::fromStdString(held)},
+                     {QStringLiteral("messages"), static_cast<qint64>(report.trace.size())}};
     const auto out = invocation.value("-o");
     if (!out) {
+        // As backup does: --json is for the summary, and the text would spoil the document.
+        if (output.json()) {
+            output.result(json);
+            output.note(QStringLiteral("--json without -o: the report itself is not written"));
+            return kExitSuccess;
+        }
         std::fwrite(text.data(), 1, text.size(), stdout);
         std::fflush(stdout);
         return kExitSuccess;
@@ -64,10 +73,8 @@ int runReport(const Invocation& invocation, const Output& output) {
         return output.fail(QStringLiteral("cannot write ") + path + QStringLiteral(": ") + *failure);
     }
     output.line(QStringLiteral("support report written to ") + path);
-    output.result(QJsonObject{{QStringLiteral("output"), path},
-                              {QStringLiteral("linked"), !problem.has_value()},
-                              {QStringLiteral("algorithm"), QString::fromStdString(held)},
-                              {QStringLiteral("messages"), static_cast<qint64>(report.trace.size())}});
+    json.insert(QStringLiteral("output"), path);
+    output.result(json);
     return kExitSuccess;
 }
 

@@ -426,6 +426,12 @@ report)
     cli 0 --virtual-pedal --json report -o "$WORK/virtual.json.txt"
     out_has '"linked": true'
     out_has '"algorithm": "1 Amber Drive v1, firmware 1"'
+    out_has "\"output\": \"$WORK/virtual.json.txt\""
+    grep -qxF "qeltx-cli support report" "$WORK/virtual.json.txt" || fail "report --json -o: no report written"
+    cli 0 --virtual-pedal --json report
+    out_has '"linked": true'
+    grep -q "support report" "$WORK/out" && fail "report --json without -o: the text spoils the JSON"
+    err_has "--json without -o: the report itself is not written"
 
     # Through the serial backend on qeltx-pedal-sim's terminal, a pedal that answers, then one
     # that does not: the report is written all the same, and says so.
