@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of the main window, the parameter panel of a 16-control algorithm and the debug
 # console in every look, on a real X server: scripts/screenshots.sh DIR writes
-# DIR/main-lookN.png, DIR/panel-lookN.png and DIR/console-lookN.png.
+# DIR/main-lookN.png, DIR/panel-lookN.png and DIR/console-lookN.png, and the firmware upgrade
+# window in the middle of writing, DIR/upgrade-writing-look0.png.
 set -euo pipefail
 if [[ $# -ne 1 ]]; then echo "usage: $0 DIR" >&2; exit 2; fi
 here="$(cd "$(dirname "$0")/.." && pwd)"

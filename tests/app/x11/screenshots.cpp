@@ -1,6 +1,7 @@
 // Screenshots of the editor's windows in every look, for people to look at: the main window
 // linked to the virtual pedal, the parameter panel of a 16-control algorithm with the pedal's
-// values, and the debug console. Writes DIR/<window>-look<N>.png.
+// values, and the debug console; last, the firmware upgrade window while it writes the
+// built-in firmware. Writes DIR/<window>-look<N>.png.
 #include "app/editor.h"
 #include "app/firmware_upgrade.h"
 #include "app/fx_parameters.h"
