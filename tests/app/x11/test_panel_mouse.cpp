@@ -24,6 +24,10 @@ using namespace qeltx;
 
 namespace {
 
+// What a click leads to, and a window's settling, can take long on a machine busy with other
+// work; a passing run never waits this long.
+constexpr int kSlowMachineMs = 20000;
+
 // The part of `w` its later (higher) siblings leave uncovered, in its parent's coordinates.
 QRegion uncovered(QWidget* w) {
     QRegion region(w->geometry());
@@ -77,7 +81,7 @@ void clickControl(QWidget* control) {
             point = visibleCentre(control);
             return QApplication::widgetAt(point) == control;
         },
-        5000);
+        kSlowMachineMs);
     QWidget* under = QApplication::widgetAt(point);
     QVERIFY2(under == control,
              qPrintable(control->objectName() + QStringLiteral(" is not under its centre (%1, %2) in window at %3, %4 %5x%6: ")
@@ -92,12 +96,12 @@ void clickControl(QWidget* control) {
 void chooseWithMouse(QComboBox* box, int option) {
     clickControl(box);
     if (QTest::currentTestFailed()) return;
-    QTRY_VERIFY(box->view()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(box->view()->isVisible(), kSlowMachineMs);
     QAbstractItemView* view = box->view();
     const QRect item = view->visualRect(view->model()->index(option, 0));
     clickAt(view->viewport()->mapToGlobal(item.center()));
-    QTRY_COMPARE(box->currentIndex(), option);
-    QTRY_VERIFY(!view->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(box->currentIndex(), option, kSlowMachineMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!view->isVisible(), kSlowMachineMs);
 }
 
 // A failed check inside a helper ends the test, not only the helper.
@@ -130,7 +134,8 @@ struct Desk {
         panel.raise();
         // The panel was closed and shown again: wait until the X server has it mapped where it is.
         const QPoint middle = panel.mapToGlobal(panel.rect().center());
-        return QTest::qWaitForWindowExposed(&panel) && QTest::qWaitFor([&] { return QApplication::topLevelAt(middle) == &panel; });
+        return QTest::qWaitForWindowExposed(&panel, kSlowMachineMs) &&
+               QTest::qWaitFor([&] { return QApplication::topLevelAt(middle) == &panel; }, kSlowMachineMs);
     }
     std::vector<std::uint8_t> sentSince(std::size_t from) const {
         const auto& all = pedal.received();
@@ -182,7 +187,7 @@ void PanelMouseTest::everyRowKindAnswersTheMouse() {
         const std::size_t before = desk.pedal.received().size();
         if (QSlider* bar = panel.potTrackBars[slot]) {
             CLICK(bar);
-            QTRY_VERIFY(bar->value() != 0);
+            QTRY_VERIFY_WITH_TIMEOUT(bar->value() != 0, kSlowMachineMs);
             QCOMPARE(panel.potValueLabels[slot]->text(), QString::number(bar->value()));
             const auto sent = desk.sentSince(before);
             QVERIFY(sent.size() >= 7);
@@ -190,7 +195,7 @@ void PanelMouseTest::everyRowKindAnswersTheMouse() {
             QCOMPARE(last, parameterCommand(address, static_cast<std::uint32_t>(bar->value()) * 8192U));
         } else if (QCheckBox* sw = panel.paramSwitches[slot]) {
             CLICK(sw);
-            QTRY_VERIFY(sw->isChecked());
+            QTRY_VERIFY_WITH_TIMEOUT(sw->isChecked(), kSlowMachineMs);
             QCOMPARE(desk.sentSince(before), parameterCommand(address, 0x00800000));
             QCOMPARE(panel.stateLabels[slot]->text(), panel.onTexts[slot]);
         } else if (QPushButton* button = panel.paramButtons[slot]) {
@@ -198,7 +203,7 @@ void PanelMouseTest::everyRowKindAnswersTheMouse() {
             std::vector<std::uint8_t> pressAndRelease = parameterCommand(address, 0x00800000);
             const auto release = parameterCommand(address, 0);
             pressAndRelease.insert(pressAndRelease.end(), release.begin(), release.end());
-            QTRY_COMPARE(desk.sentSince(before), pressAndRelease);
+            QTRY_COMPARE_WITH_TIMEOUT(desk.sentSince(before), pressAndRelease, kSlowMachineMs);
         } else if (QComboBox* box = panel.multiSwitchBoxes[slot]) {
             const int options = panel.optionCounts[slot];
             CHOOSE(box, options - 1);
@@ -215,7 +220,7 @@ void PanelMouseTest::everyRowKindAnswersTheMouse() {
         QCOMPARE(panel.assignments[slot], std::uint8_t{11});
         QVERIFY(desk.sentSince(before).empty());
         CLICK(panel.reverseCheckBoxes[slot]);
-        QTRY_COMPARE(desk.sentSince(before), (std::vector<std::uint8_t>{0x08, 0x01, static_cast<std::uint8_t>(i)}));
+        QTRY_COMPARE_WITH_TIMEOUT(desk.sentSince(before), (std::vector<std::uint8_t>{0x08, 0x01, static_cast<std::uint8_t>(i)}), kSlowMachineMs);
     }
     CHOOSE(panel.bypassAssignBox, 1);  // "FL"
     QCOMPARE(panel.bypassAssignment, std::uint8_t{9});
@@ -238,11 +243,11 @@ void PanelMouseTest::everySwitchAndButtonOfEveryAlgorithm() {
             const std::size_t before = desk.pedal.received().size();
             if (QCheckBox* sw = panel.paramSwitches[slot]) {
                 CLICK(sw);
-                QTRY_VERIFY2(sw->isChecked(), qPrintable(name + QStringLiteral(": ") + panel.nameLabels[slot]->text()));
+                QTRY_VERIFY2_WITH_TIMEOUT(sw->isChecked(), qPrintable(name + QStringLiteral(": ") + panel.nameLabels[slot]->text()), kSlowMachineMs);
             } else {
                 CLICK(panel.paramButtons[slot]);
             }
-            QTRY_VERIFY2(desk.sentSince(before).size() >= 7, qPrintable(name + QStringLiteral(": ") + panel.nameLabels[slot]->text()));
+            QTRY_VERIFY2_WITH_TIMEOUT(desk.sentSince(before).size() >= 7, qPrintable(name + QStringLiteral(": ") + panel.nameLabels[slot]->text()), kSlowMachineMs);
             QCOMPARE(desk.sentSince(before)[0], std::uint8_t{0x01});
             ++clicked;
         }
