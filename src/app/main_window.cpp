@@ -181,8 +181,12 @@ void TformMain::buildMenus() {
     menuAppVersion->setEnabled(false);
     menuNewAppVersion = addEntry(menuInfo, "menuNewAppVersion", QStringLiteral("New version available:"));
     menuNewAppVersion->setEnabled(false);
+    // Nothing to say until the check knows whether a newer version exists.
+    menuNewAppVersion->setVisible(false);
     menuSerialNumber = addEntry(menuInfo, "menuSerialNumber", QStringLiteral("Device Serial: "));
     menuUpdateNow = addEntry(menuInfo, "menuUpdateNow", QStringLiteral("Update Now"));
+    // It opens the notice, which has nothing to offer before a newer version is known.
+    menuUpdateNow->setEnabled(false);
     menuShowUpdateMsg = addEntry(menuInfo, "menuShowUpdateMsg", QStringLiteral("Show Update Message"));
     menuShowUpdateMsg->setCheckable(true);
 }

@@ -57,6 +57,7 @@ void TformMain::WebRequestCompleted(int statusCode, const QString& statusText, c
     editor_.printToConsole(QStringLiteral("newAppVersion: ") + webVersion);
     const auto newer = core::isNewerVersion(webVersion.toStdString(), editor_.state.appVersion.toStdString());
     if (!newer) throw core::ConversionError(newer.reason());
+    menuNewAppVersion->setVisible(true);
     if (*newer) {
         menuNewAppVersion->setText(menuNewAppVersion->text() + QLatin1Char(' ') + webVersion);
         if (editor_.state.showUpdateMessage) editor_.formNewVersionMsg()->show();

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
@@ -67,10 +68,21 @@ void TformNewVersionMsg::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
 }
 
+void TformNewVersionMsg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void TformNewVersionMsg::FormShow() {
     Label1->setText(QStringLiteral("A new version of the Qelt X Editor is available"));
-    Label2->setText(QStringLiteral("Your version: ") + editor_.state.appVersion + QStringLiteral("     ") +
-                    QStringLiteral("New version: ") + editor_.formMain()->webVersion);
+    const QString& newest = editor_.formMain()->webVersion;
+    // Without a known newer version the notice does not name an empty one.
+    QString versions = QStringLiteral("Your version: ") + editor_.state.appVersion;
+    if (!newest.isEmpty()) versions += QStringLiteral("     ") + QStringLiteral("New version: ") + newest;
+    Label2->setText(versions);
 }
 
 void TformNewVersionMsg::btnLaunchUpdateClick() {

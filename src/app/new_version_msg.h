@@ -8,6 +8,7 @@
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class QKeyEvent;
 class QShowEvent;
 
 namespace qeltx::app {
@@ -45,6 +46,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Escape closes the notice, as it closes a dialog.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     Editor& editor_;

@@ -89,7 +89,7 @@ void StartupTest::menusStartInTheirStartupState_data() {
     QTest::newRow("version") << "menuAppVersion" << "Version:  1.0.0.0" << false;
     QTest::newRow("new") << "menuNewAppVersion" << "New version available:" << false;
     QTest::newRow("serial") << "menuSerialNumber" << "Device Serial: " << true;
-    QTest::newRow("update") << "menuUpdateNow" << "Update Now" << true;
+    QTest::newRow("update") << "menuUpdateNow" << "Update Now" << false;
     QTest::newRow("notice") << "menuShowUpdateMsg" << "Show Update Message" << true;
     QTest::newRow("File") << "menuFile" << "File" << true;
     QTest::newRow("Connection") << "menuConnection" << "Connection" << true;
