@@ -50,12 +50,12 @@ struct AnsweredBoxes {
 class YesDialogs : public session::Dialogs {
 public:
     explicit YesDialogs(std::shared_ptr<AnsweredBoxes> log) : log_(std::move(log)) {}
-    void message(const QString& text) override {
+    void message(const QString& text, session::MessageKind) override {
         ++log_->messages;
         log_->lastMessages << text;
     }
     bool messageOffering(const QString& text, const QString&) override {
-        message(text);
+        message(text, session::MessageKind::Information);
         return false;
     }
     bool confirm(const QString&) override {

@@ -42,7 +42,7 @@ void TformMain::ScanDevices() {
     usb.GetFTDeviceCount();
     editor_.printToConsole(QStringLiteral("FT device count: ") + QString::number(usb.deviceCount));
     if (usb.deviceCount == 0) {
-        editor_.dialogs().message(QStringLiteral("No device found"));
+        editor_.dialogs().message(QStringLiteral("No device found"), session::MessageKind::Warning);
         lblDeviceName->setText(QStringLiteral("No device found"));
         return;
     }
@@ -89,7 +89,7 @@ bool TformMain::LinkDevice() {
         const std::string problem = usb.driver().lastOpenProblem();
         if (!problem.empty()) text += QStringLiteral("\n\n") + QString::fromStdString(problem);
         editor_.printToConsole(text);
-        editor_.dialogs().message(text);
+        editor_.dialogs().message(text, session::MessageKind::Error);
     }
     // In upgrade mode the pedal is expected in its bootloader: greet it, opened or not.
     if (editor_.state.firmwareUpgradeMode) greetBootloader();

@@ -30,9 +30,9 @@ class ConversationDialogs : public session::Dialogs {
 public:
     ConversationDialogs(std::unique_ptr<session::Dialogs> inner, session::LineOwner& line)
         : inner_(std::move(inner)), line_(line) {}
-    void message(const QString& text) override {
+    void message(const QString& text, session::MessageKind kind) override {
         const auto waiting = waitingIfBusy();
-        inner_->message(text);
+        inner_->message(text, kind);
     }
     bool messageOffering(const QString& text, const QString& action) override {
         const auto waiting = waitingIfBusy();
@@ -74,7 +74,7 @@ Editor::Editor(EditorSetup setup) : serverAddress_(setup.serverAddress) {
     network_ = setup.network ? std::move(setup.network) : std::make_unique<QtNetwork>();
     buildDriverStack(setup);
     usb_ = std::make_unique<link::D2XXUnit>(*driver_, [this](const std::string& text) {
-        dialogs_->message(QString::fromStdString(text));
+        dialogs_->message(QString::fromStdString(text), session::MessageKind::Error);
     });
     // The trace's times are the editor's own clock, so they match the waits' time limits.
     usb_->traceClock = [this] { return timing_->nowMs(); };

@@ -150,7 +150,7 @@ void TformFirmwareUpgrade::FirmwareSelect() {
 void TformFirmwareUpgrade::refuse(const QString& text) {
     editor_.printToConsole(text);
     lblFirmwareStep->setText(text);
-    editor_.dialogs().message(text);
+    editor_.dialogs().message(text, session::MessageKind::Error);
 }
 
 void TformFirmwareUpgrade::btnOpenFirmwareFileClick() {

@@ -182,7 +182,7 @@ bool TformFXParameters::OnShow() {
     if (!parsed.layout) {
         const QString reason = QString::fromStdString(parsed.error);
         editor_.printToConsole(reason);
-        editor_.dialogs().message(reason);
+        editor_.dialogs().message(reason, session::MessageKind::Error);
         return false;
     }
     const core::ControlLayout& layout = *parsed.layout;

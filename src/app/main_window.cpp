@@ -274,9 +274,10 @@ bool TformMain::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 bool TformMain::eventFilter(QObject* watched, QEvent* event) {
-    // The main window sees keys before its controls do, so the shortcut works wherever the focus is.
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this) {
+    // The main window sees keys before any control of the editor does, so the console's
+    // shortcut works in every window of the editor (the panel, the console, the notices),
+    // wherever the focus is.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (watched == lstEffects && eventFilterForEffectList(key)) return true;
         bool consumed = false;
@@ -317,7 +318,7 @@ void TformMain::menuSupportClick() { OpenURL(editor_.serverAddress() + QStringLi
 
 void TformMain::OpenURL(const QString& address) {
     if (!editor_.platform().openUrl(address)) {
-        editor_.dialogs().message(QStringLiteral("Could not open ") + address);
+        editor_.dialogs().message(QStringLiteral("Could not open ") + address, session::MessageKind::Error);
     }
 }
 

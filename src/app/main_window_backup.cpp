@@ -47,7 +47,7 @@ bool TformMain::backUpPedalTo(const QString& path, bool sayDone) {
     auto failed = [this](const QString& why) {
         const QString text = QStringLiteral("The pedal's settings could not be backed up: ") + why;
         editor_.printToConsole(text);
-        editor_.dialogs().message(text);
+        editor_.dialogs().message(text, session::MessageKind::Error);
         return false;
     };
     if (!editor_.state.linked) return failed(QStringLiteral("link the pedal first."));
@@ -85,7 +85,7 @@ bool TformMain::restorePedalFrom(const QString& path) {
     auto refuse = [this, &path](const QString& why) {
         const QString text = QStringLiteral("The backup was not restored: ") + path + QStringLiteral("\n") + why;
         editor_.printToConsole(text);
-        editor_.dialogs().message(text);
+        editor_.dialogs().message(text, session::MessageKind::Error);
         return false;
     };
     QFile file(path);

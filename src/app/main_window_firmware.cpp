@@ -86,7 +86,7 @@ void TformMain::bootloaderDidNotAnswer() {
     // Staying at even parity with the poll stopped would leave a pedal that is running its
     // firmware unreachable; the editor goes back to normal operation and says how to retry.
     leaveUpgradeMode();
-    editor_.dialogs().message(kBootloaderFailed + kHowToEnterBootloader);
+    editor_.dialogs().message(kBootloaderFailed + kHowToEnterBootloader, session::MessageKind::Error);
 }
 
 void TformMain::greetBootloader() {

@@ -49,7 +49,7 @@ void TformMain::menuResampleIRClick() {
     editor_.state.irShaping.resample = menuResampleIR->isChecked();
     const QString path = QDir(productFolder()).filePath(kResampleIrFile);
     if (!writePreferenceText(path, editor_.state.irShaping.resample ? kYes : kNo)) {
-        editor_.dialogs().message(QStringLiteral("Could not write ") + path);
+        editor_.dialogs().message(QStringLiteral("Could not write ") + path, session::MessageKind::Error);
     }
 }
 
@@ -89,9 +89,9 @@ void TformMain::reshapeImpulseResponse() {
     if (!loadedIr) return;
     const auto prepared = core::prepareImpulseResponse(loadedIr->firstChannel, loadedIr->format.sampleRate,
                                                        loadedIr->geometry.taps, editor_.state.irShaping);
-    if (!prepared) return editor_.dialogs().message(QString::fromStdString(prepared.reason()));
+    if (!prepared) return editor_.dialogs().message(QString::fromStdString(prepared.reason()), session::MessageKind::Error);
     const auto merged = core::mergeTaps(loadedIr->catalogueImage, loadedIr->geometry, prepared->taps.words);
-    if (!merged) return editor_.dialogs().message(QString::fromStdString(merged.reason()));
+    if (!merged) return editor_.dialogs().message(QString::fromStdString(merged.reason()), session::MessageKind::Error);
     loadedIr->prepared = *prepared;
     irImage = QString::fromStdString(*merged);
     editor_.printToConsole(QStringLiteral("IR reshaped: ") + ir_plot::captionFor(loadedIr->prepared, loadedIr->format.sampleRate));
@@ -106,7 +106,7 @@ void TformMain::loadImpulseResponse() {
     auto refuse = [this](const std::string& reason) {
         const QString text = QString::fromStdString(reason);
         editor_.printToConsole(QStringLiteral("Load IR refused: ") + text);
-        editor_.dialogs().message(QStringLiteral("The impulse response was not loaded.\r\n") + text);
+        editor_.dialogs().message(QStringLiteral("The impulse response was not loaded.\r\n") + text, session::MessageKind::Error);
     };
 
     const QString effectName = editor_.state.currentEffectName;

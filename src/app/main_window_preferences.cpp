@@ -29,12 +29,12 @@ QString TformMain::productFolder() const { return QDir(makerFolder()).filePath(k
 
 void TformMain::CreateDataFolder(const QString& name) {
     const QString path = QDir(editor_.platform().documentsFolder()).filePath(name);
-    if (!QDir().mkpath(path)) editor_.dialogs().message(QStringLiteral("Error creating folder: ") + path);
+    if (!QDir().mkpath(path)) editor_.dialogs().message(QStringLiteral("Error creating folder: ") + path, session::MessageKind::Error);
 }
 
 void TformMain::CreateDataSubfolder(const QString& name, const QString& sub) {
     const QString path = QDir(QDir(editor_.platform().documentsFolder()).filePath(name)).filePath(sub);
-    if (!QDir().mkpath(path)) editor_.dialogs().message(QStringLiteral("Error creating subfolder: ") + path);
+    if (!QDir().mkpath(path)) editor_.dialogs().message(QStringLiteral("Error creating subfolder: ") + path, session::MessageKind::Error);
 }
 
 void TformMain::ReadStartupPreferences() {
@@ -43,20 +43,20 @@ void TformMain::ReadStartupPreferences() {
     const QDir product(productFolder());
     const QString notice = product.filePath(kNoticeFile);
     if (!QFile::exists(notice)) {
-        if (!writePreferenceText(notice, kYes)) editor_.dialogs().message(QStringLiteral("Could not write ") + notice);
+        if (!writePreferenceText(notice, kYes)) editor_.dialogs().message(QStringLiteral("Could not write ") + notice, session::MessageKind::Error);
     } else if (auto text = readPreferenceText(notice)) {
         if (*text == kYes) editor_.state.showUpdateMessage = true;
         if (*text == kNo) editor_.state.showUpdateMessage = false;
     } else {
-        editor_.dialogs().message(QStringLiteral("Could not read ") + notice);
+        editor_.dialogs().message(QStringLiteral("Could not read ") + notice, session::MessageKind::Error);
     }
 
     const QString mode = product.filePath(kModeFile);
     if (!QFile::exists(mode) && !writePreferenceText(mode, kPreset)) {
-        editor_.dialogs().message(QStringLiteral("Could not write ") + mode);
+        editor_.dialogs().message(QStringLiteral("Could not write ") + mode, session::MessageKind::Error);
     }
     const std::optional<QString> text = QFile::exists(mode) ? readPreferenceText(mode) : std::optional<QString>(kPreset);
-    if (!text) editor_.dialogs().message(QStringLiteral("Could not read ") + mode);
+    if (!text) editor_.dialogs().message(QStringLiteral("Could not read ") + mode, session::MessageKind::Error);
     const QString word = text.value_or(kPreset);
     if (word == kPreset) {
         editor_.state.pedalMode = kPresetMode;
@@ -86,7 +86,7 @@ void TformMain::menuReadValuesAutomaticallyClick() {
     editor_.state.readValuesAutomatically = menuReadValuesAutomatically->isChecked();
     const QString path = QDir(productFolder()).filePath(kReadValuesFile);
     if (!writePreferenceText(path, editor_.state.readValuesAutomatically ? kYes : kNo)) {
-        editor_.dialogs().message(QStringLiteral("Could not write ") + path);
+        editor_.dialogs().message(QStringLiteral("Could not write ") + path, session::MessageKind::Error);
     }
 }
 
@@ -117,7 +117,8 @@ void TformMain::ApplySavedStyle() {
             number = read;
         } else {
             editor_.dialogs().message(QStringLiteral("The look saved in ") + path +
-                                      QStringLiteral(" is not a number; the default look is used."));
+                                      QStringLiteral(" is not a number; the default look is used."),
+                                      session::MessageKind::Warning);
         }
     }
     applyStyle(number);
@@ -130,7 +131,7 @@ void TformMain::menuLookClickItem(QAction* item) {
     applyStyle(index);
     const QString path = QDir(makerFolder()).filePath(kStyleFile);
     if (!writePreferenceText(path, QString::number(index))) {
-        editor_.dialogs().message(QStringLiteral("Could not write ") + path);
+        editor_.dialogs().message(QStringLiteral("Could not write ") + path, session::MessageKind::Error);
     }
 }
 

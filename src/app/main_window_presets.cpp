@@ -35,7 +35,8 @@ void TformMain::menuSaveConfigurationClick() {
     if (!panel.isBuilt() || panel.paramValuesEffect.isEmpty() ||
         panel.paramValuesEffect != editor_.state.currentEffectName) {
         editor_.dialogs().message(QStringLiteral("There are no values to save yet: select the effect stored on the "
-                                                 "pedal and press Request first."));
+                                                 "pedal and press Request first."),
+                                  session::MessageKind::Warning);
         return;
     }
     core::PresetFile preset;
@@ -55,7 +56,7 @@ void TformMain::SaveTextWithDialog(const QByteArray& TextContent, const QString&
     if (!path.endsWith(kExtension, Qt::CaseInsensitive)) path += kExtension;
     // Written beside the old file and renamed over it: a failed save never destroys a preset.
     if (const auto problem = session::writeFileAtomically(path, TextContent)) {
-        editor_.dialogs().message(QStringLiteral("Error saving file: ") + *problem);
+        editor_.dialogs().message(QStringLiteral("Error saving file: ") + *problem, session::MessageKind::Error);
         return;
     }
     editor_.dialogs().message(QStringLiteral("File saved successfully: ") + path);
@@ -66,7 +67,7 @@ std::optional<QByteArray> TformMain::LoadTextWithDialog(QString& path) {
     if (path.isEmpty()) return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        editor_.dialogs().message(QStringLiteral("Error loading file: ") + file.errorString());
+        editor_.dialogs().message(QStringLiteral("Error loading file: ") + file.errorString(), session::MessageKind::Error);
         return std::nullopt;
     }
     return file.readAll();
@@ -81,7 +82,7 @@ void TformMain::menuLoadConfigurationClick() {
     const auto preset = core::parsePresetFile(text->toStdString());
     auto refuse = [&](const QString& why) {
         editor_.printToConsole(why);
-        editor_.dialogs().message(QStringLiteral("Error loading file: ") + path + QStringLiteral("\n") + why);
+        editor_.dialogs().message(QStringLiteral("Error loading file: ") + path + QStringLiteral("\n") + why, session::MessageKind::Error);
     };
     if (!preset) {
         refuse(QStringLiteral("It is not a preset file: ") + QString::fromStdString(preset.reason()) + QLatin1Char('.'));

@@ -53,7 +53,7 @@ void TformMain::query_stored_effect() {
     if (reply.bytes.empty() || reply.outcome == session::DrainOutcome::DriverFailed) {
         const QString text = noAnswerMessage(reply.outcome);
         editor_.printToConsole(text);
-        editor_.dialogs().message(text);
+        editor_.dialogs().message(text, session::MessageKind::Error);
         return;
     }
 
@@ -61,7 +61,7 @@ void TformMain::query_stored_effect() {
     if (!parsed) {
         const QString text = QStringLiteral("The pedal's answer was not understood: ") + QString::fromStdString(parsed.reason());
         editor_.printToConsole(text);
-        editor_.dialogs().message(text);
+        editor_.dialogs().message(text, session::MessageKind::Error);
         return;
     }
     storedEffectNumber = parsed->effectNumber;

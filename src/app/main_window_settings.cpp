@@ -43,7 +43,7 @@ void TformMain::RequestParameters() {
     takePendingMessages();
     TformFXParameters* panel = editor_.formFXParameters();
     if (!panel->isBuilt()) {
-        editor_.dialogs().message(QStringLiteral("Open the effect stored on the pedal first (Get FX Stored on Pedal)."));
+        editor_.dialogs().message(QStringLiteral("Open the effect stored on the pedal first (Get FX Stored on Pedal)."), session::MessageKind::Warning);
         return;
     }
     const auto numControls = static_cast<std::size_t>(panel->numControls);
@@ -61,7 +61,7 @@ void TformMain::RequestParameters() {
     editor_.usb().PurgeFTDeviceRx();
     auto fail = [this](const QString& text) {
         editor_.printToConsole(text);
-        editor_.dialogs().message(text);
+        editor_.dialogs().message(text, session::MessageKind::Error);
         btnRequest->setEnabled(true);
     };
     if (reply.bytes.empty()) {
@@ -181,7 +181,7 @@ void TformMain::SetPresetMode() {
 
 void TformMain::writeModeFile(const QString& word) {
     const QString path = QDir(productFolder()).filePath(kModeFile);
-    if (!writePreferenceText(path, word)) editor_.dialogs().message(QStringLiteral("Could not write ") + path);
+    if (!writePreferenceText(path, word)) editor_.dialogs().message(QStringLiteral("Could not write ") + path, session::MessageKind::Error);
 }
 
 void TformMain::btnAssignClick() {

@@ -48,7 +48,7 @@ void TformMain::checkmostrecentversiononwebsite() {
 void TformMain::WebRequestCompleted(int statusCode, const QString& statusText, const QByteArray& body) {
     if (statusCode != kStatusOk) {
         // The Info menu keeps its start-up captions: there is nothing to compare.
-        editor_.dialogs().message(QStringLiteral("Error: ") + statusText);
+        editor_.dialogs().message(QStringLiteral("Error: ") + statusText, session::MessageKind::Error);
         return;
     }
     // A server's trailing line break is not part of the version.
@@ -86,7 +86,7 @@ void TformMain::menuShowUpdateMsgClick() {
     const QString notice = QDir(productFolder()).filePath(kNoticeFile);
     if (!QFile::exists(notice)) return;
     const QString word = menuShowUpdateMsg->isChecked() ? QStringLiteral("YES") : QStringLiteral("NO");
-    if (!writePreferenceText(notice, word)) editor_.dialogs().message(QStringLiteral("Could not write ") + notice);
+    if (!writePreferenceText(notice, word)) editor_.dialogs().message(QStringLiteral("Could not write ") + notice, session::MessageKind::Error);
 }
 
 }  // namespace qeltx::app

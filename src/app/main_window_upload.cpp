@@ -34,14 +34,15 @@ std::optional<QString> TformMain::imageToUpload() {
         // would put the wrong algorithm, or no algorithm, on the pedal.
         if (irImage.isEmpty() || irImageEffectName != state.currentEffectName) {
             editor_.dialogs().message(QStringLiteral("Load an impulse response for ") + state.currentEffectName +
-                                      QStringLiteral(" first (File, Load IR)."));
+                                      QStringLiteral(" first (File, Load IR)."),
+                                      session::MessageKind::Warning);
             return std::nullopt;
         }
         editor_.printToConsole(QStringLiteral("file content size: ") + QString::number(irImage.size() / 2));
         return irImage;
     }
     if (state.currentEffectName.isEmpty()) {
-        editor_.dialogs().message(QStringLiteral("Select an effect to upload first."));
+        editor_.dialogs().message(QStringLiteral("Select an effect to upload first."), session::MessageKind::Warning);
         return std::nullopt;
     }
     const QString base = format_resource_name(state.currentEffectName);
@@ -60,7 +61,8 @@ void TformMain::btnUploadClick() {
     if (!image) return;
     if (editor_.state.pedalMode == kBankMode && core::exceedsBankModeLimit(core::imageSizeOfText(image->toStdString()))) {
         editor_.dialogs().message(editor_.state.currentEffectName + QStringLiteral(" is larger than 5440 bytes and "
-                                                                                  "cannot be stored in a bank."));
+                                                                                  "cannot be stored in a bank."),
+                                  session::MessageKind::Warning);
         return;
     }
 
@@ -70,7 +72,7 @@ void TformMain::btnUploadClick() {
         else if (rdbtnBank2->isChecked()) bankPrefix = QStringLiteral("0F");
         else if (rdbtnBank3->isChecked()) bankPrefix = QStringLiteral("10");
         if (bankPrefix.isEmpty()) {
-            editor_.dialogs().message(QStringLiteral("Choose a bank (Bank I, II or III) first."));
+            editor_.dialogs().message(QStringLiteral("Choose a bank (Bank I, II or III) first."), session::MessageKind::Warning);
             return;
         }
         target = bankPrefix == QStringLiteral("0E")   ? core::UploadTarget::Bank1
@@ -83,7 +85,7 @@ void TformMain::btnUploadClick() {
     editor_.usb().showDeviceErrors = true;
     const auto command = core::uploadCommand(image->toStdString(), target);
     if (!command) {
-        editor_.dialogs().message(QStringLiteral("The effect's image is empty; nothing was uploaded."));
+        editor_.dialogs().message(QStringLiteral("The effect's image is empty; nothing was uploaded."), session::MessageKind::Error);
         return;
     }
     const QString text = QString::fromStdString(command->text);

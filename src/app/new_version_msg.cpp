@@ -101,7 +101,7 @@ void TformNewVersionMsg::btnLaunchUpdateClick() {
     const QString download = QDir::toNativeSeparators(QDir(editor_.platform().tempFolder()).filePath(kUpdateDownload));
     const QString running = QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
     if (!editor_.platform().startElevated(updater, quoted(download) + QLatin1Char(' ') + quoted(running))) {
-        editor_.dialogs().message(QStringLiteral("Failed to launch updater. Please run as administrator."));
+        editor_.dialogs().message(QStringLiteral("Failed to launch updater. Please run as administrator."), session::MessageKind::Error);
     }
     // It ends even when the start failed: the message asks the user to start it again as
     // administrator, and the updater must be able to replace the program file.
@@ -118,7 +118,7 @@ void TformNewVersionMsg::CheckBox1Change() {
     // Only an existing file is changed; the choice counts from the next start.
     if (!QFile::exists(notice)) return;
     if (!writePreferenceText(notice, QStringLiteral("NO"))) {
-        editor_.dialogs().message(QStringLiteral("Could not write ") + notice);
+        editor_.dialogs().message(QStringLiteral("Could not write ") + notice, session::MessageKind::Error);
     }
 }
 

@@ -8,7 +8,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -137,11 +139,20 @@ void TformPrint::btnScrollTopClick() { Memo1->verticalScrollBar()->setValue(0); 
 void TformPrint::CheckBox1Change() { autoScroll = CheckBox1->isChecked(); }
 
 void TformPrint::btnSaveClick() {
-    const QString path = editor_.dialogs().saveFile(QStringLiteral("Save console"),
+    QString path = editor_.dialogs().saveFile(QStringLiteral("Save console"),
                                                     editor_.platform().documentsFolder(),
                                                     QStringLiteral("Text files (*.txt)"));
     if (path.isEmpty()) return;
-    if (!saveLinesTo(path)) editor_.dialogs().message(QStringLiteral("Could not write ") + path);
+    // A name typed without an extension still opens as text where support reads it.
+    if (QFileInfo(path).suffix().isEmpty()) {
+        if (!path.endsWith(QLatin1Char('.'))) path += QLatin1Char('.');
+        path += QStringLiteral("txt");
+    }
+    if (!saveLinesTo(path)) {
+        editor_.dialogs().message(QStringLiteral("Could not write ") + path, session::MessageKind::Error);
+        return;
+    }
+    printToConsole(QStringLiteral("console saved to ") + QDir::toNativeSeparators(path));
 }
 
 bool TformPrint::saveLinesTo(const QString& path) {
@@ -164,7 +175,7 @@ const QString kChooseAddress = QStringLiteral("choose an EEPROM address");
 bool TformPrint::EraseEEPROM(const QString& i2cAddr) {
     const auto command = core::eepromEraseCommand(i2cAddr.toStdString());
     if (!command) {
-        editor_.dialogs().message(kChooseAddress);
+        editor_.dialogs().message(kChooseAddress, session::MessageKind::Warning);
         return false;
     }
     const QString text = QString::fromStdString(command->text);
@@ -177,7 +188,7 @@ bool TformPrint::EraseEEPROM(const QString& i2cAddr) {
 bool TformPrint::ReadEEPROM(const QString& i2cAddr) {
     const auto command = core::eepromReadCommand(i2cAddr.toStdString());
     if (!command) {
-        editor_.dialogs().message(kChooseAddress);
+        editor_.dialogs().message(kChooseAddress, session::MessageKind::Warning);
         return false;
     }
     const QString text = QString::fromStdString(command->text);

@@ -24,8 +24,18 @@ namespace {
 const QString kTitle = QStringLiteral("Qelt X Editor");
 }
 
-void QtDialogs::message(const QString& text) {
-    QMessageBox::information(QApplication::activeWindow(), kTitle, text);
+void QtDialogs::message(const QString& text, session::MessageKind kind) {
+    switch (kind) {
+        case session::MessageKind::Information:
+            QMessageBox::information(QApplication::activeWindow(), kTitle, text);
+            break;
+        case session::MessageKind::Warning:
+            QMessageBox::warning(QApplication::activeWindow(), kTitle, text);
+            break;
+        case session::MessageKind::Error:
+            QMessageBox::critical(QApplication::activeWindow(), kTitle, text);
+            break;
+    }
 }
 
 bool QtDialogs::messageOffering(const QString& text, const QString& action) {

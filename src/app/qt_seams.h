@@ -11,7 +11,7 @@ namespace qeltx::app {
 
 class QtDialogs : public session::Dialogs {
 public:
-    void message(const QString& text) override;
+    void message(const QString& text, session::MessageKind kind) override;
     bool messageOffering(const QString& text, const QString& action) override;
     bool confirm(const QString& text) override;
     QString openFile(const QString& title, const QString& folder, const QString& filter) override;

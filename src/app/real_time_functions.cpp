@@ -161,7 +161,7 @@ void TformMain::pedalDisconnected() {
     messageReader_.discardHeld();
     editor_.usb().CloseFTDevice();
     showUnlinkedState();
-    editor_.dialogs().message(QStringLiteral("The pedal was disconnected. Plug it in again and choose Link."));
+    editor_.dialogs().message(QStringLiteral("The pedal was disconnected. Plug it in again and choose Link."), session::MessageKind::Warning);
 }
 
 }  // namespace qeltx::app

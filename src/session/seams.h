@@ -9,11 +9,15 @@
 
 namespace qeltx::session {
 
+// What a message box says, shown by its icon: news, a step the user must take first, or
+// something that failed.
+enum class MessageKind { Information, Warning, Error };
+
 // Modal boxes and file dialogs.
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
-    virtual void message(const QString& text) = 0;
+    virtual void message(const QString& text, MessageKind kind = MessageKind::Information) = 0;
     // A message with one more button beside OK, captioned `action`: true when the user chose it.
     virtual bool messageOffering(const QString& text, const QString& action) = 0;
     // A Yes/No box: true for any answer other than No.

@@ -3,7 +3,9 @@
 #include "support/test_seams.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -17,6 +19,8 @@ private slots:
     void scrollFlagDecidesWhetherTheViewFollows();
     void clearEmptiesOnlyTheText();
     void saveWritesEveryLine();
+    void saveAddsTextExtensionWhenNoneGiven_data();
+    void saveAddsTextExtensionWhenNoneGiven();
     void streamOfLinesIsInAtOnceAndPaintedAfter();
     void readEepromShowsItsLinesBeforeItsPause();
 };
@@ -72,10 +76,41 @@ void ConsoleTest::saveWritesEveryLine() {
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("line 0\nline 1\nline 2\n"));
+    // The console says where the lines went.
+    QCOMPARE(console.lines().last(), QStringLiteral("console saved to ") + QDir::toNativeSeparators(path));
     // A folder that cannot be written is reported, not silently ignored.
     editor.dialogs->fileNames.push_back(QStringLiteral("/nonexistent-folder/console.txt"));
     console.btnSave->click();
     QCOMPARE(editor.dialogs->messages.size(), 1);
+}
+
+void ConsoleTest::saveAddsTextExtensionWhenNoneGiven_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("no extension") << "console1" << "console1.txt";
+    QTest::newRow("bare dot") << "console1." << "console1.txt";
+    QTest::newRow("txt") << "console1.txt" << "console1.txt";
+    QTest::newRow("another extension kept") << "console1.log" << "console1.log";
+    QTest::newRow("dot in a folder name only") << "logs.d/console1" << "logs.d/console1.txt";
+}
+
+void ConsoleTest::saveAddsTextExtensionWhenNoneGiven() {
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    testing::TestEditor editor;
+    app::TformPrint& console = *editor->formPrint();
+    fill(console, 2);
+    const QDir documents(editor.platform->documents.path());
+    QVERIFY(documents.mkpath(QStringLiteral("logs.d")));
+    editor.dialogs->fileNames.push_back(documents.filePath(typed));
+    console.btnSave->click();
+    QVERIFY(editor.dialogs->messages.isEmpty());
+    QFile file(documents.filePath(written));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+    QCOMPARE(file.readAll(), QByteArray("line 0\nline 1\n"));
+    if (written != typed) QVERIFY(!QFileInfo::exists(documents.filePath(typed)));
+    QCOMPARE(console.lines().last(), QStringLiteral("console saved to ") +
+                                         QDir::toNativeSeparators(documents.filePath(written)));
 }
 
 void ConsoleTest::streamOfLinesIsInAtOnceAndPaintedAfter() {

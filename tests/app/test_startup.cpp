@@ -29,6 +29,8 @@ private slots:
     void missingVersionServiceSaysSo();
     void consoleShortcut_data();
     void consoleShortcut();
+    void consoleShortcutFromEveryWindow_data();
+    void consoleShortcutFromEveryWindow();
     void supportOpensTheContactPage();
     void placeholderServerIsNeverAsked();
 };
@@ -190,6 +192,35 @@ void StartupTest::consoleShortcut() {
         QCOMPARE(editor->formPrint()->lines(), QStringList{QStringLiteral("logged while hidden")});
         QTest::keyClick(editor->formMain(), Qt::Key_P, Qt::KeyboardModifiers(modifiers));
         QVERIFY(editor->formPrint()->isVisible());
+    }
+}
+
+void StartupTest::consoleShortcutFromEveryWindow_data() {
+    QTest::addColumn<QString>("window");
+    QTest::newRow("parameter panel") << "formFXParameters";
+    QTest::newRow("firmware upgrade") << "formFirmwareUpgrade";
+    QTest::newRow("impulse response") << "formImpulseResponse";
+    QTest::newRow("new version notice") << "formNewVersionMsg";
+    QTest::newRow("console itself") << "formPrint";
+}
+
+void StartupTest::consoleShortcutFromEveryWindow() {
+    QFETCH(QString, window);
+    testing::TestEditor editor(std::make_unique<testing::ListingDriver>());
+    QWidget* shown = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == window) shown = top;
+    }
+    QVERIFY2(shown, qPrintable(window));
+    shown->show();
+    QWidget* target = shown->focusWidget() ? shown->focusWidget() : shown;
+    QTest::keyClick(target, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(editor->formPrint()->isVisible());
+    // P alone in another window is only a letter.
+    if (window != QStringLiteral("formPrint")) {
+        editor->formPrint()->hide();
+        QTest::keyClick(target, Qt::Key_P);
+        QVERIFY(!editor->formPrint()->isVisible());
     }
 }
 

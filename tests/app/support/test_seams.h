@@ -35,6 +35,7 @@ struct WaitHook {
 
 struct DialogLog {
     QStringList messages;
+    QList<session::MessageKind> messageKinds;  // the icon of each of `messages`
     QStringList errors;
     QStringList confirmations;
     std::deque<bool> answers;       // Yes/No answers, Yes when empty
@@ -46,13 +47,15 @@ class ScriptedDialogs : public session::Dialogs {
 public:
     explicit ScriptedDialogs(std::shared_ptr<DialogLog> log, std::shared_ptr<WaitHook> hook = nullptr)
         : log_(std::move(log)), hook_(std::move(hook)) {}
-    void message(const QString& text) override {
+    void message(const QString& text, session::MessageKind kind) override {
         if (hook_) hook_->fire();
         log_->messages << text;
+        log_->messageKinds << kind;
     }
     bool messageOffering(const QString& text, const QString&) override {
         if (hook_) hook_->fire();
         log_->messages << text;
+        log_->messageKinds << session::MessageKind::Information;
         if (log_->offersTaken.empty()) return false;
         const bool taken = log_->offersTaken.front();
         log_->offersTaken.pop_front();

@@ -27,10 +27,10 @@ namespace {
 // The editor's questions answered Yes and its messages printed, so nothing waits for a person.
 class AnsweringDialogs : public session::Dialogs {
 public:
-    void message(const QString& text) override { std::printf("message: %s\n", qPrintable(text)); }
+    void message(const QString& text, session::MessageKind) override { std::printf("message: %s\n", qPrintable(text)); }
     bool confirm(const QString&) override { return true; }
     bool messageOffering(const QString& text, const QString&) override {
-        message(text);
+        message(text, session::MessageKind::Information);
         return false;
     }
     QString openFile(const QString&, const QString&, const QString&) override { return {}; }
