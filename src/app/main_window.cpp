@@ -280,9 +280,14 @@ bool TformMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (watched == lstEffects && eventFilterForEffectList(key)) return true;
-        bool consumed = false;
-        editor_.guard([&] { consumed = FormKeyDown(key->key(), key->modifiers()); });
-        if (consumed) return true;
+        // Only the shortcut's letter goes through the handler guard: any other key belongs to
+        // the control that has the focus, and must not count as a refused action while the
+        // editor talks to the pedal.
+        if (key->key() == kKeyP) {
+            bool consumed = false;
+            editor_.guard([&] { consumed = FormKeyDown(key->key(), key->modifiers()); });
+            if (consumed) return true;
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }
