@@ -2,6 +2,7 @@
 #include "app/editor.h"
 #include "app/main_window.h"
 #include "app/preferences.h"
+#include "core/look_colours.h"
 #include "resources/resource_store.h"
 
 #include <QAction>
@@ -91,9 +92,15 @@ void TformMain::menuReadValuesAutomaticallyClick() {
 }
 
 void TformMain::BuildLookMenu() {
+    // The entries keep their numbers; the hint names the look, the check mark shows the current one.
+    menuLook->setToolTipsVisible(true);
     for (int i = 0; i < kLookEntries; ++i) {
         QAction* item = menuLook->addAction(QString::number(i));
         item->setObjectName(QStringLiteral("lookMenuItem%1").arg(i));
+        item->setCheckable(true);
+        if (const auto sheet = resources::styleResource("Style_" + std::to_string(i))) {
+            item->setToolTip(QString::fromStdString(core::lookName(*sheet)));
+        }
         lookMenuItems[static_cast<std::size_t>(i)] = item;
         connect(item, &QAction::triggered, this, editor_.guarded([this, item] { menuLookClickItem(item); }));
     }
@@ -101,8 +108,12 @@ void TformMain::BuildLookMenu() {
 
 bool TformMain::applyStyle(int number) {
     const auto sheet = resources::styleResource("Style_" + std::to_string(number));
+    // A look that does not exist leaves the current one, and its check mark, as they were.
     if (!sheet) return false;
     qApp->setStyleSheet(QString::fromUtf8(sheet->data(), static_cast<qsizetype>(sheet->size())));
+    for (std::size_t i = 0; i < lookMenuItems.size(); ++i) {
+        if (lookMenuItems[i]) lookMenuItems[i]->setChecked(static_cast<int>(i) == number);
+    }
     return true;
 }
 

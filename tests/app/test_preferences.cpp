@@ -136,10 +136,31 @@ void PreferencesTest::lookClickAppliesAndStores() {
     const QString docs = editor.platform->documents.path();
     QCOMPARE(readFile(docs + "/KORVA/style.txt"), QByteArray("4"));
     QCOMPARE(qApp->styleSheet(), QString::fromStdString(*style4));
+    // The check mark follows the look, on one entry only; every entry's hint names its look.
+    auto checkedLooks = [&](app::TformMain& m) {
+        QList<int> checked;
+        for (int i = 0; i < 7; ++i) {
+            if (m.lookMenuItems[static_cast<std::size_t>(i)]->isChecked()) checked << i;
+        }
+        return checked;
+    };
+    QCOMPARE(checkedLooks(*editor->formMain()), QList<int>{4});
+    editor->formMain()->lookMenuItems[4]->trigger();  // clicking the current look keeps its mark
+    QCOMPARE(checkedLooks(*editor->formMain()), QList<int>{4});
     editor->formMain()->lookMenuItems[1]->trigger();
+    QCOMPARE(checkedLooks(*editor->formMain()), QList<int>{1});
+    const QStringList names{"Default", "Graphite", "High contrast", "Amp", "Studio blue", "Classic", "Stage"};
+    for (int i = 0; i < 7; ++i) {
+        QCOMPARE(editor->formMain()->lookMenuItems[static_cast<std::size_t>(i)]->toolTip(), names[i]);
+    }
+    QVERIFY(editor->formMain()->menuLook->toolTipsVisible());
     // The next start applies the saved look again.
     testing::TestEditor next(nullptr, true, [&](const QString& d) { writeFile(d + "/KORVA/style.txt", "4"); });
     QCOMPARE(qApp->styleSheet(), QString::fromStdString(*style4));
+    QCOMPARE(checkedLooks(*next->formMain()), QList<int>{4});
+    // Look 7 exists but has no entry: nothing is marked.
+    testing::TestEditor seventh(nullptr, true, [&](const QString& d) { writeFile(d + "/KORVA/style.txt", "7"); });
+    QCOMPARE(checkedLooks(*seventh->formMain()), QList<int>{});
 }
 
 void PreferencesTest::unreadableFilesFallBackToDefaults() {
