@@ -306,6 +306,12 @@ private:
     bool closePending_ = false;
 
     Editor& editor_;
+    // Erase Settings reads both EEPROMs back: their two dumps make one "Memory Erased" box,
+    // shown when the last has come (and only when both are erased). Dumps after the time
+    // limit are the console's own again.
+    int eraseSettingsDumpsAwaited_ = 0;
+    bool eraseSettingsAllErased_ = true;
+    qint64 eraseSettingsDumpsUntil_ = 0;
     int foundEffectRow_ = -1;
     core::PedalMessageReader messageReader_;
     qint64 dumpStartedAt_ = 0;

@@ -38,6 +38,9 @@ const QString kEraseSettingsQuestion = QStringLiteral(
 // The pedal's two settings EEPROMs, as the console's address choice names them.
 const QString kSettingsEeprom = QStringLiteral("50");
 const QString kBanksEeprom = QStringLiteral("51");
+// Both dumps are in the receive queue when the second read's pause ends; the poll lists them
+// within a few seconds.
+constexpr qint64 kEraseSettingsDumpLimitMs = 10000;
 const QString kErasingSettings = QStringLiteral("erasing the pedal's settings, about 8 s");
 
 }  // namespace
@@ -148,10 +151,13 @@ void TformMain::menuEraseSettingsClick() {
     editor_.printToConsole(kErasingSettings);
     BusyWindow busy(*this, kErasingSettings, editor_.line());
     TformPrint* console = editor_.formPrint();
+    eraseSettingsDumpsAwaited_ = 0;
+    eraseSettingsAllErased_ = true;
     console->EraseEEPROM(kSettingsEeprom);
-    console->ReadEEPROM(kSettingsEeprom);
+    if (console->ReadEEPROM(kSettingsEeprom)) ++eraseSettingsDumpsAwaited_;
     console->EraseEEPROM(kBanksEeprom);
-    console->ReadEEPROM(kBanksEeprom);
+    if (console->ReadEEPROM(kBanksEeprom)) ++eraseSettingsDumpsAwaited_;
+    eraseSettingsDumpsUntil_ = editor_.timing().nowMs() + kEraseSettingsDumpLimitMs;
 }
 
 }  // namespace qeltx::app

@@ -146,13 +146,19 @@ void TformMain::apply_control_frame(const core::ControlFrame& frame) {
 void TformMain::showEepromDump(const core::EepromDump& dump) {
     TformPrint& console = *editor_.formPrint();
     console.appendLines(core::eepromDumpLogLines(dump));
-    if (core::isMemoryErased(dump)) {
-        // The box waits with the poll stopped, so no further boxes pile up behind it.
-        Timer_USB_read.stop();
-        editor_.dialogs().message(QString::fromUtf8(core::kMemoryErasedMessage.data(),
-                                                    static_cast<qsizetype>(core::kMemoryErasedMessage.size())));
-        editor_.line().resumePoll();
+    if (eraseSettingsDumpsAwaited_ > 0 && editor_.timing().nowMs() <= eraseSettingsDumpsUntil_) {
+        eraseSettingsAllErased_ = eraseSettingsAllErased_ && core::isMemoryErased(dump);
+        if (--eraseSettingsDumpsAwaited_ > 0) return;
+        if (!eraseSettingsAllErased_) return;
+    } else {
+        eraseSettingsDumpsAwaited_ = 0;
+        if (!core::isMemoryErased(dump)) return;
     }
+    // The box waits with the poll stopped, so no further boxes pile up behind it.
+    Timer_USB_read.stop();
+    editor_.dialogs().message(QString::fromUtf8(core::kMemoryErasedMessage.data(),
+                                                static_cast<qsizetype>(core::kMemoryErasedMessage.size())));
+    editor_.line().resumePoll();
 }
 
 void TformMain::pedalDisconnected() {

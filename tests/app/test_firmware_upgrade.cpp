@@ -411,6 +411,15 @@ void FirmwareUpgradeTest::eraseSettingsSendsFourFramesWhileShowingItIsBusy() {
     QCOMPARE(total, 8200);
     QCOMPARE(editor.formMain()->windowTitle(), title);
     QVERIFY(!QApplication::overrideCursor());
+    // Both EEPROMs come back erased: the poll lists both dumps and says so once.
+    dialogs->messages.clear();
+    for (int tick = 0; tick < 20; ++tick) editor.formMain()->poll_pedal_messages();
+    QCOMPARE(editor.formPrint()->lines().filter(QStringLiteral("16383: FF")).size(), 2);
+    QCOMPARE(dialogs->messages, QStringList{QStringLiteral("Memory Erased")});
+    // The console's own read afterwards says it for its dump, as before.
+    editor.formPrint()->ReadEEPROM(QStringLiteral("50"));
+    for (int tick = 0; tick < 20; ++tick) editor.formMain()->poll_pedal_messages();
+    QCOMPARE(dialogs->messages.size(), 2);
 }
 
 void FirmwareUpgradeTest::fullFlashWritesImageAndMarkerAndReturnsToNormal() {
