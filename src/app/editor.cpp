@@ -20,6 +20,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 
+#include <utility>
+
 namespace qeltx::app {
 
 namespace {
@@ -178,6 +180,20 @@ void Editor::tellRefused(session::ConversationKind running, const QString& refus
         refusalPending_ = false;
         dialogs_->message(text);
     });
+}
+
+void Editor::tellNotSent(const QString& what) {
+    const QString text = what + QStringLiteral(" did not reach the pedal: ") + exchange_->sendProblem() +
+                         QStringLiteral(". Check the cable, then Unlink and Link again.");
+    printToConsole(text);
+    // With driver reports on, the driver's own box about the failed write is already up.
+    if (usb_->showDeviceErrors && usb_->lastDeviceStatus != core::FT_OK) return;
+    // One box per conversation, shown after it, as for a refusal. It names the last action
+    // that failed: the one the user asked for, after any step it took first (Upload's bypass).
+    const bool pending = !notSentText_.isEmpty();
+    notSentText_ = text;
+    if (pending) return;
+    whenIdle([this] { dialogs_->message(std::exchange(notSentText_, QString())); });
 }
 
 void Editor::holdInput(bool hold) {

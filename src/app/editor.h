@@ -105,6 +105,11 @@ public:
         return [this, handler, source](auto&&...) { guard(handler, source); };
     }
 
+    // Tells the user that `what` (a user's action: "Assign", "Read EEPROM") did not reach the
+    // pedal because the last send failed: a console line now, a box once the conversation
+    // has ended (none when the driver has shown its own).
+    void tellNotSent(const QString& what);
+
 private:
     void buildDriverStack(EditorSetup& setup);
     // While a conversation waits: a wait cursor, and every control that could send or change
@@ -127,6 +132,7 @@ private:
     bool inputHeld_ = false;
     bool refusalPending_ = false;
     bool ended_ = false;
+    QString notSentText_;  // the box tellNotSent will show, while it waits for the conversation
     QString serverAddress_;
 
     std::unique_ptr<TformMain> formMain_;

@@ -393,12 +393,17 @@ void TformFXParameters::EnableDisableControls(bool AEnable) {
     for (QWidget* child : rows_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) child->setEnabled(AEnable);
 }
 
-void TformFXParameters::bypass(bool setBypass) { sendLive(core::bypassCommand(setBypass)); }
+bool TformFXParameters::bypass(bool setBypass) { return sendLive(core::bypassCommand(setBypass)); }
 
-bool TformFXParameters::sendLive(const core::PedalCommand& command) {
+bool TformFXParameters::sendLive(const core::PedalCommand& command, const QString& sentLine) {
     const auto talk = editor_.line().begin(session::ConversationKind::LiveEdit);
     if (!talk) return false;
-    return editor_.exchange().send(command);
+    if (!editor_.exchange().send(command)) {
+        editor_.tellNotSent(QStringLiteral("The change on the panel"));
+        return false;
+    }
+    if (!sentLine.isEmpty()) editor_.printToConsole(sentLine);
+    return true;
 }
 
 namespace {
@@ -411,27 +416,24 @@ std::uint16_t addressOf(const QString& field) {
 void TformFXParameters::SendPotValue(int i) {
     const auto slot = static_cast<std::size_t>(i);
     const core::PedalCommand command = core::potCommand(addressOf(paramAddresses[slot]), potTrackBars[slot]->value());
-    editor_.printToConsole(QStringLiteral("data sent pot ") + QString::number(i) + QStringLiteral(": ") +
-                           QString::fromStdString(command.text));
-    sendLive(command);
+    sendLive(command, QStringLiteral("data sent pot ") + QString::number(i) + QStringLiteral(": ") +
+                          QString::fromStdString(command.text));
 }
 
 void TformFXParameters::SendSwitchValue(int i) {
     const auto slot = static_cast<std::size_t>(i);
     const core::PedalCommand command =
         core::switchCommand(addressOf(paramAddresses[slot]), paramSwitches[slot]->isChecked());
-    editor_.printToConsole(QStringLiteral("data sent switch ") + QString::number(i) + QStringLiteral(": ") +
-                           QString::fromStdString(command.text));
-    sendLive(command);
+    sendLive(command, QStringLiteral("data sent switch ") + QString::number(i) + QStringLiteral(": ") +
+                          QString::fromStdString(command.text));
 }
 
 void TformFXParameters::SendButtonValue(int i, bool pressed) {
     const auto slot = static_cast<std::size_t>(i);
     buttonStates[slot] = pressed ? 1 : 0;
     const core::PedalCommand command = core::buttonCommand(addressOf(paramAddresses[slot]), pressed);
-    editor_.printToConsole(QStringLiteral("data sent button ") + QString::number(i) + QStringLiteral(": ") +
-                           QString::fromStdString(command.text));
-    sendLive(command);
+    sendLive(command, QStringLiteral("data sent button ") + QString::number(i) + QStringLiteral(": ") +
+                          QString::fromStdString(command.text));
 }
 
 void TformFXParameters::SendMultiSwitchValue(int i) {
@@ -439,9 +441,8 @@ void TformFXParameters::SendMultiSwitchValue(int i) {
     const auto command = core::multiSwitchCommand(addressOf(paramAddresses[slot]), optionCounts[slot],
                                                   multiSwitchBoxes[slot]->currentIndex());
     if (!command) return;  // no option selected
-    editor_.printToConsole(QStringLiteral("data sent multiswitch ") + QString::number(i) + QStringLiteral(": ") +
+    sendLive(*command, QStringLiteral("data sent multiswitch ") + QString::number(i) + QStringLiteral(": ") +
                            QString::fromStdString(command->text));
-    sendLive(*command);
 }
 
 void TformFXParameters::UpdateSwitchStateLabel(int i) {

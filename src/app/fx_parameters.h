@@ -52,8 +52,8 @@ public:
     bool OnShow();
     void OnClose();
     void EnableDisableControls(bool AEnable);
-    // Bypass on or off (0D 01 / 0D 00).
-    void bypass(bool setBypass);
+    // Bypass on or off (0D 01 / 0D 00); false (told to the user) when it did not go out.
+    bool bypass(bool setBypass);
 
     // Live messages for control i.
     void SendPotValue(int i);
@@ -160,7 +160,9 @@ protected:
 private:
     void clearPanel();
     // Every command of the panel goes out as a live edit through the owner of the line.
-    bool sendLive(const core::PedalCommand& command);
+    // `sentLine`, the console's record of it, is logged once it has gone out whole; a failed
+    // send is told to the user instead.
+    bool sendLive(const core::PedalCommand& command, const QString& sentLine = {});
     QLabel* addLabel(const QString& text, int row, int x, int width, const QString& table, int index);
     QComboBox* addChoiceBox(const QStringList& choices, int row, const QString& table, int index);
 

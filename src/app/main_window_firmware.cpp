@@ -70,8 +70,12 @@ void TformMain::menuFirmwareUpgradeModeClick() {
         leaveUpgradeMode();
         return;
     }
-    editor_.formFXParameters()->bypass(true);
-    editor_.exchange().send(core::upgradeModeCommand());
+    if (!editor_.formFXParameters()->bypass(true) || !editor_.exchange().send(core::upgradeModeCommand())) {
+        // The pedal never heard it: it still runs its firmware, at the normal line.
+        leaveUpgradeMode();
+        editor_.tellNotSent(QStringLiteral("Upgrade Mode"));
+        return;
+    }
     usb.SetPortParameters(link::portModeBootloader);
     usb.SetFTDeviceDataCharacteristics();
     if (synchroniseBootloader() == kBootloaderAck) {
@@ -153,10 +157,12 @@ void TformMain::menuEraseSettingsClick() {
     TformPrint* console = editor_.formPrint();
     eraseSettingsDumpsAwaited_ = 0;
     eraseSettingsAllErased_ = true;
-    console->EraseEEPROM(kSettingsEeprom);
-    if (console->ReadEEPROM(kSettingsEeprom)) ++eraseSettingsDumpsAwaited_;
-    console->EraseEEPROM(kBanksEeprom);
-    if (console->ReadEEPROM(kBanksEeprom)) ++eraseSettingsDumpsAwaited_;
+    // A step that fails is told to the user by the console's tool; the rest would only follow
+    // it into a link that is not carrying commands.
+    if (console->EraseEEPROM(kSettingsEeprom) && console->ReadEEPROM(kSettingsEeprom)) {
+        ++eraseSettingsDumpsAwaited_;
+        if (console->EraseEEPROM(kBanksEeprom) && console->ReadEEPROM(kBanksEeprom)) ++eraseSettingsDumpsAwaited_;
+    }
     eraseSettingsDumpsUntil_ = editor_.timing().nowMs() + kEraseSettingsDumpLimitMs;
 }
 

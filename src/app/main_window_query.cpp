@@ -40,7 +40,10 @@ void TformMain::query_stored_effect() {
     takePendingMessages();
     session::Exchange& exchange = editor_.exchange();
     const core::PedalCommand query = core::storedEffectQueryCommand();
-    exchange.SendCommandText(QString::fromStdString(query.text), query.spec.purgeFirst, 0);
+    if (!exchange.SendCommandText(QString::fromStdString(query.text), query.spec.purgeFirst, 0)) {
+        editor_.tellNotSent(QStringLiteral("The stored-effect query"));
+        return;
+    }
     btnOpenEffect->setEnabled(false);
     editor_.timing().pause(kQueryButtonPauseMs);
     btnOpenEffect->setEnabled(true);

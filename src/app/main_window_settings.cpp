@@ -50,7 +50,10 @@ void TformMain::RequestParameters() {
     const auto numReadbacks = static_cast<std::size_t>(panel->numReadbacks);
     session::Exchange& exchange = editor_.exchange();
     session::LatencyLowered latency(editor_.usb());
-    exchange.send(core::requestCommand(numControls));
+    if (!exchange.send(core::requestCommand(numControls))) {
+        editor_.tellNotSent(QStringLiteral("Request"));
+        return;
+    }
     btnRequest->setEnabled(false);
 
     const std::size_t expected = core::parameterBlockLength(numControls);
@@ -206,7 +209,10 @@ void TformMain::btnAssignClick() {
     if (!talk) return;
     core::PedalCommand withoutPause = *command;
     withoutPause.spec.pauseMs = 0;
-    editor_.exchange().send(withoutPause);
+    if (!editor_.exchange().send(withoutPause)) {
+        editor_.tellNotSent(QStringLiteral("Assign"));
+        return;
+    }
     lblStatus->setText(QStringLiteral("Assignments sent to the pedal (%1 parameters, bypass and preset change%2).")
                            .arg(panel->numControls)
                            .arg(panel->numReadbacks > 0 ? QStringLiteral(", read-backs") : QString()));
@@ -221,7 +227,10 @@ void TformMain::btnStoreSettingsOnPedalClick() {
     editor_.printToConsole(QStringLiteral("Store settings message (HEX): ") + QString::fromStdString(command.text));
     const auto talk = editor_.line().begin(session::ConversationKind::StoreSettings);
     if (!talk) return;
-    editor_.exchange().send(command);
+    if (!editor_.exchange().send(command)) {
+        editor_.tellNotSent(QStringLiteral("Store Settings On Pedal"));
+        return;
+    }
     lblStatus->setText(QStringLiteral("Store Settings sent: the pedal keeps its values and assignments."));
 }
 
@@ -232,7 +241,8 @@ void TformMain::menuMIDIchannelsClickItem(QAction* item) {
     if (!channel) return;
     const auto talk = editor_.line().begin(session::ConversationKind::MidiChannel);
     if (!talk) return;
-    if (const auto command = core::midiChannelCommand(*channel)) editor_.exchange().send(*command);
+    const auto command = core::midiChannelCommand(*channel);
+    if (command && !editor_.exchange().send(*command)) editor_.tellNotSent(QStringLiteral("The MIDI channel"));
 }
 
 void TformMain::swLiveSwitch() {
@@ -240,7 +250,7 @@ void TformMain::swLiveSwitch() {
     lblLive->setTitle(on ? QStringLiteral("Live ON") : QStringLiteral("Live OFF"));
     const auto talk = editor_.line().begin(session::ConversationKind::LiveEdit);
     if (!talk) return;
-    editor_.exchange().send(core::liveCommand(on));
+    if (!editor_.exchange().send(core::liveCommand(on))) editor_.tellNotSent(QStringLiteral("Live"));
 }
 
 }  // namespace qeltx::app

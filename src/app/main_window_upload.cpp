@@ -80,7 +80,12 @@ void TformMain::btnUploadClick() {
                                                       : core::UploadTarget::Bank3;
     }
 
-    editor_.formFXParameters()->bypass(true);
+    const QString uploadOf = QStringLiteral("The upload of ") + editor_.state.currentEffectName;
+    // Without the bypass the pedal would not be muted while the image loads.
+    if (!editor_.formFXParameters()->bypass(true)) {
+        editor_.tellNotSent(uploadOf);
+        return;
+    }
     editor_.timing().pause(kBypassSettleMs);
     editor_.usb().showDeviceErrors = true;
     const auto command = core::uploadCommand(image->toStdString(), target);
@@ -92,8 +97,11 @@ void TformMain::btnUploadClick() {
     editor_.printToConsole(text.left(kLoggedImageChars));
     editor_.printToConsole(QStringLiteral("size: ") + QString::number(text.size() / 2));
     editor_.printToConsole(QStringLiteral("num of bytes: ") + QString::number(text.size() / 2));
+    if (!editor_.exchange().send(*command)) {
+        editor_.tellNotSent(uploadOf);
+        return;
+    }
     uploadingEffectName = editor_.state.currentEffectName;
-    editor_.exchange().send(*command);
     editor_.printToConsole(QStringLiteral("write to device"));
     const bool ownResponse =
         editor_.state.selectedCategory == kImpulseResponse && carriesOwnResponse(editor_.state.currentEffectName);

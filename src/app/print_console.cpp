@@ -182,7 +182,9 @@ bool TformPrint::EraseEEPROM(const QString& i2cAddr) {
     printToConsole(QStringLiteral("erase message: ") + text);
     const auto talk = editor_.line().begin(session::ConversationKind::EepromTool);
     if (!talk) return false;
-    return editor_.exchange().send(*command);
+    if (editor_.exchange().send(*command)) return true;
+    editor_.tellNotSent(QStringLiteral("Erase EEPROM ") + i2cAddr);
+    return false;
 }
 
 bool TformPrint::ReadEEPROM(const QString& i2cAddr) {
@@ -193,17 +195,25 @@ bool TformPrint::ReadEEPROM(const QString& i2cAddr) {
     }
     const QString text = QString::fromStdString(command->text);
     printToConsole(text);
+    // The poll is stopped for the pause and lists the dump when it runs again.
+    const auto talk = editor_.line().begin(session::ConversationKind::EepromTool);
+    if (!talk) return false;
+    // The pause is waited here, once the command is known to have gone out.
+    core::PedalCommand withoutPause = *command;
+    withoutPause.spec.pauseMs = 0;
+    if (!editor_.exchange().send(withoutPause)) {
+        editor_.tellNotSent(QStringLiteral("Read EEPROM ") + i2cAddr);
+        return false;
+    }
     const QString doing = QStringLiteral("reading EEPROM %1, waiting %2 s for the pedal")
                               .arg(i2cAddr)
                               .arg(command->spec.pauseMs / 1000.0);
     printToConsole(doing);
-    // The poll is stopped for the pause and lists the dump when it runs again.
-    const auto talk = editor_.line().begin(session::ConversationKind::EepromTool);
-    if (!talk) return false;
     // Nothing paints during the pause: the lines above go on screen now, not after it.
     endRepaintHold();
     BusyWindow busy(*this, doing, editor_.line());
-    return editor_.exchange().send(*command);
+    editor_.timing().pause(command->spec.pauseMs);
+    return true;
 }
 
 void TformPrint::btnEraseEepromClick() { EraseEEPROM(cmbI2Caddr->currentText()); }

@@ -41,7 +41,8 @@ public:
     bool saveLinesTo(const QString& path);
     // The EEPROM tools. `i2cAddr` is the bus address as the address choice shows it ("50",
     // "51"); with none chosen they say "choose an EEPROM address" and send nothing. True when
-    // the command went out. Erase Settings uses them too.
+    // the command went out whole; a failed send is told to the user, and Read EEPROM then
+    // neither announces nor waits out its pause. Erase Settings uses them too.
     bool EraseEEPROM(const QString& i2cAddr);
     bool ReadEEPROM(const QString& i2cAddr);
     void btnEraseEepromClick();

@@ -48,8 +48,9 @@ int runEepromRead(const Invocation& invocation, const Output& output) {
     const QString text = QString::fromStdString(command->text);
     output.log(text);
     // No blind pause: the dump is awaited, with the editor's pause as part of the limit.
-    exchange.SendCommandText(text, command->spec.purgeFirst, 0);
-    if (link.usb().lastDeviceStatus != core::FT_OK) return output.fail(QStringLiteral("the read command could not be written to the pedal"));
+    if (!exchange.SendCommandText(text, command->spec.purgeFirst, 0)) {
+        return output.fail(link.notSent(QStringLiteral("the read command")));
+    }
     exchange.limits.replyTimeoutMs = command->spec.pauseMs + kDumpAfterPauseLimitMs;
     exchange.limits.quietGapMs = kDumpAfterPauseLimitMs;
     const session::Drained reply = exchange.drainReply(answerIsDecided);
@@ -115,8 +116,7 @@ int runEepromErase(const Invocation& invocation, const Output& output) {
     PedalLink link(invocation.connection, output);
     if (const auto problem = link.open()) return output.fail(*problem);
     output.log(QStringLiteral("erase message: ") + QString::fromStdString(command->text));
-    link.exchange().send(*command);
-    if (link.usb().lastDeviceStatus != core::FT_OK) return output.fail(QStringLiteral("the erase command could not be written to the pedal"));
+    if (!link.exchange().send(*command)) return output.fail(link.notSent(QStringLiteral("the erase command")));
     // The pedal does not answer an erase: what is known is that the command went out.
     output.line(QStringLiteral("erase command sent to EEPROM ") + *address);
     output.result(QJsonObject{{QStringLiteral("address"), *address}, {QStringLiteral("sent"), true}});

@@ -120,9 +120,10 @@ int runFlash(const Invocation& invocation, const Output& output) {
         // A person keeps B2 pressed while the pedal restarts; the virtual pedal gets that here.
         pedal_sim::PedalModel* pedal = link.virtualPedal();
         if (pedal) pedal->setButton(pedal_sim::control::kB2, true);
-        link.exchange().send(core::bypassCommand(true));
-        link.exchange().send(core::upgradeModeCommand());
+        const bool sent = link.exchange().send(core::bypassCommand(true)) &&
+                          link.exchange().send(core::upgradeModeCommand());
         if (pedal) pedal->setButton(pedal_sim::control::kB2, false);
+        if (!sent) return output.fail(link.notSent(QStringLiteral("the upgrade-mode command")));
         usb.SetPortParameters(link::portModeBootloader);
         usb.SetFTDeviceDataCharacteristics();
     }

@@ -56,6 +56,9 @@ PedalLink::PedalLink(const Connection& connection, const Output& output)
     if (connection_.choice == DeviceChoice::Virtual) {
         // Listed last, as in the editor, so it is also the device chosen without a choice.
         model_ = std::make_unique<pedal_sim::PedalModel>();
+        const QByteArray fault = qgetenv(kVirtualPedalFaultVariable);
+        model_->faults().writeFails = fault == "write-fails";
+        model_->faults().shortWrites = fault == "short-writes";
         driver_->adoptBackend(std::make_unique<pedal_sim::VirtualPedalDriver>(*model_));
     }
 }
@@ -106,6 +109,10 @@ std::optional<QString> PedalLink::open(bool bootloader) {
     output_.log(QStringLiteral("FT_HANDLE: 0x") + QString::fromStdString(core::word32ToHex(usb_.deviceHandle)));
     output_.log(QStringLiteral("baud rate = ") + QString::number(usb_.portBaudRate));
     return std::nullopt;
+}
+
+QString PedalLink::notSent(const QString& what) const {
+    return what + QStringLiteral(" could not be written to the pedal: ") + exchange_.sendProblem();
 }
 
 QString noReplyText(session::DrainOutcome outcome, const QString& what) {

@@ -65,6 +65,8 @@ public:
     const std::string& chosenSerial() const { return chosenSerial_; }
     // The in-process pedal with --virtual-pedal, else null.
     pedal_sim::PedalModel* virtualPedal() { return model_.get(); }
+    // The failure line for a command that did not reach the pedal whole (the last send).
+    QString notSent(const QString& what) const;
 
 private:
     const Connection connection_;
@@ -80,6 +82,11 @@ private:
     // Driver errors as the editor would show them in a box; the last explains a failure.
     QString lastDriverMessage_;
 };
+
+// The environment variable that gives the virtual pedal's bridge a fault, to try what the
+// commands do when writes fail: "write-fails" (every write fails) or "short-writes" (every
+// write loses its last byte).
+inline constexpr const char* kVirtualPedalFaultVariable = "QELTX_VIRTUAL_PEDAL_FAULT";
 
 // What the outcome of a drain says to the user when no usable reply came.
 QString noReplyText(session::DrainOutcome outcome, const QString& what);

@@ -10,7 +10,9 @@ namespace qeltx::cli {
 core::Refusable<core::StoredEffectReply> askStoredEffect(PedalLink& link) {
     using Result = core::Refusable<core::StoredEffectReply>;
     session::Exchange& exchange = link.exchange();
-    exchange.send(core::storedEffectQueryCommand());
+    if (!exchange.send(core::storedEffectQueryCommand())) {
+        return Result::refused(link.notSent(QStringLiteral("the stored-effect query")).toStdString());
+    }
     const session::Drained reply =
         exchange.drainReply([](std::span<const std::uint8_t> bytes) { return core::isTextReplyComplete(bytes); });
     link.output().log(QString::fromStdString(core::receivedBytesLogLine(reply.bytes.size())));

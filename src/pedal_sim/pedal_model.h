@@ -31,6 +31,8 @@ struct Faults {
     bool garbage = false;          // every answer replaced by as many bytes of noise
     bool offBus = false;           // the bridge has dropped off USB: every driver call fails
     std::size_t splitReadsAt = 0;  // a read hands over at most this many bytes (0 = all)
+    bool writeFails = false;       // every write fails (FT_IO_ERROR) and nothing reaches the pedal
+    bool shortWrites = false;      // every write loses its last byte, and the driver says so (FT_OK)
 };
 
 struct PedalOptions {

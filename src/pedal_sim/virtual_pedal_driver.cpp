@@ -120,8 +120,10 @@ core::FtStatus VirtualPedalDriver::write(link::FtHandle handle, const std::uint8
                                          std::uint32_t& bytesWritten) {
     bytesWritten = 0;
     if (auto status = check(handle)) return status;
-    wire_.write(buffer, toWrite, line_);
-    bytesWritten = toWrite;
+    if (model_.faults().writeFails) return FT_IO_ERROR;
+    const std::uint32_t taken = model_.faults().shortWrites && toWrite > 0 ? toWrite - 1 : toWrite;
+    wire_.write(buffer, taken, line_);
+    bytesWritten = taken;
     return FT_OK;
 }
 

@@ -1,7 +1,6 @@
 // Sending commands to the pedal and gathering its replies.
 #include "session/exchange.h"
 
-
 #include <algorithm>
 
 namespace qeltx::session {
@@ -10,16 +9,21 @@ Exchange::Exchange(link::D2XXUnit& usb, LineOwner& line, LogSink log)
     : usb_(usb), line_(line), timing_(line.timing()), log_(std::move(log)) {}
 
 bool Exchange::SendCommandText(const QString& text, bool purgeFirst, int pauseMs) {
+    sendProblem_.clear();
     // A last unpaired digit is dropped; any other character is a composing fault, and sending
     // whatever the buffer held from an earlier command would be worse than sending nothing.
     const auto bytes = core::commandTextToBytes(text.toStdString());
     if (!bytes) {
         log_(QStringLiteral("internal error: ") + QString::fromStdString(bytes.reason()) + QStringLiteral(": ") + text);
+        sendProblem_ = QStringLiteral("the command could not be composed");
         return false;
     }
     std::copy(bytes->begin(), bytes->end(), usb_.txBuffer.begin());
     if (purgeFirst) usb_.PurgeFTDeviceTx();
-    usb_.WriteFTDeviceBuffer(static_cast<std::uint32_t>(bytes->size()));
+    // The console names a short command by its text, a long one (an algorithm image) by its size.
+    constexpr qsizetype kNamedUpTo = 48;
+    const QString what = text.size() <= kNamedUpTo ? text : QStringLiteral("a command of %1 bytes").arg(bytes->size());
+    if (!writeTxBuffer(bytes->size(), what)) return false;
     if (pauseMs > 0) timing_.pause(pauseMs);
     return true;
 }
@@ -29,9 +33,28 @@ bool Exchange::send(const core::PedalCommand& command) {
 }
 
 bool Exchange::sendBufferBytes(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() > link::kBufferSize) return false;
+    sendProblem_.clear();
+    if (bytes.size() > link::kBufferSize) {
+        sendProblem_ = QStringLiteral("%1 bytes do not fit the transmit buffer").arg(bytes.size());
+        log_(QStringLiteral("not sent: ") + sendProblem_);
+        return false;
+    }
     std::copy(bytes.begin(), bytes.end(), usb_.txBuffer.begin());
-    return usb_.WriteFTDeviceBuffer(static_cast<std::uint32_t>(bytes.size())) == bytes.size();
+    return writeTxBuffer(bytes.size(), QStringLiteral("a frame of %1 bytes").arg(bytes.size()));
+}
+
+bool Exchange::writeTxBuffer(std::size_t count, const QString& what) {
+    const auto wanted = static_cast<std::uint32_t>(count);
+    const std::uint32_t written = usb_.WriteFTDeviceBuffer(wanted);
+    const core::FtStatus status = usb_.lastDeviceStatus;
+    if (status == core::FT_OK && written == wanted) return true;
+    // A command cut short is as lost as one never written: the pedal waits for the rest, or
+    // takes the next command's first bytes for it.
+    sendProblem_ = status != core::FT_OK
+                       ? QStringLiteral("the write failed (%1)").arg(QString::fromStdString(core::ftErrorMessage("FT_Write", status)))
+                       : QStringLiteral("only %1 of %2 bytes were written").arg(written).arg(wanted);
+    log_(QStringLiteral("not sent: ") + what + QStringLiteral(": ") + sendProblem_);
+    return false;
 }
 
 Drained Exchange::drainReply(const Completeness& complete) {

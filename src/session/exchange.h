@@ -52,12 +52,18 @@ public:
     ReplyLimits limits;
 
     // Converts hex command text into txBuffer and writes it, with the purge and pause of the
-    // command. A text holding a non-hex character is refused (logged) and nothing is sent.
+    // command. False when the command did not reach the driver whole: a text holding a
+    // non-hex character (nothing is sent), a write the driver failed, or one it took only part
+    // of. Then the console hears why, sendProblem() says it for the user, and the pause is
+    // skipped: the pedal has no whole command to act on.
     bool SendCommandText(const QString& text, bool purgeFirst, int pauseMs);
     // The same for a composed command, with the purge and pause of its kind.
     bool send(const core::PedalCommand& command);
-    // Writes the first `count` bytes already placed in txBuffer.
+    // Copies raw bytes (a bootloader frame) into txBuffer and writes them; false as above.
     bool sendBufferBytes(std::span<const std::uint8_t> bytes);
+    // Why the last send failed, for a message to the user ("only 6 of 7 bytes were written");
+    // empty after one that went out whole.
+    const QString& sendProblem() const { return sendProblem_; }
 
     // Waits for the first byte, then gathers bytes until `complete` says so, the pedal falls
     // quiet, or the time limit runs out (on a monotonic clock). Lets window events run through
@@ -66,10 +72,15 @@ public:
     Drained drainReply(const Completeness& complete);
 
 private:
+    // The one place where bytes leave for the pedal: writes the first `count` bytes of
+    // txBuffer and checks that the driver took every one. `what` names them for the console.
+    bool writeTxBuffer(std::size_t count, const QString& what);
+
     link::D2XXUnit& usb_;
     LineOwner& line_;
     Timing& timing_;
     LogSink log_;
+    QString sendProblem_;
 };
 
 // Lowers the bridge's latency timer while the editor waits on the pedal's short answers (the

@@ -34,6 +34,7 @@ cli() {
 # Fixed strings the last run's stdout or stderr must hold.
 out_has() { grep -qF -- "$1" "$WORK/out" || fail "$LAST: stdout lacks '$1'"; }
 err_has() { grep -qF -- "$1" "$WORK/err" || fail "$LAST: stderr lacks '$1'"; }
+out_has_not() { ! grep -qF -- "$1" "$WORK/out" || fail "$LAST: stdout holds '$1'"; }
 # A failure is one line on stderr.
 one_error_line() {
     [ "$(wc -l <"$WORK/err")" -eq 1 ] || fail "$LAST: expected one line on stderr"
@@ -205,6 +206,27 @@ failures)
     cli 1 --port "$PTY" request
     one_error_line "No effect found on pedal"
     stop_sim
+    # The virtual pedal's bridge fails every write, or takes all but the last byte of each:
+    # every command that sends fails with one line naming what was not written and why.
+    for fault in write-fails short-writes; do
+        if [ "$fault" = write-fails ]; then why="the write failed"; else why="bytes were written"; fi
+        export QELTX_VIRTUAL_PEDAL_FAULT=$fault
+        while IFS='|' read -r args what; do
+            eval "cli 1 --virtual-pedal $args"
+            one_error_line "$what could not be written to the pedal: "
+            err_has "$why"
+            out_has_not "sent"
+        done <<'CASES'
+query|the stored-effect query
+request|the stored-effect query
+set 0 1|the stored-effect query
+upload "Amber Drive"|the bypass command
+eeprom read 50|the read command
+eeprom erase 50|the erase command
+flash|the upgrade-mode command
+CASES
+        unset QELTX_VIRTUAL_PEDAL_FAULT
+    done
     # A bad impulse-response file is refused before the pedal is touched.
     echo "not audio" >"$WORK/bad.wav"
     cli 1 --port "$WORK/no-such-port" upload "Basic IR Loader" --ir "$WORK/bad.wav"
