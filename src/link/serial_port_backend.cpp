@@ -348,7 +348,11 @@ FtStatus SerialPortDriver::write(FtHandle handle, const std::uint8_t* buffer, st
     // What is still queued is this write's tail (earlier writes go out first).
     const qint64 left = std::min<qint64>(serial.bytesToWrite(), toWrite);
     bytesWritten = toWrite - static_cast<std::uint32_t>(left);
-    return FT_OK;
+    if (left == 0) return FT_OK;
+    // A command cut short is a failed write. Its tail is dropped rather than sent later, where
+    // the pedal would take it for the start of the next command.
+    serial.clear(QSerialPort::Output);
+    return FT_IO_ERROR;
 }
 
 FtStatus SerialPortDriver::purge(FtHandle handle, std::uint32_t mask) {

@@ -62,8 +62,9 @@ public:
     FtStatus getQueueStatus(FtHandle handle, std::uint32_t& rxBytes) override;
     FtStatus waitForQueue(FtHandle handle, std::uint32_t timeoutMs, std::uint32_t& rxBytes) override;
     FtStatus read(FtHandle handle, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& bytesRead) override;
-    // Returns once the system has taken the bytes (or after twice the time they take on the
-    // line, when it will not: bytesWritten then says how many it took).
+    // Returns once the system has taken the bytes. When it will not take them all within twice
+    // the time they take on the line, the rest is dropped and the write fails (FT_IO_ERROR),
+    // with bytesWritten saying how many it took.
     FtStatus write(FtHandle handle, const std::uint8_t* buffer, std::uint32_t toWrite,
                    std::uint32_t& bytesWritten) override;
     FtStatus purge(FtHandle handle, std::uint32_t mask) override;

@@ -73,6 +73,19 @@ public:
         return got;
     }
 
+    // Reads what the master end has until nothing more comes for `quietMs`.
+    std::vector<std::uint8_t> receiveUntilQuiet(int quietMs = 200) {
+        std::vector<std::uint8_t> got;
+        for (;;) {
+            pollfd fd{master_, POLLIN, 0};
+            if (::poll(&fd, 1, quietMs) <= 0) return got;
+            std::uint8_t chunk[4096];
+            const ssize_t n = ::read(master_, chunk, sizeof chunk);
+            if (n <= 0) return got;
+            got.insert(got.end(), chunk, chunk + n);
+        }
+    }
+
 private:
     int master_ = -1;
     std::string slavePath_;

@@ -135,6 +135,28 @@ TEST_F(SerialPortBackendTest, BytesCrossBothWaysWithoutAnEventLoop) {
     EXPECT_EQ(n, 0u);
 }
 
+TEST_F(SerialPortBackendTest, AWriteTheSystemWillNotTakeWholeFailsAndItsTailIsDropped) {
+    const FtHandle handle = openPty();
+    // Nobody reads the far end, so the terminal's buffers fill. At a fast line rate the time
+    // limit for the write comes soon after.
+    ASSERT_EQ(driver.setBaudRate(handle, 12'000'000), core::FT_OK);
+    std::vector<std::uint8_t> big(512 * 1024);
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i % 251);
+    std::uint32_t written = 0;
+    EXPECT_EQ(driver.write(handle, big.data(), static_cast<std::uint32_t>(big.size()), written), core::FT_IO_ERROR);
+    EXPECT_LT(written, big.size());
+
+    // The far end gets what the system took, never the dropped tail: after it, the next
+    // command arrives on its own.
+    const std::vector<std::uint8_t> taken = pty.receiveUntilQuiet();
+    EXPECT_LE(taken.size(), written);
+    EXPECT_TRUE(std::equal(taken.begin(), taken.end(), big.begin()));
+    const std::vector<std::uint8_t> next = {0x5A, 0xA5, 0x0D};
+    ASSERT_EQ(driver.write(handle, next.data(), static_cast<std::uint32_t>(next.size()), written), core::FT_OK);
+    EXPECT_EQ(written, next.size());
+    EXPECT_EQ(pty.receive(next.size()), next);
+}
+
 TEST_F(SerialPortBackendTest, LineSettingsAreCheckedAndRememberedOnAPseudoTerminal) {
     const FtHandle handle = openPty();
     EXPECT_EQ(driver.setBaudRate(handle, 115200), core::FT_OK);
