@@ -1,7 +1,9 @@
 // The debug console: lines kept while hidden, the scroll flag, UP, Clear and Save.
+#include "app/main_window.h"
 #include "app/print_console.h"
 #include "support/test_seams.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -130,6 +132,8 @@ void ConsoleTest::streamOfLinesIsInAtOnceAndPaintedAfter() {
 
 void ConsoleTest::readEepromShowsItsLinesBeforeItsPause() {
     testing::TestEditor editor;
+    // Linked: a read that cannot be written announces no pause and waits none.
+    editor->formMain()->menuConnect->trigger();
     app::TformPrint& console = *editor->formPrint();
     console.show();
     fill(console, 20);
