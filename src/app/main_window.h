@@ -149,12 +149,29 @@ public:
     // Settings backups (main_window_backup.cpp).
     void menuBackUpSettingsClick();
     void menuRestoreSettingsClick();
-    // Reads the pedal's settings into a backup file at `path`; false (said) when it could not.
-    bool backUpPedalTo(const QString& path, bool sayDone);
+    // Reads the pedal's settings into a backup file at `path` (logged); the reason when it
+    // could not, for the caller to tell.
+    std::optional<QString> backUpPedalTo(const QString& path);
     // Checks the backup at `path`, restores it, and shows the pedal's settings afterwards.
     bool restorePedalFrom(const QString& path);
     // "Pedal settings <date and time>.json" in the preset folder.
     QString datedBackupPath();
+
+    // Around a firmware upgrade (main_window_upgrade_backup.cpp).
+    // Before `step` ("Erase Settings", "the firmware upgrade") changes the pedal: offers a dated
+    // backup (kept in backupBeforeUpgrade). False when the backup failed and the user chose
+    // not to go on.
+    bool offerBackupBefore(const QString& step);
+    // The pedal's settings were erased (or, `upgraded`, its firmware replaced): the next Link
+    // offers to restore the backup made before, or the newest dated one.
+    void rememberSettingsLost(bool upgraded);
+    // At Link: the restore offer, once.
+    void offerRestoreAfterUpgrade();
+    // The newest "Pedal settings …" backup in the preset folder, empty when there is none.
+    QString latestDatedBackup();
+    QString restoreOfferPath() const;
+    // The backup offerBackupBefore made, until the step it was made for has run.
+    QString backupBeforeUpgrade;
 
     // The 20 ms poll for what the pedal sends by itself (real_time_functions.cpp).
     void Timer_USB_readTimer();
