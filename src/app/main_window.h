@@ -2,6 +2,7 @@
 // console shortcut and Support. Listing and linking are in communication.cpp.
 #pragma once
 
+#include "core/commands.h"
 #include "core/impulse_response.h"
 #include "core/ir_preparation.h"
 #include "core/pedal_messages.h"
@@ -29,6 +30,7 @@ class QCheckBox;
 
 namespace qeltx::core {
 struct ParameterBlock;
+struct PresetFile;
 }
 
 namespace qeltx::app {
@@ -106,6 +108,9 @@ public:
     void btnUploadClick();
     // The image text Upload sends, or nothing (with the reason shown) when there is none.
     std::optional<QString> imageToUpload();
+    // Where Upload puts an algorithm: the pedal's preset, or in bank mode the chosen bank;
+    // nothing (with the reason shown) when no bank is chosen.
+    std::optional<core::UploadTarget> chosenUploadTarget();
 
     // Impulse responses (main_window_ir.cpp): merge a file's impulse response into irImage.
     void menuLoadIRClick();
@@ -145,6 +150,10 @@ public:
     // The chosen file's bytes, or nothing when cancelled or unreadable (then said); `path` is the file chosen.
     std::optional<QByteArray> LoadTextWithDialog(QString& path);
     QString presetFolder();
+    // A preset for another algorithm than the pedal's: names both, and offers to upload the
+    // preset's algorithm (the catalogue's image) and then put every value of the preset on it.
+    void offerPresetAlgorithm(const core::PresetFile& preset, const QString& path);
+    void refusePreset(const QString& path, const QString& why);
 
     // Settings backups (main_window_backup.cpp).
     void menuBackUpSettingsClick();
