@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -154,6 +155,8 @@ public:
     // preset's algorithm (the catalogue's image) and then put every value of the preset on it.
     void offerPresetAlgorithm(const core::PresetFile& preset, const QString& path);
     void refusePreset(const QString& path, const QString& why);
+    // For the Open Preset File dialog: "Algorithm: Amber Drive" for the file at a path.
+    std::function<QString(const QString&)> presetDescription();
 
     // Settings backups (main_window_backup.cpp).
     void menuBackUpSettingsClick();

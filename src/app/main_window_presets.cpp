@@ -27,7 +27,23 @@ namespace {
 const QString kPresetFolder = QStringLiteral("Preset");
 const QString kFilter = QStringLiteral("Preset files (*.txt)");
 const QString kExtension = QStringLiteral(".txt");
+// A preset file is a few hundred bytes; anything much larger is not one and is not read whole.
+constexpr qint64 kLargestPreset = 64 * 1024;
+
+std::vector<std::string> effectListLines() {
+    const auto list = resources::catalogueResource(core::kEffectListResource);
+    return list ? core::splitLines(*list) : std::vector<std::string>{};
+}
 }  // namespace
+
+std::function<QString(const QString&)> TformMain::presetDescription() {
+    return [lines = effectListLines()](const QString& path) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("Algorithm: the file cannot be read");
+        if (file.size() > kLargestPreset) return QStringLiteral("Algorithm: not a preset file");
+        return QStringLiteral("Algorithm: ") + QString::fromStdString(core::presetAlgorithmText(file.readAll().toStdString(), lines));
+    };
+}
 
 QString TformMain::presetFolder() {
     const QString folder = QDir(productFolder()).filePath(kPresetFolder);
@@ -69,7 +85,8 @@ void TformMain::SaveTextWithDialog(const QByteArray& TextContent, const QString&
 }
 
 std::optional<QByteArray> TformMain::LoadTextWithDialog(QString& path) {
-    path = editor_.dialogs().openFile(QStringLiteral("Open Preset File"), presetFolder(), kFilter);
+    path = editor_.dialogs().openFileDescribed(QStringLiteral("Open Preset File"), presetFolder(), kFilter,
+                                               presetDescription());
     if (path.isEmpty()) return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -121,9 +138,7 @@ void TformMain::refusePreset(const QString& path, const QString& why) {
 }
 
 void TformMain::offerPresetAlgorithm(const core::PresetFile& preset, const QString& path) {
-    const auto list = resources::catalogueResource(core::kEffectListResource);
-    const QString presetFor =
-        QString::fromStdString(core::presetAlgorithmText(preset, list ? core::splitLines(*list) : std::vector<std::string>{}));
+    const QString presetFor = QString::fromStdString(core::presetAlgorithmText(preset, effectListLines()));
     // Players know their algorithms by name, not by number.
     const QString refusal = QStringLiteral("This preset is for %1; the pedal holds %2.").arg(presetFor, storedEffectName);
     const auto loaded = core::loadCatalogueEffect(preset.effectNumber, resources::catalogueResource);

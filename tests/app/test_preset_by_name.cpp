@@ -3,13 +3,18 @@
 // every value of the preset on the pedal; declined, nothing is sent.
 #include "app/fx_parameters.h"
 #include "app/main_window.h"
+#include "app/qt_seams.h"
 #include "core/commands.h"
 #include "core/preset_file.h"
 #include "pedal_sim/pedal_model.h"
 #include "support/test_seams.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QTimer>
 #include <QPushButton>
 #include <QtTest>
 
@@ -50,6 +55,8 @@ class PresetByNameTest : public QObject {
 private slots:
     void declinedSendsNothing();
     void acceptedUploadsTheAlgorithmAndAppliesThePreset();
+    void theOpenDialogNamesEachFilesAlgorithm();
+    void theRealDialogShowsTheNameUnderTheList();
 };
 
 void PresetByNameTest::declinedSendsNothing() {
@@ -82,6 +89,55 @@ void PresetByNameTest::acceptedUploadsTheAlgorithmAndAppliesThePreset() {
     QCOMPARE(s.editor->state.currentEffectName, QStringLiteral("Glass Phaser"));
     QCOMPARE(s.editor->formFXParameters()->paramValues, kPhaserValues);
     QCOMPARE(s.editor.dialogs->messages.last(), "File loaded successfully: " + s.preset);
+}
+
+void PresetByNameTest::theOpenDialogNamesEachFilesAlgorithm() {
+    Session s;
+    const QString folder = s.editor.platform->documents.path();
+    auto write = [&](const QString& name, const QByteArray& content) {
+        QFile f(folder + "/" + name);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    };
+    core::PresetFile drive;
+    drive.effectNumber = 1;
+    drive.effectVersion = 1;
+    drive.values = {1, 2, 3};
+    write("drive.txt", QByteArray::fromStdString(core::formatPresetFile(drive)));
+    write("notes.txt", "strings: 10-46\n");
+    write("big.txt", QByteArray(100 * 1024, '0'));
+    s.main.menuLoadConfiguration->trigger();  // cancelled
+    const auto& describe = s.editor.dialogs->describe;
+    QVERIFY(describe);
+    const std::vector<std::pair<QString, QString>> rows = {
+        {s.preset, "Algorithm: Glass Phaser"},
+        {folder + "/drive.txt", "Algorithm: Amber Drive"},
+        {folder + "/notes.txt", "Algorithm: not a preset file"},
+        {folder + "/big.txt", "Algorithm: not a preset file"},
+        {folder + "/missing.txt", "Algorithm: the file cannot be read"},
+    };
+    for (const auto& [path, expected] : rows) QCOMPARE(describe(path), expected);
+}
+
+void PresetByNameTest::theRealDialogShowsTheNameUnderTheList() {
+    Session s;
+    app::QtDialogs dialogs;
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        Q_EMIT dialog->currentChanged(s.preset);
+        if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("lblFileDescription"))) {
+            shown = label->isVisible() ? label->text() : QStringLiteral("(hidden)");
+        }
+        dialog->selectFile(s.preset);
+        static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept checks the chosen file
+    });
+    const QString chosen = dialogs.openFileDescribed(QStringLiteral("Open Preset File"),
+                                                     s.editor.platform->documents.path(),
+                                                     QStringLiteral("Preset files (*.txt)"), s.main.presetDescription());
+    QCOMPARE(shown, QStringLiteral("Algorithm: Glass Phaser"));
+    QCOMPARE(chosen, s.preset);
 }
 
 QTEST_MAIN(PresetByNameTest)
