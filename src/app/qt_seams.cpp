@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QThread>
@@ -66,6 +67,9 @@ QString QtDialogs::openFileDescribed(const QString& title, const QString& folder
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // The platforms' own dialogs take no extra line; Qt's own one does, the same everywhere.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    // A name typed without its extension finds the file, as the platforms' dialogs do.
+    const QRegularExpressionMatch pattern = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
+    if (pattern.hasMatch()) dialog.setDefaultSuffix(pattern.captured(1));
     auto* description = new QLabel(&dialog);
     description->setObjectName(QStringLiteral("lblFileDescription"));
     description->setWordWrap(true);
