@@ -113,6 +113,8 @@ void TformMain::menuConnectClick() {
     setMenuEnabled(menuMode, true);
     lblLive->setEnabled(true);
     readPedalValuesAutomatically();
+    // After Erase Settings or a firmware upgrade: offered once Link's conversation has ended.
+    editor_.whenIdle([this] { offerRestoreAfterUpgrade(); });
     // The poll starts when Link's conversation ends.
 }
 

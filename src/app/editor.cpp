@@ -48,6 +48,11 @@ public:
         const auto waiting = waitingIfBusy();
         return inner_->openFile(title, folder, filter);
     }
+    QString openFileDescribed(const QString& title, const QString& folder, const QString& filter,
+                              const std::function<QString(const QString&)>& describe) override {
+        const auto waiting = waitingIfBusy();
+        return inner_->openFileDescribed(title, folder, filter, describe);
+    }
     QString saveFile(const QString& title, const QString& folder, const QString& filter) override {
         const auto waiting = waitingIfBusy();
         return inner_->saveFile(title, folder, filter);

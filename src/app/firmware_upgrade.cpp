@@ -270,6 +270,7 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
     ProgressBar1->setValue(0);
     hide();
     main.leaveUpgradeMode();
+    main.rememberSettingsLost(true);
 }
 
 }  // namespace qeltx::app

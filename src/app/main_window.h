@@ -2,6 +2,7 @@
 // console shortcut and Support. Listing and linking are in communication.cpp.
 #pragma once
 
+#include "core/commands.h"
 #include "core/impulse_response.h"
 #include "core/ir_preparation.h"
 #include "core/pedal_messages.h"
@@ -11,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +31,7 @@ class QCheckBox;
 
 namespace qeltx::core {
 struct ParameterBlock;
+struct PresetFile;
 }
 
 namespace qeltx::app {
@@ -106,6 +109,9 @@ public:
     void btnUploadClick();
     // The image text Upload sends, or nothing (with the reason shown) when there is none.
     std::optional<QString> imageToUpload();
+    // Where Upload puts an algorithm: the pedal's preset, or in bank mode the chosen bank;
+    // nothing (with the reason shown) when no bank is chosen.
+    std::optional<core::UploadTarget> chosenUploadTarget();
 
     // Impulse responses (main_window_ir.cpp): merge a file's impulse response into irImage.
     void menuLoadIRClick();
@@ -145,16 +151,39 @@ public:
     // The chosen file's bytes, or nothing when cancelled or unreadable (then said); `path` is the file chosen.
     std::optional<QByteArray> LoadTextWithDialog(QString& path);
     QString presetFolder();
+    // A preset for another algorithm than the pedal's: names both, and offers to upload the
+    // preset's algorithm (the catalogue's image) and then put every value of the preset on it.
+    void offerPresetAlgorithm(const core::PresetFile& preset, const QString& path);
+    void refusePreset(const QString& path, const QString& why);
+    // For the Open Preset File dialog: "Algorithm: Amber Drive" for the file at a path.
+    std::function<QString(const QString&)> presetDescription();
 
     // Settings backups (main_window_backup.cpp).
     void menuBackUpSettingsClick();
     void menuRestoreSettingsClick();
-    // Reads the pedal's settings into a backup file at `path`; false (said) when it could not.
-    bool backUpPedalTo(const QString& path, bool sayDone);
+    // Reads the pedal's settings into a backup file at `path` (logged); the reason when it
+    // could not, for the caller to tell.
+    std::optional<QString> backUpPedalTo(const QString& path);
     // Checks the backup at `path`, restores it, and shows the pedal's settings afterwards.
     bool restorePedalFrom(const QString& path);
     // "Pedal settings <date and time>.json" in the preset folder.
     QString datedBackupPath();
+
+    // Around a firmware upgrade (main_window_upgrade_backup.cpp).
+    // Before `step` ("Erase Settings", "the firmware upgrade") changes the pedal: offers a dated
+    // backup (kept in backupBeforeUpgrade). False when the backup failed and the user chose
+    // not to go on.
+    bool offerBackupBefore(const QString& step);
+    // The pedal's settings were erased (or, `upgraded`, its firmware replaced): the next Link
+    // offers to restore the backup made before, or the newest dated one.
+    void rememberSettingsLost(bool upgraded);
+    // At Link: the restore offer, once.
+    void offerRestoreAfterUpgrade();
+    // The newest "Pedal settings …" backup in the preset folder, empty when there is none.
+    QString latestDatedBackup();
+    QString restoreOfferPath() const;
+    // The backup offerBackupBefore made, until the step it was made for has run.
+    QString backupBeforeUpgrade;
 
     // The 20 ms poll for what the pedal sends by itself (real_time_functions.cpp).
     void Timer_USB_readTimer();

@@ -38,23 +38,27 @@ QString TformMain::datedBackupPath() {
 }
 
 void TformMain::menuBackUpSettingsClick() {
-    const QString path = editor_.dialogs().saveFile(QStringLiteral("Back Up Pedal Settings"), datedBackupPath(), kFilter);
-    if (path.isEmpty()) return;
-    backUpPedalTo(path.endsWith(kExtension, Qt::CaseInsensitive) ? path : path + kExtension, true);
+    const QString chosen = editor_.dialogs().saveFile(QStringLiteral("Back Up Pedal Settings"), datedBackupPath(), kFilter);
+    if (chosen.isEmpty()) return;
+    const QString path = chosen.endsWith(kExtension, Qt::CaseInsensitive) ? chosen : chosen + kExtension;
+    if (const auto problem = backUpPedalTo(path)) {
+        editor_.dialogs().message(QStringLiteral("The pedal's settings could not be backed up: ") + *problem,
+                                  session::MessageKind::Error);
+        return;
+    }
+    editor_.dialogs().message(QStringLiteral("Pedal settings backed up: ") + path);
 }
 
-bool TformMain::backUpPedalTo(const QString& path, bool sayDone) {
+std::optional<QString> TformMain::backUpPedalTo(const QString& path) {
     auto failed = [this](const QString& why) {
-        const QString text = QStringLiteral("The pedal's settings could not be backed up: ") + why;
-        editor_.printToConsole(text);
-        editor_.dialogs().message(text, session::MessageKind::Error);
-        return false;
+        editor_.printToConsole(QStringLiteral("The pedal's settings could not be backed up: ") + why);
+        return std::optional<QString>(why);
     };
     if (!editor_.state.linked) return failed(QStringLiteral("link the pedal first."));
     std::optional<session::PedalBackupRead> read;
     {
         const auto talk = editor_.line().begin(session::ConversationKind::BackUpSettings);
-        if (!talk) return false;
+        if (!talk) return failed(QStringLiteral("another conversation with the pedal is running."));
         BusyWindow busy(*this, kBackingUp, editor_.line());
         session::PedalLine line{editor_.exchange(), editor_.usb(), editor_.line(),
                                 [this](const QString& text) { editor_.printToConsole(text); }};
@@ -71,8 +75,7 @@ bool TformMain::backUpPedalTo(const QString& path, bool sayDone) {
                                                   session::BackupOrigin{editor_.state.appVersion, QDateTime::currentDateTime()});
     if (const auto problem = session::writeFileAtomically(path, file)) return failed(*problem);
     editor_.printToConsole(QStringLiteral("settings backed up: ") + path);
-    if (sayDone) editor_.dialogs().message(QStringLiteral("Pedal settings backed up: ") + path);
-    return true;
+    return std::nullopt;
 }
 
 void TformMain::menuRestoreSettingsClick() {
@@ -109,6 +112,8 @@ bool TformMain::restorePedalFrom(const QString& path) {
         if (!outcome) return refuse(QString::fromStdString(outcome.reason()));
         summary = QString::fromStdString(outcome->summary);
     }
+    // Put back by hand, the settings need no offer at the next Link.
+    QFile::remove(restoreOfferPath());
     editor_.dialogs().message(QStringLiteral("Pedal settings restored from ") + QFileInfo(path).fileName() +
                               QStringLiteral(": ") + summary);
     // Show what the pedal holds now: its algorithm, and its values in the panel.

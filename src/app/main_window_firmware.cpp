@@ -42,6 +42,8 @@ const QString kBanksEeprom = QStringLiteral("51");
 // within a few seconds.
 constexpr qint64 kEraseSettingsDumpLimitMs = 10000;
 const QString kErasingSettings = QStringLiteral("erasing the pedal's settings, about 8 s");
+const QString kBeforeErase = QStringLiteral("Erase Settings");
+const QString kBeforeUpgrade = QStringLiteral("the firmware upgrade");
 
 }  // namespace
 
@@ -56,6 +58,11 @@ void TformMain::menuFirmwareUpgradeModeClick() {
     // never restarts the pedal or greets the bootloader again.
     if (!menuFirmwareUpgradeMode->isChecked()) {
         leaveUpgradeMode();
+        return;
+    }
+    // The pedal still runs its firmware: the last moment its settings can be read.
+    if (editor_.state.linkEstablished && !offerBackupBefore(kBeforeUpgrade)) {
+        menuFirmwareUpgradeMode->setChecked(false);
         return;
     }
     link::D2XXUnit& usb = editor_.usb();
@@ -152,6 +159,9 @@ void TformMain::menuEraseSettingsClick() {
     if (!editor_.dialogs().confirm(kEraseSettingsQuestion)) return;
     const auto talk = editor_.line().begin(session::ConversationKind::EraseSettings);
     if (!talk) return;
+    if (!offerBackupBefore(kBeforeErase)) return;
+    // Only a pedal the editor reaches loses its settings.
+    const bool reachesPedal = editor_.state.linked;
     editor_.printToConsole(kErasingSettings);
     BusyWindow busy(*this, kErasingSettings, editor_.line());
     TformPrint* console = editor_.formPrint();
@@ -164,6 +174,7 @@ void TformMain::menuEraseSettingsClick() {
         if (console->EraseEEPROM(kBanksEeprom) && console->ReadEEPROM(kBanksEeprom)) ++eraseSettingsDumpsAwaited_;
     }
     eraseSettingsDumpsUntil_ = editor_.timing().nowMs() + kEraseSettingsDumpLimitMs;
+    if (reachesPedal) rememberSettingsLost(false);
 }
 
 }  // namespace qeltx::app

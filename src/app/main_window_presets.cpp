@@ -1,14 +1,20 @@
 // Preset files: Save Configuration and Load Configuration.
+#include "app/busy_window.h"
 #include "app/editor.h"
 #include "app/fx_parameters.h"
 #include "app/main_window.h"
 #include "app/preferences.h"
 #include "core/catalogue_lists.h"
+#include "core/control_layout.h"
+#include "core/effect_browser.h"
+#include "core/effect_image.h"
+#include "core/preset_algorithm.h"
 #include "core/preset_file.h"
 #include "core/resource_names.h"
 #include "core/text_lines.h"
 #include "resources/resource_store.h"
 #include "session/atomic_file.h"
+#include "session/settings_conversation.h"
 
 #include <QAction>
 #include <QDir>
@@ -21,7 +27,23 @@ namespace {
 const QString kPresetFolder = QStringLiteral("Preset");
 const QString kFilter = QStringLiteral("Preset files (*.txt)");
 const QString kExtension = QStringLiteral(".txt");
+// A preset file is a few hundred bytes; anything much larger is not one and is not read whole.
+constexpr qint64 kLargestPreset = 64 * 1024;
+
+std::vector<std::string> effectListLines() {
+    const auto list = resources::catalogueResource(core::kEffectListResource);
+    return list ? core::splitLines(*list) : std::vector<std::string>{};
+}
 }  // namespace
+
+std::function<QString(const QString&)> TformMain::presetDescription() {
+    return [lines = effectListLines()](const QString& path) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("Algorithm: the file cannot be read");
+        if (file.size() > kLargestPreset) return QStringLiteral("Algorithm: not a preset file");
+        return QStringLiteral("Algorithm: ") + QString::fromStdString(core::presetAlgorithmText(file.readAll().toStdString(), lines));
+    };
+}
 
 QString TformMain::presetFolder() {
     const QString folder = QDir(productFolder()).filePath(kPresetFolder);
@@ -63,7 +85,8 @@ void TformMain::SaveTextWithDialog(const QByteArray& TextContent, const QString&
 }
 
 std::optional<QByteArray> TformMain::LoadTextWithDialog(QString& path) {
-    path = editor_.dialogs().openFile(QStringLiteral("Open Preset File"), presetFolder(), kFilter);
+    path = editor_.dialogs().openFileDescribed(QStringLiteral("Open Preset File"), presetFolder(), kFilter,
+                                               presetDescription());
     if (path.isEmpty()) return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -80,10 +103,7 @@ void TformMain::menuLoadConfigurationClick() {
     if (!text) return;
     editor_.printToConsole(QString::fromUtf8(*text));
     const auto preset = core::parsePresetFile(text->toStdString());
-    auto refuse = [&](const QString& why) {
-        editor_.printToConsole(why);
-        editor_.dialogs().message(QStringLiteral("Error loading file: ") + path + QStringLiteral("\n") + why, session::MessageKind::Error);
-    };
+    auto refuse = [&](const QString& why) { refusePreset(path, why); };
     if (!preset) {
         refuse(QStringLiteral("It is not a preset file: ") + QString::fromStdString(preset.reason()) + QLatin1Char('.'));
         return;
@@ -95,14 +115,7 @@ void TformMain::menuLoadConfigurationClick() {
         return;
     }
     if (preset->effectNumber != storedEffectNumber) {
-        // Players know their algorithms by name, not by number.
-        const auto list = resources::catalogueResource(core::kEffectListResource);
-        const auto name = list ? core::effectNameByNumber(core::splitLines(*list), preset->effectNumber) : std::nullopt;
-        const QString presetFor = name && preset->effectNumber != 0
-                                      ? QString::fromStdString(*name)
-                                      : QStringLiteral("algorithm number %1, which this editor's catalogue does not have")
-                                            .arg(preset->effectNumber);
-        refuse(QStringLiteral("This preset is for %1; the pedal holds %2.").arg(presetFor, storedEffectName));
+        offerPresetAlgorithm(*preset, path);
         return;
     }
     if (preset->values.size() != static_cast<std::size_t>(panel.numControls)) {
@@ -116,6 +129,70 @@ void TformMain::menuLoadConfigurationClick() {
     panel.paramValues = preset->values;
     panel.paramValuesEffect = editor_.state.currentEffectName;
     panel.setItems();
+}
+
+void TformMain::refusePreset(const QString& path, const QString& why) {
+    editor_.printToConsole(why);
+    editor_.dialogs().message(QStringLiteral("Error loading file: ") + path + QStringLiteral("\n") + why,
+                              session::MessageKind::Error);
+}
+
+void TformMain::offerPresetAlgorithm(const core::PresetFile& preset, const QString& path) {
+    const QString presetFor = QString::fromStdString(core::presetAlgorithmText(preset, effectListLines()));
+    // Players know their algorithms by name, not by number.
+    const QString refusal = QStringLiteral("This preset is for %1; the pedal holds %2.").arg(presetFor, storedEffectName);
+    const auto loaded = core::loadCatalogueEffect(preset.effectNumber, resources::catalogueResource);
+    if (!loaded.effect) {
+        refusePreset(path, refusal);
+        return;
+    }
+    const QString name = QString::fromStdString(loaded.effect->name);
+    const auto layout = core::parseControlLayoutText(loaded.effect->name, loaded.effect->layoutText);
+    if (!layout.layout) {
+        refusePreset(path, refusal + QLatin1Char(' ') + QString::fromStdString(layout.error));
+        return;
+    }
+    if (preset.values.size() != static_cast<std::size_t>(layout.layout->counts.controls())) {
+        refusePreset(path, refusal + QStringLiteral(" The preset has %1 parameters; %2 has %3.")
+                               .arg(preset.values.size())
+                               .arg(name)
+                               .arg(layout.layout->counts.controls()));
+        return;
+    }
+    if (!editor_.dialogs().confirm(refusal + QStringLiteral("\r\nUpload %1 to the pedal and then apply the preset?").arg(name))) {
+        editor_.printToConsole(QStringLiteral("preset not loaded: ") + path);
+        return;
+    }
+    if (editor_.state.pedalMode == kBankMode && core::exceedsBankModeLimit(core::imageSizeOfText(loaded.effect->imageText))) {
+        refusePreset(path, name + QStringLiteral(" is larger than 5440 bytes and cannot be stored in a bank."));
+        return;
+    }
+    const auto target = chosenUploadTarget();
+    if (!target) return;
+    {
+        const auto talk = editor_.line().begin(session::ConversationKind::Upload);
+        if (!talk) return;
+        BusyWindow busy(*this, QStringLiteral("uploading ") + name, editor_.line());
+        session::PedalLine line{editor_.exchange(), editor_.usb(), editor_.line(),
+                                [this](const QString& text) { editor_.printToConsole(text); }};
+        // The catalogue's own image, for an impulse-response algorithm too: a response merged
+        // for it belongs to another sound than this preset.
+        const auto uploaded = session::uploadAndConfirm(line, loaded.effect->imageText, *target, name);
+        if (!uploaded) {
+            refusePreset(path, QString::fromStdString(uploaded.reason()));
+            return;
+        }
+        // The pedal holds the algorithm's starting values: every value of the preset is sent,
+        // not only those that differ from what the panel shows.
+        for (const core::PedalCommand& command :
+             core::presetValueCommands(preset, *layout.layout, loaded.effect->header)) {
+            editor_.exchange().send(command);
+        }
+    }
+    // The panel of the new algorithm, with the values the pedal now holds.
+    query_stored_effect();
+    if (btnRequest->isEnabled()) btnRequestClick();
+    editor_.dialogs().message(QStringLiteral("File loaded successfully: ") + path);
 }
 
 }  // namespace qeltx::app

@@ -51,6 +51,20 @@ std::optional<QString> TformMain::imageToUpload() {
     return resourceLines.isEmpty() ? QString() : resourceLines.first();
 }
 
+std::optional<core::UploadTarget> TformMain::chosenUploadTarget() {
+    if (editor_.state.pedalMode != kBankMode) return core::UploadTarget::Preset;
+    if (rdbtnBank1->isChecked()) bankPrefix = QStringLiteral("0E");
+    else if (rdbtnBank2->isChecked()) bankPrefix = QStringLiteral("0F");
+    else if (rdbtnBank3->isChecked()) bankPrefix = QStringLiteral("10");
+    if (bankPrefix.isEmpty()) {
+        editor_.dialogs().message(QStringLiteral("Choose a bank (Bank I, II or III) first."), session::MessageKind::Warning);
+        return std::nullopt;
+    }
+    return bankPrefix == QStringLiteral("0E")   ? core::UploadTarget::Bank1
+           : bankPrefix == QStringLiteral("0F") ? core::UploadTarget::Bank2
+                                                : core::UploadTarget::Bank3;
+}
+
 void TformMain::btnUploadClick() {
     const auto talk = editor_.line().begin(session::ConversationKind::Upload);
     if (!talk) return;
@@ -66,19 +80,8 @@ void TformMain::btnUploadClick() {
         return;
     }
 
-    core::UploadTarget target = core::UploadTarget::Preset;
-    if (editor_.state.pedalMode == kBankMode) {
-        if (rdbtnBank1->isChecked()) bankPrefix = QStringLiteral("0E");
-        else if (rdbtnBank2->isChecked()) bankPrefix = QStringLiteral("0F");
-        else if (rdbtnBank3->isChecked()) bankPrefix = QStringLiteral("10");
-        if (bankPrefix.isEmpty()) {
-            editor_.dialogs().message(QStringLiteral("Choose a bank (Bank I, II or III) first."), session::MessageKind::Warning);
-            return;
-        }
-        target = bankPrefix == QStringLiteral("0E")   ? core::UploadTarget::Bank1
-                 : bankPrefix == QStringLiteral("0F") ? core::UploadTarget::Bank2
-                                                      : core::UploadTarget::Bank3;
-    }
+    const auto target = chosenUploadTarget();
+    if (!target) return;
 
     const QString uploadOf = QStringLiteral("The upload of ") + editor_.state.currentEffectName;
     // Without the bypass the pedal would not be muted while the image loads.
@@ -88,7 +91,7 @@ void TformMain::btnUploadClick() {
     }
     editor_.timing().pause(kBypassSettleMs);
     editor_.usb().showDeviceErrors = true;
-    const auto command = core::uploadCommand(image->toStdString(), target);
+    const auto command = core::uploadCommand(image->toStdString(), *target);
     if (!command) {
         editor_.dialogs().message(QStringLiteral("The effect's image is empty; nothing was uploaded."), session::MessageKind::Error);
         return;

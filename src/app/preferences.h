@@ -17,6 +17,9 @@ inline const QString kNoticeFile = QStringLiteral("ShowMessageVersionAtStartup.t
 inline const QString kResampleIrFile = QStringLiteral("ResampleIR.txt");
 // "YES" or "NO": whether the editor reads the pedal's values by itself after Link and uploads.
 inline const QString kReadValuesFile = QStringLiteral("ReadValuesAutomatically.txt");
+// Present after Erase Settings or a firmware upgrade until the restore was offered at a Link:
+// what happened ("erased" or "upgraded") and, on the next line, the backup made before it.
+inline const QString kRestoreOfferFile = QStringLiteral("RestoreAfterUpgrade.txt");
 
 // A whole preference file as text: UTF-8 unless a byte-order mark names another Unicode
 // form, Latin-1 when the bytes are not valid UTF-8. Nothing when it cannot be read.

@@ -6,8 +6,12 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QThread>
@@ -53,6 +57,32 @@ bool QtDialogs::confirm(const QString& text) {
 
 QString QtDialogs::openFile(const QString& title, const QString& folder, const QString& filter) {
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, folder, filter);
+}
+
+QString QtDialogs::openFileDescribed(const QString& title, const QString& folder, const QString& filter,
+                                     const std::function<QString(const QString&)>& describe) {
+    QFileDialog dialog(QApplication::activeWindow(), title, folder, filter);
+    dialog.setObjectName(QStringLiteral("openFileDescribed"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // The platforms' own dialogs take no extra line; Qt's own one does, the same everywhere.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    // A name typed without its extension finds the file, as the platforms' dialogs do.
+    const QRegularExpressionMatch pattern = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
+    if (pattern.hasMatch()) dialog.setDefaultSuffix(pattern.captured(1));
+    auto* description = new QLabel(&dialog);
+    description->setObjectName(QStringLiteral("lblFileDescription"));
+    description->setWordWrap(true);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        grid->addWidget(description, grid->rowCount(), 0, 1, grid->columnCount());
+    } else if (dialog.layout()) {
+        dialog.layout()->addWidget(description);
+    }
+    QObject::connect(&dialog, &QFileDialog::currentChanged, description, [description, &describe](const QString& path) {
+        description->setText(QFileInfo(path).isFile() ? describe(path) : QString());
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
 }
 
 QString QtDialogs::saveFile(const QString& title, const QString& folder, const QString& filter) {

@@ -15,6 +15,8 @@ public:
     bool messageOffering(const QString& text, const QString& action) override;
     bool confirm(const QString& text) override;
     QString openFile(const QString& title, const QString& folder, const QString& filter) override;
+    QString openFileDescribed(const QString& title, const QString& folder, const QString& filter,
+                              const std::function<QString(const QString&)>& describe) override;
     QString saveFile(const QString& title, const QString& folder, const QString& filter) override;
     void errorReport(const QString& text) override;
 };

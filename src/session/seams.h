@@ -24,6 +24,13 @@ public:
     virtual bool confirm(const QString& text) = 0;
     // Empty text when the user cancels.
     virtual QString openFile(const QString& title, const QString& folder, const QString& filter) = 0;
+    // The same, with a line under the file list that says what `describe` makes of the file
+    // under the cursor (a preset's algorithm). Where a dialog cannot show it, a plain one.
+    virtual QString openFileDescribed(const QString& title, const QString& folder, const QString& filter,
+                                      const std::function<QString(const QString& path)>& describe) {
+        (void)describe;
+        return openFile(title, folder, filter);
+    }
     virtual QString saveFile(const QString& title, const QString& folder, const QString& filter) = 0;
     // The general error report for a handler that ended on an error.
     virtual void errorReport(const QString& text) = 0;

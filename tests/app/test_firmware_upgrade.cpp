@@ -36,6 +36,7 @@ const QString kUpgradeSucceeded = QStringLiteral(
 const QString kLinkSucceeded = QStringLiteral("Connection to bootloader succeeded, ready for firmware upgrade");
 const QString kFailed = QStringLiteral("Connection to bootloader failed");
 const QString kComplete = QStringLiteral("Firmware Upgrade Complete, device will now restart");
+const QString kBackupOffer = QStringLiteral("Back up the pedal's settings before the firmware upgrade?");
 constexpr std::uint32_t kMarkerAddress = 0x0801FC00;
 constexpr std::size_t kFlashSize = 128 * 1024;
 
@@ -294,12 +295,16 @@ void FirmwareUpgradeTest::upgradeModeAnswers() {
     const bool reports = e.editor->usb().showDeviceErrors;
     const std::size_t mark = e.pedal().received().size();
     e.editor.dialogs->messages.clear();
-    e.editor.dialogs->answers = {yes};
+    e.editor.dialogs->confirmations.clear();
+    // No backup first (its offer has tests of its own), then the answer to the restart.
+    e.editor.dialogs->answers = {false, yes};
     e.pedal().setButton(pedal_sim::control::kB2, b2Held);
 
     main.menuFirmwareUpgradeMode->trigger();
 
-    QCOMPARE(e.editor.dialogs->confirmations, QStringList{kUpgradeQuestion});
+    QCOMPARE(e.editor.dialogs->confirmations.size(), 2);
+    QVERIFY(e.editor.dialogs->confirmations.first().startsWith(kBackupOffer));
+    QCOMPARE(e.editor.dialogs->confirmations.last(), kUpgradeQuestion);
     QCOMPARE(since(e.pedal().received(), mark), sent);
     QCOMPARE(e.editor.dialogs->messages.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty()) QVERIFY(e.editor.dialogs->messages.first().startsWith(message));
@@ -327,7 +332,7 @@ void FirmwareUpgradeTest::upgradeModeAnswers() {
     const std::size_t before = e.pedal().received().size();
     if (main.menuFirmwareUpgradeMode->isChecked()) main.menuFirmwareUpgradeMode->trigger();
     QCOMPARE(e.pedal().received().size(), before);
-    QCOMPARE(e.editor.dialogs->confirmations.size(), 1);
+    QCOMPARE(e.editor.dialogs->confirmations.size(), 2);
     QVERIFY(!main.menuFirmwareUpgradeMode->isChecked());
     QVERIFY(!e.editor->state.firmwareUpgradeMode);
     QCOMPARE(e.editor->usb().portParity, link::kParityNone);
@@ -355,6 +360,7 @@ void FirmwareUpgradeTest::refusedSynchronisation() {
     } else {
         main.menuConnect->trigger();
         editor.dialogs->messages.clear();
+        editor.dialogs->answers = {false};  // no backup
         main.menuFirmwareUpgradeMode->trigger();
     }
     QCOMPARE(bridge.syncParity, Bytes{link::kParityEven});
@@ -398,6 +404,7 @@ void FirmwareUpgradeTest::eraseSettingsSendsFourFramesWhileShowingItIsBusy() {
     QCOMPARE(pedal.received().size(), mark);
 
     seen->clear();
+    dialogs->answers = {true, false};  // Yes, without a backup
     editor.formMain()->menuEraseSettings->trigger();
     const Bytes frames{0x0B, 0x50, 0, 0, 0, 0x0C, 0x50, 0, 0, 0, 0, 0x0B, 0x51, 0, 0, 0, 0x0C, 0x51, 0, 0, 0, 0};
     QCOMPARE(since(pedal.received(), mark), frames);

@@ -203,7 +203,9 @@ void SettingsTest::presetRoundTripAndRefusals() {
         Q_UNUSED(sentBefore);
         // The refusal names both algorithms, as players know them.
         if (file.endsWith("-phaser.txt")) {
-            QVERIFY2(s.editor.dialogs->messages.last().endsWith("\nThis preset is for Glass Phaser; the pedal holds " + held + "."),
+            // Glass Phaser has five parameters: no upload is offered for a preset that cannot fit it.
+            QVERIFY2(s.editor.dialogs->messages.last().endsWith("\nThis preset is for Glass Phaser; the pedal holds " + held +
+                                                                ". The preset has 3 parameters; Glass Phaser has 5."),
                      qPrintable(s.editor.dialogs->messages.last()));
         }
         if (file.endsWith("-other.txt")) {

@@ -48,7 +48,7 @@ void SettingsBackupTest::backUpEraseRestore() {
     QVERIFY(backup.contains("\"name\": \"Amber Drive\""));
 
     // Erase Settings, and the pedal restarts empty.
-    s.editor.dialogs->answers = {true};
+    s.editor.dialogs->answers = {true, false};  // Yes, and no dated backup besides this one
     s.main.menuEraseSettings->trigger();
     s.pedal.powerCycle();
     QVERIFY(!s.pedal.hasAlgorithm());

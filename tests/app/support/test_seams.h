@@ -41,6 +41,8 @@ struct DialogLog {
     std::deque<bool> answers;       // Yes/No answers, Yes when empty
     std::deque<QString> fileNames;  // answers of open/save dialogs, cancel when empty
     std::deque<bool> offersTaken;   // whether the offered button of a message is chosen, OK when empty
+    // What the last described open dialog would say of a file under the cursor.
+    std::function<QString(const QString&)> describe;
 };
 
 class ScriptedDialogs : public session::Dialogs {
@@ -70,6 +72,11 @@ public:
         return answer;
     }
     QString openFile(const QString&, const QString&, const QString&) override { return nextFile(); }
+    QString openFileDescribed(const QString&, const QString&, const QString&,
+                              const std::function<QString(const QString&)>& describe) override {
+        log_->describe = describe;
+        return nextFile();
+    }
     QString saveFile(const QString&, const QString&, const QString&) override { return nextFile(); }
     void errorReport(const QString& text) override { log_->errors << text; }
 

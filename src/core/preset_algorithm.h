@@ -1,0 +1,32 @@
+// A preset file and the algorithm it was saved for: the algorithm's name as players know it
+// (for refusals and the Load dialog's preview), and the commands that put the preset's values
+// on a pedal that has just taken that algorithm.
+#pragma once
+
+#include "core/commands.h"
+#include "core/control_layout.h"
+#include "core/effect_image.h"
+#include "core/preset_file.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qeltx::core {
+
+// What a preset file is for, in a few words: the algorithm's name ("Amber Drive"), "algorithm
+// number 4095, which this editor's catalogue does not have", or "not a preset file" when the
+// text does not parse. `effectListLines` is the catalogue's EFFECT_LIST; number 0 is no algorithm.
+std::string presetAlgorithmText(std::string_view presetText, const std::vector<std::string>& effectListLines);
+
+// The same for a preset already read.
+std::string presetAlgorithmText(const PresetFile& preset, const std::vector<std::string>& effectListLines);
+
+// One parameter command per pot, switch and multi-switch value of the preset that lies in its
+// control's range, through the image's address table, in control order. Buttons are left out
+// (a press is an action, not a setting), and so is a value out of range, which leaves the
+// algorithm's own starting value in place. Controls past the layout's or the table's are ignored.
+std::vector<PedalCommand> presetValueCommands(const PresetFile& preset, const ControlLayout& layout,
+                                              const ImageHeader& header);
+
+}  // namespace qeltx::core
