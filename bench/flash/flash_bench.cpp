@@ -11,6 +11,7 @@
 #include "app/qt_seams.h"
 #include "link/composite_driver.h"
 #include "link/d2xx_unit.h"
+#include "link/forwarding_driver.h"
 #include "pedal_sim/pedal_model.h"
 #include "pedal_sim/virtual_pedal_driver.h"
 
@@ -28,44 +29,22 @@ namespace {
 
 constexpr int kDefaultLatencyMs = 16;
 
-// Passes every call on, counting the bytes that cross the line either way.
-class CountingDriver : public link::Driver {
+// Counts the bytes that cross the line either way.
+class CountingDriver : public link::ForwardingDriver {
 public:
-    explicit CountingDriver(link::Driver& inner) : inner_(inner) {}
+    using ForwardingDriver::ForwardingDriver;
     std::uint64_t bytes = 0;
 
-    core::FtStatus listDeviceCount(std::uint32_t& n) override { return inner_.listDeviceCount(n); }
-    core::FtStatus listSerialNumber(std::uint32_t i, std::string& s) override { return inner_.listSerialNumber(i, s); }
-    core::FtStatus listDescription(std::uint32_t i, std::string& d) override { return inner_.listDescription(i, d); }
-    core::FtStatus openBySerialNumber(const std::string& s, link::FtHandle& h) override {
-        return inner_.openBySerialNumber(s, h);
-    }
-    core::FtStatus close(link::FtHandle h) override { return inner_.close(h); }
-    core::FtStatus setBaudRate(link::FtHandle h, std::uint32_t b) override { return inner_.setBaudRate(h, b); }
-    core::FtStatus setDataCharacteristics(link::FtHandle h, std::uint8_t w, std::uint8_t s, std::uint8_t p) override {
-        return inner_.setDataCharacteristics(h, w, s, p);
-    }
-    core::FtStatus getQueueStatus(link::FtHandle h, std::uint32_t& rx) override { return inner_.getQueueStatus(h, rx); }
-    core::FtStatus waitForQueue(link::FtHandle h, std::uint32_t ms, std::uint32_t& rx) override {
-        return inner_.waitForQueue(h, ms, rx);
-    }
     core::FtStatus read(link::FtHandle h, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& n) override {
-        const auto status = inner_.read(h, buffer, toRead, n);
+        const auto status = ForwardingDriver::read(h, buffer, toRead, n);
         bytes += n;
         return status;
     }
     core::FtStatus write(link::FtHandle h, const std::uint8_t* data, std::uint32_t count, std::uint32_t& n) override {
-        const auto status = inner_.write(h, data, count, n);
+        const auto status = ForwardingDriver::write(h, data, count, n);
         bytes += n;
         return status;
     }
-    core::FtStatus purge(link::FtHandle h, std::uint32_t mask) override { return inner_.purge(h, mask); }
-    core::FtStatus setLatencyTimer(link::FtHandle h, std::uint8_t ms) override { return inner_.setLatencyTimer(h, ms); }
-    core::FtStatus getLatencyTimer(link::FtHandle h, std::uint8_t& ms) override { return inner_.getLatencyTimer(h, ms); }
-    std::string backendName() const override { return inner_.backendName(); }
-
-private:
-    link::Driver& inner_;
 };
 
 int usage() {
