@@ -67,23 +67,19 @@ run_editor() {
     sed -n 's/^wire bytes: //p' "$WORK/editor.log" >> "$WORK/wire"
 }
 
-# stm32flash at latency $1: appends its seconds to stm32_$1. Its reads give up after a fixed
-# time, which a heavily loaded machine can overrun: a failed run is noted and run again.
+# stm32flash at latency $1: appends its seconds to stm32_$1.
 run_stm32flash() {
-    local t0 t1 attempt
-    for attempt in 1 2 3; do
-        start_sim "$1"
-        t0=$(date +%s.%N)
-        if stm32flash -b "$BAUD" -m 8n1 -w "$IMAGE" -v "$PTY" > "$WORK/stm32flash.log" 2>&1; then
-            t1=$(date +%s.%N)
-            stop_sim
-            echo "$t0 $t1" | awk '{ printf "%.3f\n", $2 - $1 }' >> "$WORK/stm32_$1"
-            return
-        fi
+    local t0 t1
+    start_sim "$1"
+    t0=$(date +%s.%N)
+    if ! stm32flash -b "$BAUD" -m 8n1 -w "$IMAGE" -v "$PTY" > "$WORK/stm32flash.log" 2>&1; then
         stop_sim
-        echo "note: stm32flash at $1 ms failed (attempt $attempt): $(tr '\r' '\n' < "$WORK/stm32flash.log" | grep -v '^ *$' | tail -n 1)" | tee -a "$WORK/notes" >&2
-    done
-    exit 1
+        echo "stm32flash at $1 ms failed: $(tr '\r' '\n' < "$WORK/stm32flash.log" | grep -v '^ *$' | tail -n 1)" >&2
+        exit 1
+    fi
+    t1=$(date +%s.%N)
+    stop_sim
+    echo "$t0 $t1" | awk '{ printf "%.3f\n", $2 - $1 }' >> "$WORK/stm32_$1"
 }
 
 median() { sort -g "$1" | awk '{ v[NR] = $1 } END { if (NR % 2) printf "%.3f", v[(NR + 1) / 2]; else printf "%.3f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -114,7 +110,6 @@ wire_bytes=$(sort -u "$WORK/wire" | head -n 1)
 [ "$(sort -u "$WORK/wire" | wc -l)" = 1 ] || echo "note: the editor's runs moved different byte counts: $(sort -u "$WORK/wire" | tr '\n' ' ')"
 wire_bound=$(awk -v n="$wire_bytes" -v bits="$BITS_PER_BYTE" -v baud="$BAUD" 'BEGIN { printf "%.3f", n * bits / baud }')
 
-[ -f "$WORK/notes" ] && cat "$WORK/notes"
 echo "editor's flasher, pty, ${DEFAULT_LATENCY_MS} ms latency: ${editor_default} s (runs: $(tr '\n' ' ' < "$WORK/editor_$DEFAULT_LATENCY_MS"))"
 echo "stm32flash -w -v, pty, ${DEFAULT_LATENCY_MS} ms latency: ${stm32_default} s (runs: $(tr '\n' ' ' < "$WORK/stm32_$DEFAULT_LATENCY_MS"))"
 echo "editor's flasher, pty, ${LOW_LATENCY_MS} ms latency: ${editor_low} s (runs: $(tr '\n' ' ' < "$WORK/editor_$LOW_LATENCY_MS"))"
