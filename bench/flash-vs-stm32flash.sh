@@ -3,6 +3,11 @@
 # pseudo-terminal, paced in real time at 115,200 baud (11 bits a byte at even parity) with the
 # bridge's latency timer modelled: the editor's flasher (bench/flash/flash_bench) against
 # stm32flash -w IMAGE -v, each on a fresh simulated pedal, same terminal, same latency.
+# Both do the same work, exchange for exchange: synchronise, Get Version, Get, Get ID, erase,
+# then write every 256-byte block and read it back (the editor writes all, then reads all;
+# stm32flash reads each back after writing it); neither writes the firmware marker or Go.
+# The one difference on the wire: the editor erases with the 2-byte global erase, stm32flash
+# names the image's 1 KiB pages, one byte each.
 #
 # Rounds: at the bridge's default 16 ms and at 1 ms, each run REPEAT times (default 5),
 # interleaved; medians are printed. A pseudo-terminal has no latency timer for the editor to
@@ -34,7 +39,10 @@ fi
 cmake --build "$BUILD_DIR" -j 2 --target flash_bench qeltx-pedal-sim > /dev/null
 SIM="$BUILD_DIR/src/pedal_sim/qeltx-pedal-sim"
 BENCH="$BUILD_DIR/bench/flash/flash_bench"
-echo "build: $BUILD_DIR; image: $(wc -c < "$IMAGE") bytes; runs of each: $REPEAT; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+IMAGE_BYTES=$(wc -c < "$IMAGE")
+PAGES=$(( (IMAGE_BYTES + 1023) / 1024 ))
+echo "build: $BUILD_DIR; image: $IMAGE_BYTES bytes; runs of each: $REPEAT; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "same work for both: synchronise, Get Version, Get, Get ID, erase, write and read back $(( (IMAGE_BYTES + 255) / 256 )) blocks; no marker, no Go (stm32flash's erase names $PAGES pages: $PAGES bytes more on the wire, $(awk -v n="$PAGES" -v bits="$BITS_PER_BYTE" -v baud="$BAUD" 'BEGIN { printf "%.1f", n * bits / baud * 1000 }') ms)"
 
 WORK=$(mktemp -d)
 PID=
