@@ -3,6 +3,9 @@
 // at even parity) with the bridge's latency timer.
 //   flash_bench --port PTY IMAGE            over the serial backend (qeltx-pedal-sim --pace)
 //   flash_bench --in-process IMAGE [MS]     the virtual pedal in process, latency MS (16)
+// The job is the one stm32flash -w -v does, so the two can be compared: synchronise, Get
+// Version, Get and Get ID, erase, write every block of the image and read it back; no
+// firmware marker and no Go (stm32flash writes neither).
 // The editor lowers the latency timer while flashing where the bridge lets it (in process it
 // does, and says "latency timer: N ms (was M ms)"; a pseudo-terminal has none). It also says
 // "wire bytes: N", every byte written and read in the job, for the wire's bound on its time.
@@ -11,6 +14,7 @@
 #include "app/qt_seams.h"
 #include "link/composite_driver.h"
 #include "link/d2xx_unit.h"
+#include "link/forwarding_driver.h"
 #include "pedal_sim/pedal_model.h"
 #include "pedal_sim/virtual_pedal_driver.h"
 
@@ -21,6 +25,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <span>
 
 using namespace qeltx;
 
@@ -28,52 +33,44 @@ namespace {
 
 constexpr int kDefaultLatencyMs = 16;
 
-// Passes every call on, counting the bytes that cross the line either way.
-class CountingDriver : public link::Driver {
+// Counts the bytes that cross the line either way.
+class CountingDriver : public link::ForwardingDriver {
 public:
-    explicit CountingDriver(link::Driver& inner) : inner_(inner) {}
+    using ForwardingDriver::ForwardingDriver;
     std::uint64_t bytes = 0;
 
-    core::FtStatus listDeviceCount(std::uint32_t& n) override { return inner_.listDeviceCount(n); }
-    core::FtStatus listSerialNumber(std::uint32_t i, std::string& s) override { return inner_.listSerialNumber(i, s); }
-    core::FtStatus listDescription(std::uint32_t i, std::string& d) override { return inner_.listDescription(i, d); }
-    core::FtStatus openBySerialNumber(const std::string& s, link::FtHandle& h) override {
-        return inner_.openBySerialNumber(s, h);
-    }
-    core::FtStatus close(link::FtHandle h) override { return inner_.close(h); }
-    core::FtStatus setBaudRate(link::FtHandle h, std::uint32_t b) override { return inner_.setBaudRate(h, b); }
-    core::FtStatus setDataCharacteristics(link::FtHandle h, std::uint8_t w, std::uint8_t s, std::uint8_t p) override {
-        return inner_.setDataCharacteristics(h, w, s, p);
-    }
-    core::FtStatus getQueueStatus(link::FtHandle h, std::uint32_t& rx) override { return inner_.getQueueStatus(h, rx); }
-    core::FtStatus waitForQueue(link::FtHandle h, std::uint32_t ms, std::uint32_t& rx) override {
-        return inner_.waitForQueue(h, ms, rx);
-    }
     core::FtStatus read(link::FtHandle h, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& n) override {
-        const auto status = inner_.read(h, buffer, toRead, n);
+        const auto status = ForwardingDriver::read(h, buffer, toRead, n);
         bytes += n;
         return status;
     }
     core::FtStatus write(link::FtHandle h, const std::uint8_t* data, std::uint32_t count, std::uint32_t& n) override {
-        const auto status = inner_.write(h, data, count, n);
+        const auto status = ForwardingDriver::write(h, data, count, n);
         bytes += n;
         return status;
     }
-    core::FtStatus purge(link::FtHandle h, std::uint32_t mask) override { return inner_.purge(h, mask); }
-    core::FtStatus setLatencyTimer(link::FtHandle h, std::uint8_t ms) override { return inner_.setLatencyTimer(h, ms); }
-    core::FtStatus getLatencyTimer(link::FtHandle h, std::uint8_t& ms) override { return inner_.getLatencyTimer(h, ms); }
-    std::string backendName() const override { return inner_.backendName(); }
-
-private:
-    link::Driver& inner_;
 };
+
+// Asks a bootloader command whose answer is `length` bytes, as stm32flash does before it
+// flashes (Get Version, Get ID); the flasher needs neither, the comparison needs the same work.
+bool ask(session::Exchange& exchange, std::uint8_t command, std::size_t length) {
+    if (!exchange.sendBufferBytes(core::commandFrame(command))) return false;
+    const auto drained = exchange.drainReply([length](std::span<const std::uint8_t> bytes) {
+        return !bytes.empty() && (bytes.front() != core::bootloader::kAck || bytes.size() >= length);
+    });
+    return drained.bytes.size() == length && drained.bytes.front() == core::bootloader::kAck;
+}
+
+// Get Version: ACK, version, two option bytes, ACK. Get ID: ACK, count less one, two ID bytes, ACK.
+constexpr std::size_t kGetVersionAnswer = 5;
+constexpr std::size_t kGetIdAnswer = 5;
 
 int usage() {
     std::fprintf(stderr, "usage: flash_bench --port PTY IMAGE | --in-process IMAGE [LATENCY_MS]\n");
     return 2;
 }
 
-// Opens `serial`, runs the whole job as the firmware window does and returns the seconds
+// Opens `serial`, runs the job through the firmware window's flasher and returns the seconds
 // taken, or a negative number after saying what failed.
 double flashThrough(link::Driver& inner, const std::string& serial, const std::vector<std::uint8_t>& image) {
     CountingDriver driver(inner);
@@ -82,11 +79,14 @@ double flashThrough(link::Driver& inner, const std::string& serial, const std::v
     const auto quiet = [](const QString&) {};
     session::LineOwner line(timing);
     session::Exchange exchange(usb, line, quiet);
-    const auto plan = session::planFlash(image, core::kFlashBase, 1);
-    if (!plan) {
-        std::fprintf(stderr, "flash_bench: %s\n", plan.reason().c_str());
+    const auto planned = session::planFlash(image, core::kFlashBase, 1);
+    if (!planned) {
+        std::fprintf(stderr, "flash_bench: %s\n", planned.reason().c_str());
         return -1;
     }
+    session::FlashPlan plan = *planned;
+    plan.marker.reset();
+    plan.goAddress.reset();
     if (usb.Open_USB_Device_By_Serial_Number(serial) != core::FT_OK) return -1;
     usb.SetPortParameters(link::portModeBootloader);
     usb.SetFTDeviceBaudRate();
@@ -100,7 +100,11 @@ double flashThrough(link::Driver& inner, const std::string& serial, const std::v
         session::LatencyLowered latency(usb, [](const QString& line) { std::printf("%s\n", qPrintable(line)); });
         session::Flasher flasher(usb, exchange, quiet);
         failure = flasher.synchronise();
-        if (!failure) failure = flasher.run(*plan);
+        if (!failure && (!ask(exchange, core::bootloader::kGetVersion, kGetVersionAnswer) ||
+                         !ask(exchange, core::bootloader::kGetId, kGetIdAnswer))) {
+            failure = session::FlashFailure{session::FlashError::UnexpectedReply, QStringLiteral("Get Version, Get ID"), {}};
+        }
+        if (!failure) failure = flasher.run(plan);
     }
     const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     usb.CloseFTDevice();

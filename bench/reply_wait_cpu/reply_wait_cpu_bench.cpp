@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
     double requestWall = 0;
     const double request = bench::corePercentDuring([&] { e.main().btnRequest->click(); }, &requestWall);
 
-    std::printf("reply wait (%d ms each, slice %d ms): %% of a core per run %s\n", exchange.limits.replyTimeoutMs,
-                exchange.limits.sliceMs, bench::list(percents, "%.2f").c_str());
+    std::printf("reply wait (%d ms each, window events every %d ms): %% of a core per run %s\n",
+                exchange.limits.replyTimeoutMs, e->line().frameMs, bench::list(percents, "%.2f").c_str());
     std::printf("Request against a silent pedal: %.2f %% of a core over %.0f ms\n", request, requestWall);
     bench::printFigure("processor use while waiting for a reply", bench::median(percents), "% of a core", 5.0);
     return EXIT_SUCCESS;

@@ -116,6 +116,8 @@ void RealTiming::waitFor(int ms, const std::function<void(int)>& wake) {
     wake(ms);
 }
 
+void RealTiming::block(int ms, const std::function<void(int)>& wake) { wake(ms); }
+
 qint64 RealTiming::nowMs() {
     // Monotonic: a step of the wall clock neither stretches nor cuts a wait.
     return clock_.elapsed();

@@ -27,6 +27,7 @@ public:
     void pause(int ms) override;
     void processEvents(int ms) override;
     void waitFor(int ms, const std::function<void(int)>& wake) override;
+    void block(int ms, const std::function<void(int)>& wake) override;
     qint64 nowMs() override;
 
 private:

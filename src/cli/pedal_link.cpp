@@ -31,6 +31,8 @@ void CliTiming::waitFor(int ms, const std::function<void(int)>& wake) {
     wake(ms);
 }
 
+void CliTiming::block(int ms, const std::function<void(int)>& wake) { wake(ms); }
+
 namespace {
 
 std::unique_ptr<link::CompositeDriver> makeDrivers(const Connection& connection) {

@@ -55,6 +55,12 @@ constexpr int kBitsPerByteOnLine = 11;  // start, eight data, parity, stop
 // counted on the next call rather than holding this one.
 constexpr int kMaxPullsPerCall = 8;
 
+// What the port has taken in from the system and not yet handed over.
+std::uint32_t bufferedBytes(const QSerialPort& serial) {
+    const qint64 buffered = serial.bytesAvailable();
+    return static_cast<std::uint32_t>(std::min<qint64>(buffered, std::numeric_limits<std::uint32_t>::max()));
+}
+
 std::string canonicalPath(const std::string& path) {
     const QString canonical = QFileInfo(QString::fromStdString(path)).canonicalFilePath();
     return canonical.isEmpty() ? path : canonical.toStdString();
@@ -300,8 +306,7 @@ FtStatus SerialPortDriver::getQueueStatus(FtHandle handle, std::uint32_t& rxByte
     for (int i = 0; i < kMaxPullsPerCall && !port->gone && port->serial->waitForReadyRead(0); ++i) {
     }
     if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
-    rxBytes = static_cast<std::uint32_t>(
-        std::min<qint64>(port->serial->bytesAvailable(), std::numeric_limits<std::uint32_t>::max()));
+    rxBytes = bufferedBytes(*port->serial);
     return FT_OK;
 }
 
@@ -309,17 +314,26 @@ FtStatus SerialPortDriver::waitForQueue(FtHandle handle, std::uint32_t timeoutMs
     if (const FtStatus status = getQueueStatus(handle, rxBytes); status != FT_OK) return status;
     if (rxBytes > 0 || timeoutMs == 0) return FT_OK;
     // Qt's wait polls the port's descriptor: it returns as soon as bytes come in, and it takes
-    // them into the port's buffer.
+    // them into the port's buffer, so there is nothing more to take in on the way back.
     const int wait = static_cast<int>(std::min<std::uint32_t>(timeoutMs, std::numeric_limits<int>::max()));
     findPort(handle)->serial->waitForReadyRead(wait);
-    return getQueueStatus(handle, rxBytes);
+    Port* port = nullptr;
+    if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
+    rxBytes = bufferedBytes(*port->serial);
+    return FT_OK;
 }
 
 FtStatus SerialPortDriver::read(FtHandle handle, std::uint8_t* buffer, std::uint32_t toRead,
                                 std::uint32_t& bytesRead) {
     bytesRead = 0;
-    std::uint32_t queued = 0;
-    if (const FtStatus status = getQueueStatus(handle, queued); status != FT_OK) return status;
+    Port* port = nullptr;
+    if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
+    // What the port holds already is read at once (the caller has usually just asked for the
+    // queue); the system is asked only when it holds nothing.
+    std::uint32_t queued = bufferedBytes(*port->serial);
+    if (queued == 0) {
+        if (const FtStatus status = getQueueStatus(handle, queued); status != FT_OK) return status;
+    }
     const std::uint32_t wanted = std::min(toRead, queued);
     if (wanted == 0) return FT_OK;
     const qint64 got = findPort(handle)->serial->read(reinterpret_cast<char*>(buffer), wanted);

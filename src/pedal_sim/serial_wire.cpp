@@ -111,12 +111,13 @@ void SerialWire::purgeUnsent() {
 
 std::optional<Nanos> SerialWire::nextChange() {
     update();
-    const Nanos now = model_.clock().now();
     std::optional<Nanos> next;
     if (!toPedal_.empty()) next = toPedal_.front().arrival;
-    const std::size_t ready = readableCount(now);
-    if (ready < toHost_.size()) {
-        const Nanos at = toHost_[ready].readable;
+    // The first byte the host has not read, even when it could be read already: bytes that
+    // became readable since the caller last took them are due now, not "nothing on the way",
+    // or a server that looked a moment too early would sleep on them for good.
+    if (!toHost_.empty()) {
+        const Nanos at = toHost_.front().readable;
         next = next ? std::min(*next, at) : at;
     }
     return next;

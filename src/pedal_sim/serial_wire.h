@@ -27,7 +27,9 @@ public:
     // transmit queue (bytes not yet on the line are dropped).
     void purgeReceived();
     void purgeUnsent();
-    // When something next arrives at either end, if anything is on its way.
+    // When something next arrives at either end, if anything is on its way; a time already
+    // past while the host has bytes it has not read (readable times only grow, so the first
+    // unread byte says when).
     std::optional<Nanos> nextChange();
 
 private:

@@ -61,10 +61,10 @@ Drained Exchange::drainReply(const Completeness& complete) {
     Drained result;
     const qint64 start = timing_.nowMs();
     bool driverFailed = false;
-    // Lets the window run, then blocks in the driver until a byte comes in or `ms` pass.
+    // Blocks in the driver until a byte comes in, `ms` pass or the window's next frame is due.
     const auto waitForBytes = [&](qint64 ms) {
-        const int slice = static_cast<int>(std::clamp<qint64>(ms, 0, limits.sliceMs));
-        line_.dispatch(slice, [&](int wait) {
+        const int limit = static_cast<int>(std::clamp<qint64>(ms, 0, limits.replyTimeoutMs));
+        line_.dispatch(limit, [&](int wait) {
             driverFailed = usb_.WaitFTDeviceQueue(static_cast<std::uint32_t>(wait)) != core::FT_OK;
         });
     };

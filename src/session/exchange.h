@@ -17,15 +17,12 @@
 
 namespace qeltx::session {
 
-// How long the editor waits for the pedal before it gives up, how long a silence ends a
-// reply (longer than the bridge's 16 ms latency timer), and how long a wait blocks in the
-// driver before the window's events run again: a frame at 60 Hz, so repaints keep pace, and
-// the driver returns at once when bytes come. Shorter slices only wake the editor for nothing,
-// and on a busy computer each wake can leave it queued behind others when the reply comes.
+// How long the editor waits for the pedal before it gives up, and how long a silence ends a
+// reply (longer than the bridge's 16 ms latency timer). How often the window's events run
+// meanwhile is the line owner's frame.
 struct ReplyLimits {
     int replyTimeoutMs = 2000;
     int quietGapMs = 60;
-    int sliceMs = 16;
 };
 
 enum class DrainOutcome {
@@ -66,9 +63,9 @@ public:
     const QString& sendProblem() const { return sendProblem_; }
 
     // Waits for the first byte, then gathers bytes until `complete` says so, the pedal falls
-    // quiet, or the time limit runs out (on a monotonic clock). Lets window events run through
-    // the line's dispatch between short waits in the driver, which wake as soon as bytes come
-    // in: nothing sleeps on the path of a reply.
+    // quiet, or the time limit runs out (on a monotonic clock). Blocks in the driver, which
+    // wakes as soon as bytes come in, and lets window events run through the line's dispatch
+    // once a frame: nothing sleeps on the path of a reply.
     Drained drainReply(const Completeness& complete);
 
 private:

@@ -2,6 +2,8 @@
 // waits for the conversation to end.
 #include "session/line_owner.h"
 
+#include <algorithm>
+
 namespace qeltx::session {
 
 QString conversationName(ConversationKind kind) {
@@ -81,10 +83,18 @@ LineOwner::Waiting::Waiting(LineOwner& owner) : owner_(owner) {
 
 void LineOwner::dispatch(int ms, const std::function<void(int)>& wake) {
     const Waiting waiting(*this);
-    if (wake) {
-        timing_.waitFor(ms, wake);
-    } else {
+    const qint64 now = timing_.nowMs();
+    if (!wake) {
         timing_.processEvents(ms);
+        lastFrameMs_ = now;
+        return;
+    }
+    ms = std::max(ms, 0);
+    if (!lastFrameMs_ || now - *lastFrameMs_ >= frameMs) {
+        lastFrameMs_ = now;
+        timing_.waitFor(std::min(ms, frameMs), wake);
+    } else {
+        timing_.block(static_cast<int>(std::min<qint64>(ms, *lastFrameMs_ + frameMs - now)), wake);
     }
 }
 

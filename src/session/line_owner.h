@@ -79,9 +79,14 @@ public:
 
     // The one way a conversation lets the window run while it waits: repaints and timers run,
     // user input waits for the end (the real timing seam), and the 20 ms poll stays stopped.
-    // Sleeps up to `ms` (0: only what is pending); with `wake`, blocks in it for up to `ms`
-    // instead (the driver's wait for bytes, which ends the moment a reply arrives).
+    // Sleeps up to `ms` (0: only what is pending). With `wake` (the driver's wait for bytes,
+    // which ends the moment a reply arrives), the window's events run only when a frame is due
+    // (frameMs since they last ran), and `wake` blocks until bytes come, `ms` pass or the next
+    // frame is due: one frame's events however short the exchanges, and no wait cut short
+    // just before its answer comes (a wake for nothing, then another for the answer).
     void dispatch(int ms, const std::function<void(int ms)>& wake = {});
+    // How often a wait lets the window run: a frame at 60 Hz.
+    int frameMs = 16;
 
     // Marks anything else that runs window events in the middle of a conversation (a modal
     // box asking the user) as one of its waits, for as long as it lives.
@@ -125,6 +130,7 @@ private:
     bool pollWasActive_ = false;
     bool waited_ = false;
     int waitDepth_ = 0;
+    std::optional<qint64> lastFrameMs_;  // when a wait last let the window run
     std::deque<std::function<void()>> idleWork_;
 };
 

@@ -51,6 +51,9 @@ public:
         processEvents(ms);
         wake(0);
     }
+    // Hands `ms` to `wake` without running window events first (they ran a moment ago). A
+    // timing that cannot block, as virtual time, waits as waitFor does.
+    virtual void block(int ms, const std::function<void(int ms)>& wake) { waitFor(ms, wake); }
     // Milliseconds on this clock (virtual in tests).
     virtual qint64 nowMs() = 0;
 };

@@ -6,6 +6,7 @@
 #include "app/print_console.h"
 #include "core/bootloader_frames.h"
 #include "core/hex.h"
+#include "link/forwarding_driver.h"
 #include "pedal_sim/pedal_model.h"
 #include "pedal_sim/virtual_pedal_driver.h"
 #include "resources/resource_store.h"
@@ -154,36 +155,20 @@ private:
 
 // The virtual pedal behind a bridge that flips one bit of the first block the flash is read
 // back in, as a line fault or a cell that did not take the write would.
-class CorruptingReadBack : public link::Driver {
+class CorruptingReadBack : public link::ForwardingDriver {
 public:
-    CorruptingReadBack() { pedal.setButton(pedal_sim::control::kB2, true); }
+    CorruptingReadBack() : ForwardingDriver(inner_) { pedal.setButton(pedal_sim::control::kB2, true); }
     pedal_sim::PedalModel pedal;
 
-    core::FtStatus listDeviceCount(std::uint32_t& n) override { return inner_.listDeviceCount(n); }
-    core::FtStatus listSerialNumber(std::uint32_t i, std::string& s) override { return inner_.listSerialNumber(i, s); }
-    core::FtStatus listDescription(std::uint32_t i, std::string& d) override { return inner_.listDescription(i, d); }
-    core::FtStatus openBySerialNumber(const std::string& s, link::FtHandle& h) override {
-        return inner_.openBySerialNumber(s, h);
-    }
-    core::FtStatus close(link::FtHandle h) override { return inner_.close(h); }
-    core::FtStatus setBaudRate(link::FtHandle h, std::uint32_t b) override { return inner_.setBaudRate(h, b); }
-    core::FtStatus setDataCharacteristics(link::FtHandle h, std::uint8_t w, std::uint8_t s, std::uint8_t p) override {
-        return inner_.setDataCharacteristics(h, w, s, p);
-    }
-    core::FtStatus getQueueStatus(link::FtHandle h, std::uint32_t& rx) override { return inner_.getQueueStatus(h, rx); }
-    core::FtStatus waitForQueue(link::FtHandle h, std::uint32_t ms, std::uint32_t& rx) override {
-        return inner_.waitForQueue(h, ms, rx);
-    }
-    core::FtStatus purge(link::FtHandle h, std::uint32_t mask) override { return inner_.purge(h, mask); }
     core::FtStatus write(link::FtHandle h, const std::uint8_t* data, std::uint32_t count, std::uint32_t& n) override {
         const Bytes frame(data, data + count);
         // Read Memory's command, then its length frame: the data that follows is the read-back.
         if (frame == Bytes{0x11, 0xEE}) readCommandSeen_ = true;
         if (readCommandSeen_ && frame == Bytes{0xFF, 0x00} && corruptAt_ < 0) corruptAt_ = kFlippedByte;
-        return inner_.write(h, data, count, n);
+        return ForwardingDriver::write(h, data, count, n);
     }
     core::FtStatus read(link::FtHandle h, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& n) override {
-        const auto status = inner_.read(h, buffer, toRead, n);
+        const auto status = ForwardingDriver::read(h, buffer, toRead, n);
         if (corruptAt_ >= 0 && corruptAt_ < static_cast<int>(n)) buffer[corruptAt_] ^= 0x01;
         if (corruptAt_ >= 0) corruptAt_ -= static_cast<int>(n);
         if (corruptAt_ < 0 && corruptAt_ != kNotArmed) corruptAt_ = kDone;

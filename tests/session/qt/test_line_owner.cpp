@@ -25,6 +25,21 @@ public:
     qint64 nowMs() override { return dispatches; }
 };
 
+// A clock the test moves by hand; notes when window events ran and what the driver's wait got.
+class FrameTiming : public session::Timing {
+public:
+    qint64 now = 1000;
+    int eventRuns = 0;
+    void pause(int) override {}
+    void processEvents(int) override { ++eventRuns; }
+    void waitFor(int ms, const std::function<void(int)>& wake) override {
+        ++eventRuns;
+        wake(ms);
+    }
+    void block(int ms, const std::function<void(int)>& wake) override { wake(ms); }
+    qint64 nowMs() override { return now; }
+};
+
 }  // namespace
 
 class LineOwnerTest : public QObject {
@@ -37,6 +52,7 @@ private slots:
     void pollStartedInsideDoesNotTickDuringAWait();
     void idleWorkWaitsForTheEnd();
     void busySignalsOnlyForConversationsThatWait();
+    void waitsForBytesLetTheWindowRunOnceAFrame();
 };
 
 void LineOwnerTest::partsOfAConversationAreGranted() {
@@ -186,6 +202,46 @@ void LineOwnerTest::busySignalsOnlyForConversationsThatWait() {
         line.dispatch(1);
     }
     QCOMPARE(events, (QStringList{"waiting Request", "ended Request"}));
+}
+
+// Waits for the pedal's bytes run the window's events when a frame (16 ms) has passed since
+// they last ran, not at every wait, and the driver's wait ends when the next frame is due:
+// short exchanges do not each run events, and a wait is not cut just before its answer.
+void LineOwnerTest::waitsForBytesLetTheWindowRunOnceAFrame() {
+    struct Step {
+        const char* what;
+        qint64 after;  // ms since the step before
+        int asked;     // the wait's own limit
+        bool events;   // whether the window's events run first
+        int blocks;    // what the driver's wait is given
+    };
+    const Step steps[] = {
+        {"the first wait runs events", 0, 2000, true, 16},
+        {"a wait 5 ms later only blocks, up to the next frame", 5, 2000, false, 11},
+        {"its own limit when shorter", 3, 4, false, 4},
+        {"nothing left to wait for", 0, 0, false, 0},
+        {"a frame after the last events, events again", 8, 2000, true, 16},
+        {"a long pause of the line, events at once", 400, 30, true, 16},
+        {"a limit shorter than the frame after events", 16, 7, true, 7},
+    };
+    FrameTiming timing;
+    session::LineOwner line(timing);
+    const auto talk = line.begin(ConversationKind::Flashing);
+    for (const Step& step : steps) {
+        timing.now += step.after;
+        const int eventsBefore = timing.eventRuns;
+        int given = -1;
+        line.dispatch(step.asked, [&](int ms) { given = ms; });
+        QVERIFY2((timing.eventRuns > eventsBefore) == step.events, step.what);
+        QVERIFY2(given == step.blocks, qPrintable(QStringLiteral("%1: blocked %2 ms").arg(QLatin1String(step.what)).arg(given)));
+    }
+    // A plain dispatch (a pause that lets the window run) counts as a frame too.
+    timing.now += 20;
+    line.dispatch(0);
+    const int eventsBefore = timing.eventRuns;
+    timing.now += 1;
+    line.dispatch(2000, [](int) {});
+    QCOMPARE(timing.eventRuns, eventsBefore);
 }
 
 QTEST_GUILESS_MAIN(LineOwnerTest)
