@@ -25,6 +25,11 @@ QString noReply(DrainOutcome outcome, const QString& what) {
            QStringLiteral(" in time; check the cable and that the pedal is switched on.");
 }
 
+// A command that did not go out whole has no answer to wait for.
+QString notWritten(const Exchange& exchange, const QString& what) {
+    return what + QStringLiteral(" could not be written to the pedal: ") + exchange.sendProblem() + QLatin1Char('.');
+}
+
 std::string busyText(const LineOwner& owner) {
     const auto running = owner.running();
     return ((running ? conversationName(*running) : QStringLiteral("Another conversation with the pedal")) +
@@ -54,7 +59,9 @@ private:
 
 core::Refusable<core::StoredEffectReply> queryStoredEffect(PedalLine& line) {
     using Result = core::Refusable<core::StoredEffectReply>;
-    line.exchange.send(core::storedEffectQueryCommand());
+    if (!line.exchange.send(core::storedEffectQueryCommand())) {
+        return refused<core::StoredEffectReply>(notWritten(line.exchange, QStringLiteral("The stored-effect query")));
+    }
     const Drained reply = line.exchange.drainReply([](std::span<const std::uint8_t> bytes) { return core::isTextReplyComplete(bytes); });
     line.log(QString::fromStdString(core::receivedBytesLogLine(reply.bytes.size())));
     line.usb.PurgeFTDeviceRx();
@@ -70,7 +77,9 @@ core::Refusable<core::StoredEffectReply> queryStoredEffect(PedalLine& line) {
 core::Refusable<core::ParameterBlock> requestParameterBlock(PedalLine& line, std::size_t numControls,
                                                             std::size_t numReadbacks) {
     using Result = core::Refusable<core::ParameterBlock>;
-    line.exchange.send(core::requestCommand(numControls));
+    if (!line.exchange.send(core::requestCommand(numControls))) {
+        return refused<core::ParameterBlock>(notWritten(line.exchange, QStringLiteral("Request")));
+    }
     const std::size_t expected = core::parameterBlockLength(numControls);
     const Drained reply = line.exchange.drainReply(
         [expected](std::span<const std::uint8_t> bytes) { return core::isNumericReplyComplete(bytes, expected); });
@@ -90,15 +99,14 @@ core::Refusable<bool> uploadAndConfirm(PedalLine& line, const std::string& image
     const auto command = core::uploadCommand(imageHex, target);
     if (!command) return refused<bool>(QStringLiteral("The image of ") + name + QStringLiteral(" is empty."));
     line.usb.PurgeFTDeviceRx();
-    line.exchange.send(core::bypassCommand(true));
+    if (!line.exchange.send(core::bypassCommand(true))) {
+        return refused<bool>(notWritten(line.exchange, QStringLiteral("The bypass before the upload")));
+    }
     line.owner.timing().pause(kBypassSettleMs);
     const QString text = QString::fromStdString(command->text);
     line.log(text.left(kLoggedImageChars));
     line.log(QStringLiteral("size: ") + QString::number(text.size() / 2));
-    line.exchange.send(*command);
-    if (line.usb.lastDeviceStatus != core::FT_OK) {
-        return refused<bool>(QStringLiteral("The image of ") + name + QStringLiteral(" could not be written to the pedal."));
-    }
+    if (!line.exchange.send(*command)) return refused<bool>(notWritten(line.exchange, QStringLiteral("The image of ") + name));
     line.log(QStringLiteral("write to device"));
     line.log(QStringLiteral("Uploading..."));
     // Whatever else the pedal says meanwhile, only its "Upload complete" ends the wait.

@@ -75,7 +75,13 @@ std::vector<Path> paths() {
          {QStringLiteral("received Byte"), QStringLiteral("bootloader")}},
         {"Erase EEPROM", [](Session& s) { s.console.btnEraseEeprom->click(); }, {}},
         {"Read EEPROM", [](Session& s) { s.console.btnReadEEPROM->click(); }, {QStringLiteral("waiting")}},
-        {"Erase Settings", [](Session& s) { s.main.menuEraseSettings->trigger(); }, {QStringLiteral("waiting")}},
+        {"Erase Settings",
+         [](Session& s) {
+             // Erase, without the backup offered first: this row is about Erase Settings' own steps.
+             s.editor.dialogs->answers = {true, false};
+             s.main.menuEraseSettings->trigger();
+         },
+         {QStringLiteral("waiting")}},
         {"Upload", [](Session& s) { s.main.btnUpload->click(); },
          {QStringLiteral("write to device"), QStringLiteral("Uploading")}},
         {"Request", [](Session& s) { s.main.btnRequest->click(); }, {QStringLiteral("did not answer")}},
