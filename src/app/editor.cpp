@@ -183,7 +183,7 @@ void Editor::tellRefused(session::ConversationKind running, const QString& refus
     refusalPending_ = true;
     whenIdle([this, text] {
         refusalPending_ = false;
-        dialogs_->message(text);
+        dialogs_->message(text, session::MessageKind::Warning);
     });
 }
 
@@ -198,7 +198,7 @@ void Editor::tellNotSent(const QString& what) {
     const bool pending = !notSentText_.isEmpty();
     notSentText_ = text;
     if (pending) return;
-    whenIdle([this] { dialogs_->message(std::exchange(notSentText_, QString())); });
+    whenIdle([this] { dialogs_->message(std::exchange(notSentText_, QString()), session::MessageKind::Error); });
 }
 
 void Editor::holdInput(bool hold) {

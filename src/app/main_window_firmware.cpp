@@ -11,7 +11,10 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QPushButton>
+
+#include <functional>
 
 namespace qeltx::app {
 
@@ -167,11 +170,41 @@ void TformMain::menuEraseSettingsClick() {
     TformPrint* console = editor_.formPrint();
     eraseSettingsDumpsAwaited_ = 0;
     eraseSettingsAllErased_ = true;
-    // A step that fails is told to the user by the console's tool; the rest would only follow
-    // it into a link that is not carrying commands.
-    if (console->EraseEEPROM(kSettingsEeprom) && console->ReadEEPROM(kSettingsEeprom)) {
-        ++eraseSettingsDumpsAwaited_;
-        if (console->EraseEEPROM(kBanksEeprom) && console->ReadEEPROM(kBanksEeprom)) ++eraseSettingsDumpsAwaited_;
+    struct Step {
+        QString doing;
+        std::function<bool()> run;
+    };
+    const Step steps[] = {
+        {QStringLiteral("erasing the settings memory"), [&] { return console->EraseEEPROM(kSettingsEeprom); }},
+        {QStringLiteral("reading the settings memory back"),
+         [&] { return console->ReadEEPROM(kSettingsEeprom) && ++eraseSettingsDumpsAwaited_ > 0; }},
+        {QStringLiteral("erasing the bank memory"), [&] { return console->EraseEEPROM(kBanksEeprom); }},
+        {QStringLiteral("reading the bank memory back"),
+         [&] { return console->ReadEEPROM(kBanksEeprom) && ++eraseSettingsDumpsAwaited_ > 0; }},
+    };
+    // The pauses of the steps hold the window still, so a window of its own says which step
+    // runs: the title alone is cut short by most window managers. Not modal: a modal progress
+    // window would run the user's clicks in the middle of the conversation.
+    QProgressDialog progress(this);
+    progress.setObjectName(QStringLiteral("eraseSettingsProgress"));
+    progress.setWindowTitle(QStringLiteral("Erase Settings"));
+    progress.setCancelButton(nullptr);
+    progress.setRange(0, static_cast<int>(std::size(steps)));
+    progress.setMinimumDuration(0);
+    progress.setMinimumWidth(360);
+    int done = 0;
+    for (const Step& step : steps) {
+        progress.setLabelText(QStringLiteral("Erasing the pedal's settings, about 8 s\n%1 of %2: %3")
+                                  .arg(done + 1)
+                                  .arg(std::size(steps))
+                                  .arg(step.doing));
+        progress.setValue(done);
+        progress.show();
+        editor_.line().dispatch(0);
+        // A step that fails is told to the user by the console's tool; the rest would only
+        // follow it into a link that is not carrying commands.
+        if (!step.run()) break;
+        ++done;
     }
     eraseSettingsDumpsUntil_ = editor_.timing().nowMs() + kEraseSettingsDumpLimitMs;
     if (reachesPedal) rememberSettingsLost(false);

@@ -61,7 +61,7 @@ bool TformMain::saveSupportReport(const QString& path) {
     if (const auto problem = session::writeFileAtomically(path, text)) {
         const QString message = QStringLiteral("The support report could not be saved: ") + *problem;
         editor_.printToConsole(message);
-        editor_.dialogs().message(message);
+        editor_.dialogs().message(message, session::MessageKind::Error);
         return false;
     }
     return true;

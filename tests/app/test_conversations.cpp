@@ -247,6 +247,7 @@ void ConversationTest::actingDuringAWait() {
 
     Fixture f(r.conversation);
     f.editor.dialogs->messages.clear();
+    f.editor.dialogs->messageKinds.clear();
     f.editor.dialogs->confirmations.clear();
     bool heldDuringAction = false;
     f.editor.duringWait->action = [&] {
@@ -263,6 +264,11 @@ void ConversationTest::actingDuringAWait() {
     const QStringList told = f.editor.dialogs->messages.filter(kRefusedConversation) +
                              f.editor.dialogs->messages.filter(kRefusedChange);
     QCOMPARE(told.size(), r.told ? 1 : 0);
+    // A refusal is a warning, not news.
+    const testing::DialogLog& log = *f.editor.dialogs;
+    for (qsizetype i = 0; i < log.messages.size(); ++i) {
+        if (told.contains(log.messages[i])) QCOMPARE(log.messageKinds[i], session::MessageKind::Warning);
+    }
     checkConsistentState(f);
     if (r.check) r.check(f);
 }

@@ -124,6 +124,7 @@ void FailedWritesTest::everySendingPathReportsIt() {
     // One box, after the conversation, naming what did not reach the pedal and why.
     const QStringList boxes = s.editor.dialogs->messages.mid(messagesBefore.size());
     QCOMPARE(boxes.size(), 1);
+    QCOMPARE(s.editor.dialogs->messageKinds.last(), session::MessageKind::Error);
     QVERIFY2(boxes[0].contains(QStringLiteral("did not reach the pedal")), qPrintable(boxes[0]));
     QVERIFY2(boxes[0].contains(fault == Fault::WriteFails ? QStringLiteral("the write failed")
                                                           : QStringLiteral("bytes were written")),

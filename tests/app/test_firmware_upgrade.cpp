@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QLabel>
 #include <QtTest>
@@ -191,6 +192,7 @@ struct Seen {
     int ms;
     bool waitCursor;
     QString title;
+    QString progress;  // what the Erase Settings progress window says, when it is up
 };
 class WatchingTiming : public testing::VirtualTiming {
 public:
@@ -198,7 +200,9 @@ public:
         : VirtualTiming(std::make_shared<testing::Clock>()), seen_(std::move(seen)), window_(std::move(window)) {}
     void pause(int ms) override {
         const QCursor* cursor = QApplication::overrideCursor();
-        seen_->push_back({ms, cursor && cursor->shape() == Qt::WaitCursor, *window_ ? (*window_)->windowTitle() : QString()});
+        const auto* progress = *window_ ? (*window_)->findChild<QProgressDialog*>(QStringLiteral("eraseSettingsProgress")) : nullptr;
+        seen_->push_back({ms, cursor && cursor->shape() == Qt::WaitCursor, *window_ ? (*window_)->windowTitle() : QString(),
+                          progress && progress->isVisible() ? progress->labelText() : QString()});
         VirtualTiming::pause(ms);
     }
 
@@ -395,11 +399,19 @@ void FirmwareUpgradeTest::eraseSettingsSendsFourFramesWhileShowingItIsBusy() {
     QCOMPARE(since(pedal.received(), mark), frames);
     QCOMPARE(seen->size(), std::size_t{4});
     int total = 0;
-    for (const Seen& s : *seen) {
+    // Each pause shows its step in a window of its own, the wait cursor, and the title.
+    const QStringList steps{QStringLiteral("1 of 4: erasing the settings memory"),
+                            QStringLiteral("2 of 4: reading the settings memory back"),
+                            QStringLiteral("3 of 4: erasing the bank memory"),
+                            QStringLiteral("4 of 4: reading the bank memory back")};
+    for (std::size_t i = 0; i < seen->size(); ++i) {
+        const Seen& s = (*seen)[i];
         total += s.ms;
         QVERIFY(s.waitCursor);
         QVERIFY2(s.title.contains(QStringLiteral("erasing the pedal's settings")), qPrintable(s.title));
+        QVERIFY2(s.progress.endsWith(steps[static_cast<qsizetype>(i)]), qPrintable(s.progress));
     }
+    QVERIFY(!editor.formMain()->findChild<QProgressDialog*>(QStringLiteral("eraseSettingsProgress")));
     QCOMPARE(total, 8200);
     QCOMPARE(editor.formMain()->windowTitle(), title);
     QVERIFY(!QApplication::overrideCursor());

@@ -187,6 +187,7 @@ void SupportReportTest::aReportThatCannotBeWrittenIsSaid() {
     QVERIFY(!QFile::exists(path));
     QVERIFY2(editor.dialogs->messages.last().startsWith(QStringLiteral("The support report could not be saved: ")),
              qPrintable(editor.dialogs->messages.join('\n')));
+    QCOMPARE(editor.dialogs->messageKinds.last(), session::MessageKind::Error);
 
     // Unlinked, the report says so, and Cancel writes nothing.
     const QString fine = QDir(editor.platform->documents.path()).filePath(QStringLiteral("unlinked"));
