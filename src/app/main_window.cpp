@@ -20,12 +20,16 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace qeltx::app {
 
 namespace {
 
 constexpr int kClientWidth = 399;
 constexpr int kClientHeight = 391;
+// The columns of the client area: the buttons on the left, the lists on the right.
+constexpr int kMargin = 8, kLeftWidth = 190, kRight = 206, kCategoryHeight = 134, kEffectsTop = 148;
 constexpr int kPollIntervalMs = 20;
 constexpr int kVersionCheckDelayMs = 1000;
 constexpr int kKeyP = 80;
@@ -64,6 +68,7 @@ TformMain::TformMain(Editor& editor) : QMainWindow(nullptr), editor_(editor) {
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     buildControls();
     buildMenus();
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     connectHandlers();
     Timer_USB_read.setObjectName(QStringLiteral("Timer_USB_read"));
     Timer_USB_read.setInterval(kPollIntervalMs);
@@ -75,10 +80,11 @@ TformMain::TformMain(Editor& editor) : QMainWindow(nullptr), editor_(editor) {
 void TformMain::buildControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("clientArea"));
-    client->setFixedSize(kClientWidth, kClientHeight);
+    // Never smaller than the editor has always been; larger gives the lists more rows.
+    client->setMinimumSize(kClientWidth, kClientHeight);
     setCentralWidget(client);
 
-    constexpr int left = 8, leftWidth = 190, right = 206, rightWidth = 185;
+    constexpr int left = kMargin, leftWidth = kLeftWidth;
     lblDeviceName = named(new QLabel(QStringLiteral("Device Name: "), client), "lblDeviceName");
     lblDeviceName->setGeometry(left, 8, leftWidth, 18);
     lblFirmwareVersion = named(new QLabel(QStringLiteral("Firmware Version: "), client), "lblFirmwareVersion");
@@ -114,17 +120,26 @@ void TformMain::buildControls() {
     y += 66;
 
     lblLive = named(new QGroupBox(QStringLiteral("Live OFF"), client), "lblLive");
-    lblLive->setGeometry(left, y, leftWidth, kClientHeight - y - 8);
+    lblLive->setGeometry(left, y, leftWidth, kClientHeight - y - kMargin);
     swLive = named(new QCheckBox(lblLive), "swLive");
     swLive->setGeometry(8, 20, 60, 20);
     swLive->setChecked(false);
     lblLive->setEnabled(false);
 
     lstCategory = named(new QListWidget(client), "lstCategory");
-    lstCategory->setGeometry(right, 8, rightWidth, 134);
     lstEffects = named(new QListWidget(client), "lstEffects");
-    lstEffects->setGeometry(right, 148, rightWidth, kClientHeight - 148 - 8);
+    layOutClientArea();
 }
+
+void TformMain::layOutClientArea() {
+    const QWidget* client = centralWidget();
+    const int width = std::max(client->width(), kClientWidth);
+    const int height = std::max(client->height(), kClientHeight);
+    const int rightWidth = width - kRight - kMargin;
+    lstCategory->setGeometry(kRight, kMargin, rightWidth, kCategoryHeight);
+    lstEffects->setGeometry(kRight, kEffectsTop, rightWidth, height - kEffectsTop - kMargin);
+}
+
 
 void TformMain::buildMenus() {
     QMenuBar* bar = menuBar();
@@ -289,6 +304,8 @@ bool TformMain::eventFilter(QObject* watched, QEvent* event) {
             if (consumed) return true;
         }
     }
+    // A larger window (a window manager's maximise) gives its room to the lists.
+    if (event->type() == QEvent::Resize && watched == centralWidget()) layOutClientArea();
     return QMainWindow::eventFilter(watched, event);
 }
 

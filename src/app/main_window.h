@@ -321,6 +321,9 @@ protected:
 
 private:
     void buildControls();
+    // Places the controls for the client area's size: the left column where it has always
+    // been, the category and algorithm lists growing with the window.
+    void layOutClientArea();
     void buildMenus();
     void connectHandlers();
     void showCategory(int index, bool enableQueryButton);

@@ -26,6 +26,7 @@ private slots:
     void menusStartInTheirStartupState();
     void editorStateStartsWithItsInitialValues();
     void onlyTheMainWindowIsShown();
+    void aLargerMainWindowGivesItsRoomToTheLists();
     void missingVersionServiceSaysSo();
     void consoleShortcut_data();
     void consoleShortcut();
@@ -153,6 +154,34 @@ void StartupTest::onlyTheMainWindowIsShown() {
     int visibleTopLevels = 0;
     for (QWidget* w : QApplication::topLevelWidgets()) visibleTopLevels += w->isVisible() && w->isWindow() ? 1 : 0;
     QCOMPARE(visibleTopLevels, 1);
+}
+
+void StartupTest::aLargerMainWindowGivesItsRoomToTheLists() {
+    testing::TestEditor editor(std::make_unique<testing::ListingDriver>());
+    app::TformMain* main = editor->formMain();
+    QWidget* client = main->centralWidget();
+    QCOMPARE(client->size(), QSize(399, 391));
+    const QRect request = main->btnRequest->geometry();
+    const QRect live = main->lblLive->geometry();
+    const QRect category = main->lstCategory->geometry();
+    const QRect effects = main->lstEffects->geometry();
+    QCOMPARE(effects.right(), 399 - 8 - 1);
+    QCOMPARE(effects.bottom(), 391 - 8 - 1);
+
+    // Maximised: the lists take the room, right and below; the left column stays where it was.
+    main->resize(900, 700);
+    QTRY_COMPARE(client->width(), 900);
+    QCOMPARE(main->lstCategory->geometry(), QRect(category.topLeft(), QSize(900 - 206 - 8, category.height())));
+    QCOMPARE(main->lstEffects->geometry().topLeft(), effects.topLeft());
+    QCOMPARE(main->lstEffects->geometry().right(), 900 - 8 - 1);
+    QCOMPARE(main->lstEffects->geometry().bottom(), client->height() - 8 - 1);
+    QCOMPARE(main->btnRequest->geometry(), request);
+    QCOMPARE(main->lblLive->geometry(), live);
+
+    // Never smaller than the controls need.
+    main->resize(200, 150);
+    QTRY_COMPARE(client->size(), QSize(399, 391));
+    QCOMPARE(main->lstEffects->geometry(), effects);
 }
 
 void StartupTest::missingVersionServiceSaysSo() {
