@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
 
@@ -44,6 +46,7 @@ private slots:
     void savedStyle();
     void lookClickAppliesAndStores();
     void unreadableFilesFallBackToDefaults();
+    void everyLookShowsTheLeftColumnsWordsWhole();
 };
 
 void PreferencesTest::firstRunCreatesFoldersAndDefaults() {
@@ -173,6 +176,29 @@ void PreferencesTest::unreadableFilesFallBackToDefaults() {
     QVERIFY(editor->formMain()->menuModePreset->isChecked());
     QVERIFY(editor->formMain()->isVisible());
     QVERIFY(!editor.dialogs->messages.isEmpty());
+}
+
+void PreferencesTest::everyLookShowsTheLeftColumnsWordsWhole() {
+    // Linked to the virtual pedal, whose name is the longest the device label shows: in a
+    // look with a wide face it was cut to "linkec".
+    testing::TestEditor editor;
+    app::TformMain& m = *editor->formMain();
+    m.menuConnect->trigger();
+    QVERIFY(editor->state.linked);
+    const QList<QWidget*> fixedWidth{m.lblDeviceName,  m.lblFirmwareVersion,      m.btnOpenEffect, m.btnRequest,
+                                     m.btnAssign,      m.btnStoreSettingsOnPedal, m.btnUpload};
+    for (int look = 0; look < 7; ++look) {
+        m.lookMenuItems[static_cast<std::size_t>(look)]->trigger();
+        for (QWidget* w : fixedWidth) {
+            w->ensurePolished();
+            QVERIFY2(w->sizeHint().width() <= w->width(),
+                     qPrintable(QStringLiteral("look %1: %2 needs %3 px, has %4")
+                                    .arg(look)
+                                    .arg(w->objectName())
+                                    .arg(w->sizeHint().width())
+                                    .arg(w->width())));
+        }
+    }
 }
 
 QTEST_MAIN(PreferencesTest)
