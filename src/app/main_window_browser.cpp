@@ -3,6 +3,7 @@
 #include "app/editor.h"
 #include "app/fx_parameters.h"
 #include "app/main_window.h"
+#include "app/window_placement.h"
 #include "core/catalogue_lists.h"
 #include "core/effect_browser.h"
 #include "core/resource_names.h"
@@ -14,7 +15,6 @@
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 
 namespace qeltx::app {
 
@@ -200,23 +200,12 @@ void TformMain::placePanel(int width) {
     // moves left (over the main window if it must).
     TformFXParameters* panel = editor_.formFXParameters();
     const QRect mainFrame = frameGeometry();
-    // The decoration the window manager puts round the panel; before the panel has been
-    // framed, that of the main window.
-    auto decoration = [](const QWidget* w) {
-        const QRect outer = w->frameGeometry();
-        const QRect inner = w->geometry();
-        return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                        outer.bottom() - inner.bottom());
-    };
-    const QMargins frame = panel->frameGeometry() != panel->geometry() ? decoration(panel) : decoration(this);
-    QRect area = QRect(QPoint(0, 0), QSize(1 << 14, 1 << 14));
-    if (const QScreen* screen = this->screen()) area = screen->availableGeometry();
+    const QMargins frame = decorationOf(*panel, this);
+    const QRect area = availableArea(*this);
     const int height = std::min(panel->windowHeight(), area.height() - frame.top() - frame.bottom());
-    const int outerWidth = width + frame.left() + frame.right();
-    int left = std::min(mainFrame.right() + 1, area.right() + 1 - outerWidth);
-    left = std::max(left, area.left());
-    const int top = std::max(area.top(), std::min(mainFrame.top(), area.bottom() + 1 - height - frame.top() - frame.bottom()));
-    panel->setGeometry(left + frame.left(), top + frame.top(), width, height);
+    const QRect wanted(mainFrame.topRight() + QPoint(1, 0), QSize(width, height).grownBy(frame));
+    const QPoint kept = keptInside(wanted, area);
+    panel->setGeometry(kept.x() + frame.left(), kept.y() + frame.top(), width, height);
 }
 
 bool TformMain::eventFilterForEffectList(QKeyEvent* key) {

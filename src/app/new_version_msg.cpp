@@ -4,6 +4,7 @@
 #include "app/editor.h"
 #include "app/main_window.h"
 #include "app/preferences.h"
+#include "app/window_placement.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -64,6 +65,7 @@ TformNewVersionMsg::TformNewVersionMsg(Editor& editor) : QWidget(nullptr), edito
 }
 
 void TformNewVersionMsg::showEvent(QShowEvent* event) {
+    keepOnScreen(*this, editor_.formMain());
     editor_.guard([this] { FormShow(); });
     QWidget::showEvent(event);
 }

@@ -4,6 +4,7 @@
 #include "app/busy_window.h"
 #include "app/editor.h"
 #include "app/main_window.h"
+#include "app/window_placement.h"
 #include "core/commands.h"
 
 #include <QCheckBox>
@@ -26,6 +27,11 @@ namespace {
 // take more time than a pot drag has for each of its commands.
 constexpr int kRepaintHoldMs = 50;
 }  // namespace
+
+void TformPrint::showEvent(QShowEvent* event) {
+    keepOnScreen(*this, editor_.formMain());
+    QWidget::showEvent(event);
+}
 
 TformPrint::TformPrint(Editor& editor) : QWidget(nullptr), editor_(editor) {
     setObjectName(QStringLiteral("formPrint"));

@@ -60,6 +60,10 @@ public:
 
     bool autoScroll = true;
 
+protected:
+    // Placed at the top right of a large desktop; on a smaller one it moves to stay whole.
+    void showEvent(QShowEvent* event) override;
+
 private:
     void append(const QString& text, bool scroll);
     // Lines streaming in (a pot drag logs one per step) repaint the shown console at most
