@@ -31,9 +31,12 @@ QRect availableArea(const QWidget& window) {
 }
 
 void keepOnScreen(QWidget& window, const QWidget* framed) {
-    const QRect frame(window.pos(), window.size().grownBy(decorationOf(window, framed)));
+    const QMargins decoration = decorationOf(window, framed);
+    const QRect frame(window.pos(), window.size().grownBy(decoration));
     const QPoint kept = keptInside(frame, availableArea(window));
-    if (kept != frame.topLeft()) window.move(kept);
+    // Placed by its client area: a window manager may take a position given for a window it has
+    // not framed yet as that of the client area, which would put the title bar off the screen.
+    window.setGeometry(QRect(kept + QPoint(decoration.left(), decoration.top()), window.size()));
 }
 
 }  // namespace qeltx::app

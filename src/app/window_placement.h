@@ -21,8 +21,8 @@ QMargins decorationOf(const QWidget& window, const QWidget* framed);
 // The available area of the screen `window` is on (a large area when there is no screen).
 QRect availableArea(const QWidget& window);
 
-// Moves `window`, a top-level window, so that its frame lies wholly on its screen, as near to
-// where it is (its move() position) as that allows.
+// Places `window`, a top-level window about to be shown, so that its frame lies wholly on its
+// screen, as near to where it is (its move() position) as that allows.
 void keepOnScreen(QWidget& window, const QWidget* framed);
 
 }  // namespace qeltx::app
