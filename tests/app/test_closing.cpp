@@ -231,18 +231,8 @@ void ClosingTest::closingWhileFlashingIsRefused() {
     app::TformFirmwareUpgrade& upgrade = *editor->formFirmwareUpgrade();
     pedal_sim::PedalModel& pedal = *editor->virtualPedal();
     main.menuConnect->trigger();
-    pedal.setButton(pedal_sim::control::kB2, true);
-    main.menuFirmwareUpgradeMode->trigger();
-    pedal.setButton(pedal_sim::control::kB2, false);
-    main.menuStartFirmwareUpgrade->trigger();
-    const QString path = editor.platform->documents.path() + QStringLiteral("/small.bin");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QByteArray image(700, '\0');
-    for (int i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 13);
-    file.write(image);
-    file.close();
-    QVERIFY(upgrade.addFirmwareFile(path));
+    const QByteArray image = testing::firmwareImage(700, 13);
+    QVERIFY(testing::chooseFirmwareInUpgradeMode(editor, image, QStringLiteral("small.bin")));
     editor.dialogs->messages.clear();
 
     bool noteShown = false;

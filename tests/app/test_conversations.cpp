@@ -43,20 +43,8 @@ struct Fixture {
         if (conversation == Conversation::Link) return;
         main.menuConnect->trigger();
         if (conversation != Conversation::Flashing) return;
-        // Upgrade Mode answered Yes with B2 held, and a small image to flash.
-        pedal.setButton(pedal_sim::control::kB2, true);
-        main.menuFirmwareUpgradeMode->trigger();
-        pedal.setButton(pedal_sim::control::kB2, false);
-        main.menuStartFirmwareUpgrade->trigger();
-        const QString path = editor.platform->documents.path() + QStringLiteral("/small.bin");
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly)) {
-            QByteArray image(600, '\0');
-            for (int i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7);
-            file.write(image);
-        }
-        file.close();
-        editor->formFirmwareUpgrade()->addFirmwareFile(path);
+        // A small image to flash.
+        testing::chooseFirmwareInUpgradeMode(editor, testing::firmwareImage(600, 7), QStringLiteral("small.bin"));
     }
 
     void start(Conversation conversation) {

@@ -45,15 +45,7 @@ struct Flashing {
         main.menuImpulseResponse->trigger();
         editor->formPrint()->show();
         editor->formNewVersionMsg()->show();
-        pedal.setButton(pedal_sim::control::kB2, true);
-        main.menuFirmwareUpgradeMode->trigger();
-        pedal.setButton(pedal_sim::control::kB2, false);
-        main.menuStartFirmwareUpgrade->trigger();
-        const QString path = editor.platform->documents.path() + QStringLiteral("/two-chunks.bin");
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly)) file.write(QByteArray(300, '\x5A'));
-        file.close();
-        upgrade.addFirmwareFile(path);
+        testing::chooseFirmwareInUpgradeMode(editor, QByteArray(300, '\x5A'), QStringLiteral("two-chunks.bin"));
         editor.dialogs->messages.clear();
     }
 

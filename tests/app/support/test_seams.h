@@ -3,9 +3,14 @@
 #pragma once
 
 #include "app/editor.h"
+#include "app/firmware_upgrade.h"
+#include "app/main_window.h"
+#include "pedal_sim/pedal_model.h"
 #include "session/seams.h"
 #include "link/driver.h"
 
+#include <QAction>
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -238,5 +243,30 @@ struct TestEditor {
     app::Editor& operator*() { return *editor; }
     app::Editor* operator->() { return editor.get(); }
 };
+
+// A firmware image of `size` bytes, byte i being i * step.
+inline QByteArray firmwareImage(int size, int step) {
+    QByteArray image(size, '\0');
+    for (int i = 0; i < size; ++i) image[i] = static_cast<char>(i * step);
+    return image;
+}
+
+// With the editor linked to the virtual pedal: Upgrade Mode entered as a player does (B2 held
+// while answering Yes), the firmware upgrade window opened and `image` chosen in it (written to
+// `name` in the documents folder). The window's Upgrade button then flashes it. False when the
+// image could not be written or chosen.
+inline bool chooseFirmwareInUpgradeMode(TestEditor& editor, const QByteArray& image, const QString& name) {
+    app::TformMain& main = *editor->formMain();
+    pedal_sim::PedalModel& pedal = *editor->virtualPedal();
+    pedal.setButton(pedal_sim::control::kB2, true);
+    main.menuFirmwareUpgradeMode->trigger();
+    pedal.setButton(pedal_sim::control::kB2, false);
+    main.menuStartFirmwareUpgrade->trigger();
+    const QString path = editor.platform->documents.path() + QLatin1Char('/') + name;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size()) return false;
+    file.close();
+    return editor->formFirmwareUpgrade()->addFirmwareFile(path);
+}
 
 }  // namespace qeltx::testing
