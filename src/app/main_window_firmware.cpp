@@ -173,14 +173,13 @@ void TformMain::menuEraseSettingsClick() {
     struct Step {
         QString doing;
         std::function<bool()> run;
+        bool asksForDump;  // the pedal answers it with an EEPROM dump, which the poll shows
     };
     const Step steps[] = {
-        {QStringLiteral("erasing the settings memory"), [&] { return console->EraseEEPROM(kSettingsEeprom); }},
-        {QStringLiteral("reading the settings memory back"),
-         [&] { return console->ReadEEPROM(kSettingsEeprom) && ++eraseSettingsDumpsAwaited_ > 0; }},
-        {QStringLiteral("erasing the bank memory"), [&] { return console->EraseEEPROM(kBanksEeprom); }},
-        {QStringLiteral("reading the bank memory back"),
-         [&] { return console->ReadEEPROM(kBanksEeprom) && ++eraseSettingsDumpsAwaited_ > 0; }},
+        {QStringLiteral("erasing the settings memory"), [&] { return console->EraseEEPROM(kSettingsEeprom); }, false},
+        {QStringLiteral("reading the settings memory back"), [&] { return console->ReadEEPROM(kSettingsEeprom); }, true},
+        {QStringLiteral("erasing the bank memory"), [&] { return console->EraseEEPROM(kBanksEeprom); }, false},
+        {QStringLiteral("reading the bank memory back"), [&] { return console->ReadEEPROM(kBanksEeprom); }, true},
     };
     // The pauses of the steps hold the window still, so a window of its own says which step
     // runs: the title alone is cut short by most window managers. Not modal: a modal progress
@@ -204,6 +203,7 @@ void TformMain::menuEraseSettingsClick() {
         // A step that fails is told to the user by the console's tool; the rest would only
         // follow it into a link that is not carrying commands.
         if (!step.run()) break;
+        if (step.asksForDump) ++eraseSettingsDumpsAwaited_;
         ++done;
     }
     eraseSettingsDumpsUntil_ = editor_.timing().nowMs() + kEraseSettingsDumpLimitMs;
