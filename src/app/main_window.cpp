@@ -140,7 +140,6 @@ void TformMain::layOutClientArea() {
     lstEffects->setGeometry(kRight, kEffectsTop, rightWidth, height - kEffectsTop - kMargin);
 }
 
-
 void TformMain::buildMenus() {
     QMenuBar* bar = menuBar();
     bar->setNativeMenuBar(false);

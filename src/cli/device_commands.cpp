@@ -149,7 +149,7 @@ int runRequest(const Invocation& invocation, const Output& output) {
 
     session::Exchange& exchange = link.exchange();
     session::LatencyLowered latency(link.usb());
-    if (!exchange.send(core::requestCommand(numControls))) return output.fail(link.notSent(QStringLiteral("the request")));
+    if (!exchange.send(core::requestCommand(numControls))) return output.fail(link.exchange().notSentText(QStringLiteral("the request")));
     const std::size_t expected = core::parameterBlockLength(numControls);
     const session::Drained reply = exchange.drainReply(
         [expected](std::span<const std::uint8_t> bytes) { return core::isNumericReplyComplete(bytes, expected); });
@@ -296,7 +296,7 @@ int runSet(const Invocation& invocation, const Output& output) {
     }
     const QString commandText = QString::fromStdString(command->text);
     output.log(label + QString::number(*index) + QStringLiteral(": ") + commandText);
-    if (!link.exchange().send(*command)) return output.fail(link.notSent(QStringLiteral("the parameter command")));
+    if (!link.exchange().send(*command)) return output.fail(link.exchange().notSentText(QStringLiteral("the parameter command")));
     output.line(QStringLiteral("%1 %2 = %3 (sent %4)")
                     .arg(*index)
                     .arg(controlName(layout, *index), QString::fromStdString(valueText), commandText));

@@ -49,7 +49,7 @@ int runEepromRead(const Invocation& invocation, const Output& output) {
     output.log(text);
     // No blind pause: the dump is awaited, with the editor's pause as part of the limit.
     if (!exchange.SendCommandText(text, command->spec.purgeFirst, 0)) {
-        return output.fail(link.notSent(QStringLiteral("the read command")));
+        return output.fail(link.exchange().notSentText(QStringLiteral("the read command")));
     }
     exchange.limits.replyTimeoutMs = command->spec.pauseMs + kDumpAfterPauseLimitMs;
     exchange.limits.quietGapMs = kDumpAfterPauseLimitMs;
@@ -116,7 +116,7 @@ int runEepromErase(const Invocation& invocation, const Output& output) {
     PedalLink link(invocation.connection, output);
     if (const auto problem = link.open()) return output.fail(*problem);
     output.log(QStringLiteral("erase message: ") + QString::fromStdString(command->text));
-    if (!link.exchange().send(*command)) return output.fail(link.notSent(QStringLiteral("the erase command")));
+    if (!link.exchange().send(*command)) return output.fail(link.exchange().notSentText(QStringLiteral("the erase command")));
     // The pedal does not answer an erase: what is known is that the command went out.
     output.line(QStringLiteral("erase command sent to EEPROM ") + *address);
     output.result(QJsonObject{{QStringLiteral("address"), *address}, {QStringLiteral("sent"), true}});

@@ -123,7 +123,7 @@ int runFlash(const Invocation& invocation, const Output& output) {
         const bool sent = link.exchange().send(core::bypassCommand(true)) &&
                           link.exchange().send(core::upgradeModeCommand());
         if (pedal) pedal->setButton(pedal_sim::control::kB2, false);
-        if (!sent) return output.fail(link.notSent(QStringLiteral("the upgrade-mode command")));
+        if (!sent) return output.fail(link.exchange().notSentText(QStringLiteral("the upgrade-mode command")));
         usb.SetPortParameters(link::portModeBootloader);
         usb.SetFTDeviceDataCharacteristics();
     }

@@ -113,10 +113,6 @@ std::optional<QString> PedalLink::open(bool bootloader) {
     return std::nullopt;
 }
 
-QString PedalLink::notSent(const QString& what) const {
-    return what + QStringLiteral(" could not be written to the pedal: ") + exchange_.sendProblem();
-}
-
 QString noReplyText(session::DrainOutcome outcome, const QString& what) {
     if (outcome == session::DrainOutcome::DriverFailed) {
         return QStringLiteral("the connection to the pedal failed while waiting for ") + what;

@@ -66,8 +66,6 @@ public:
     const std::string& chosenSerial() const { return chosenSerial_; }
     // The in-process pedal with --virtual-pedal, else null.
     pedal_sim::PedalModel* virtualPedal() { return model_.get(); }
-    // The failure line for a command that did not reach the pedal whole (the last send).
-    QString notSent(const QString& what) const;
 
 private:
     const Connection connection_;

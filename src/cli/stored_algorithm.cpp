@@ -11,7 +11,7 @@ core::Refusable<core::StoredEffectReply> askStoredEffect(PedalLink& link) {
     using Result = core::Refusable<core::StoredEffectReply>;
     session::Exchange& exchange = link.exchange();
     if (!exchange.send(core::storedEffectQueryCommand())) {
-        return Result::refused(link.notSent(QStringLiteral("the stored-effect query")).toStdString());
+        return Result::refused(link.exchange().notSentText(QStringLiteral("the stored-effect query")).toStdString());
     }
     const session::Drained reply =
         exchange.drainReply([](std::span<const std::uint8_t> bytes) { return core::isTextReplyComplete(bytes); });

@@ -69,7 +69,7 @@ int runUpload(const Invocation& invocation, const Output& output) {
     if (const auto problem = link.open()) return output.fail(*problem);
     session::Exchange& exchange = link.exchange();
     link.usb().PurgeFTDeviceRx();
-    if (!exchange.send(core::bypassCommand(true))) return output.fail(link.notSent(QStringLiteral("the bypass command")));
+    if (!exchange.send(core::bypassCommand(true))) return output.fail(link.exchange().notSentText(QStringLiteral("the bypass command")));
     link.timing().pause(kBypassSettleMs);
 
     const QString text = QString::fromStdString(command->text);
@@ -77,7 +77,7 @@ int runUpload(const Invocation& invocation, const Output& output) {
     output.log(QStringLiteral("size: ") + QString::number(text.size() / 2));
     output.log(QStringLiteral("num of bytes: ") + QString::number(text.size() / 2));
     session::LatencyLowered latency(link.usb());
-    if (!exchange.send(*command)) return output.fail(link.notSent(QStringLiteral("the image")));
+    if (!exchange.send(*command)) return output.fail(link.exchange().notSentText(QStringLiteral("the image")));
     output.log(QStringLiteral("write to device"));
     output.log(QStringLiteral("Uploading..."));
 

@@ -61,6 +61,11 @@ public:
     // Why the last send failed, for a message to the user ("only 6 of 7 bytes were written");
     // empty after one that went out whole.
     const QString& sendProblem() const { return sendProblem_; }
+    // "`what` could not be written to the pedal: " and sendProblem(), for a refusal or a
+    // command-line failure after a failed send.
+    QString notSentText(const QString& what) const {
+        return what + QStringLiteral(" could not be written to the pedal: ") + sendProblem_;
+    }
 
     // Waits for the first byte, then gathers bytes until `complete` says so, the pedal falls
     // quiet, or the time limit runs out (on a monotonic clock). Blocks in the driver, which

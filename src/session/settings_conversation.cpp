@@ -25,11 +25,6 @@ QString noReply(DrainOutcome outcome, const QString& what) {
            QStringLiteral(" in time; check the cable and that the pedal is switched on.");
 }
 
-// A command that did not go out whole has no answer to wait for.
-QString notWritten(const Exchange& exchange, const QString& what) {
-    return what + QStringLiteral(" could not be written to the pedal: ") + exchange.sendProblem() + QLatin1Char('.');
-}
-
 std::string busyText(const LineOwner& owner) {
     const auto running = owner.running();
     return ((running ? conversationName(*running) : QStringLiteral("Another conversation with the pedal")) +
@@ -60,7 +55,7 @@ private:
 core::Refusable<core::StoredEffectReply> queryStoredEffect(PedalLine& line) {
     using Result = core::Refusable<core::StoredEffectReply>;
     if (!line.exchange.send(core::storedEffectQueryCommand())) {
-        return refused<core::StoredEffectReply>(notWritten(line.exchange, QStringLiteral("The stored-effect query")));
+        return refused<core::StoredEffectReply>(line.exchange.notSentText(QStringLiteral("The stored-effect query")) + QLatin1Char('.'));
     }
     const Drained reply = line.exchange.drainReply([](std::span<const std::uint8_t> bytes) { return core::isTextReplyComplete(bytes); });
     line.log(QString::fromStdString(core::receivedBytesLogLine(reply.bytes.size())));
@@ -78,7 +73,7 @@ core::Refusable<core::ParameterBlock> requestParameterBlock(PedalLine& line, std
                                                             std::size_t numReadbacks) {
     using Result = core::Refusable<core::ParameterBlock>;
     if (!line.exchange.send(core::requestCommand(numControls))) {
-        return refused<core::ParameterBlock>(notWritten(line.exchange, QStringLiteral("Request")));
+        return refused<core::ParameterBlock>(line.exchange.notSentText(QStringLiteral("Request")) + QLatin1Char('.'));
     }
     const std::size_t expected = core::parameterBlockLength(numControls);
     const Drained reply = line.exchange.drainReply(
@@ -100,13 +95,15 @@ core::Refusable<bool> uploadAndConfirm(PedalLine& line, const std::string& image
     if (!command) return refused<bool>(QStringLiteral("The image of ") + name + QStringLiteral(" is empty."));
     line.usb.PurgeFTDeviceRx();
     if (!line.exchange.send(core::bypassCommand(true))) {
-        return refused<bool>(notWritten(line.exchange, QStringLiteral("The bypass before the upload")));
+        return refused<bool>(line.exchange.notSentText(QStringLiteral("The bypass before the upload")) + QLatin1Char('.'));
     }
     line.owner.timing().pause(kBypassSettleMs);
     const QString text = QString::fromStdString(command->text);
     line.log(text.left(kLoggedImageChars));
     line.log(QStringLiteral("size: ") + QString::number(text.size() / 2));
-    if (!line.exchange.send(*command)) return refused<bool>(notWritten(line.exchange, QStringLiteral("The image of ") + name));
+    if (!line.exchange.send(*command)) {
+        return refused<bool>(line.exchange.notSentText(QStringLiteral("The image of ") + name) + QLatin1Char('.'));
+    }
     line.log(QStringLiteral("write to device"));
     line.log(QStringLiteral("Uploading..."));
     // Whatever else the pedal says meanwhile, only its "Upload complete" ends the wait.
