@@ -18,6 +18,13 @@
 # linked with); stm32flash's from its start to its exit (its start and open take milliseconds).
 # The wire bound is every byte the editor's job puts on the line either way (writes, command
 # frames, acknowledges and the verify read), 11 bits each at 115,200 baud.
+# Placement: the simulated pedal is a process on this computer, where a real pedal is a
+# device of its own. Left to the scheduler, it lands beside the program under test on one
+# processor for some runs and on another for others, and each answer then waits for an idle
+# processor to wake (on a virtual machine, some 25 µs a round trip, 25 ms over a flash): a
+# difference of placement, not of the programs. With two processors or more, every round
+# pins the simulator to processor 1 and the program under test to processor 0, the same for
+# both programs.
 # The last line is the ratio of the editor to stm32flash at the same latency (16 ms).
 # BUILD_DIR picks the build folder (default build/, configured as Release when it does not
 # exist yet).
@@ -38,10 +45,16 @@ if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
 fi
 cmake --build "$BUILD_DIR" -j 2 --target flash_bench qeltx-pedal-sim > /dev/null
 SIM="$BUILD_DIR/src/pedal_sim/qeltx-pedal-sim"
+PIN_SIM=()
+PIN_TOOL=()
+if [ "$(nproc)" -ge 2 ] && command -v taskset > /dev/null; then
+    PIN_SIM=(taskset -c 1)
+    PIN_TOOL=(taskset -c 0)
+fi
 BENCH="$BUILD_DIR/bench/flash/flash_bench"
 IMAGE_BYTES=$(wc -c < "$IMAGE")
 PAGES=$(( (IMAGE_BYTES + 1023) / 1024 ))
-echo "build: $BUILD_DIR; image: $IMAGE_BYTES bytes; runs of each: $REPEAT; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "build: $BUILD_DIR; image: $IMAGE_BYTES bytes; runs of each: $REPEAT; load average: $(cut -d' ' -f1-3 /proc/loadavg); placement: ${PIN_SIM[*]:-none} for the simulator, ${PIN_TOOL[*]:-none} for the program under test"
 echo "same work for both: synchronise, Get Version, Get, Get ID, erase, write and read back $(( (IMAGE_BYTES + 255) / 256 )) blocks; no marker, no Go (stm32flash's erase names $PAGES pages: $PAGES bytes more on the wire, $(awk -v n="$PAGES" -v bits="$BITS_PER_BYTE" -v baud="$BAUD" 'BEGIN { printf "%.1f", n * bits / baud * 1000 }') ms)"
 
 WORK=$(mktemp -d)
@@ -58,7 +71,7 @@ trap 'stop_sim; rm -rf "$WORK"' EXIT
 # A fresh simulated pedal in its bootloader at latency $1; sets PTY.
 start_sim() {
     : > "$WORK/path"
-    "$SIM" --bootloader --pace "$BAUD" --latency-ms "$1" > "$WORK/path" &
+    "${PIN_SIM[@]}" "$SIM" --bootloader --pace "$BAUD" --latency-ms "$1" > "$WORK/path" &
     PID=$!
     local i=0
     while [ ! -s "$WORK/path" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
@@ -69,7 +82,7 @@ start_sim() {
 # The editor's flasher at latency $1: appends its seconds to editor_$1, its wire bytes to wire.
 run_editor() {
     start_sim "$1"
-    QT_QPA_PLATFORM=offscreen "$BENCH" --port "$PTY" "$IMAGE" > "$WORK/editor.log"
+    QT_QPA_PLATFORM=offscreen "${PIN_TOOL[@]}" "$BENCH" --port "$PTY" "$IMAGE" > "$WORK/editor.log"
     stop_sim
     sed -n 's/^seconds: //p' "$WORK/editor.log" >> "$WORK/editor_$1"
     sed -n 's/^wire bytes: //p' "$WORK/editor.log" >> "$WORK/wire"
@@ -80,7 +93,7 @@ run_stm32flash() {
     local t0 t1
     start_sim "$1"
     t0=$(date +%s.%N)
-    if ! stm32flash -b "$BAUD" -m 8n1 -w "$IMAGE" -v "$PTY" > "$WORK/stm32flash.log" 2>&1; then
+    if ! "${PIN_TOOL[@]}" stm32flash -b "$BAUD" -m 8n1 -w "$IMAGE" -v "$PTY" > "$WORK/stm32flash.log" 2>&1; then
         stop_sim
         echo "stm32flash at $1 ms failed: $(tr '\r' '\n' < "$WORK/stm32flash.log" | grep -v '^ *$' | tail -n 1)" >&2
         exit 1

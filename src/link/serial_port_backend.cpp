@@ -15,6 +15,7 @@
 #include <limits>
 
 #if defined(Q_OS_UNIX)
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -59,6 +60,58 @@ constexpr int kMaxPullsPerCall = 8;
 std::uint32_t bufferedBytes(const QSerialPort& serial) {
     const qint64 buffered = serial.bytesAvailable();
     return static_cast<std::uint32_t>(std::min<qint64>(buffered, std::numeric_limits<std::uint32_t>::max()));
+}
+
+// Takes into the port what the system holds, waiting up to `waitMs` for the first byte;
+// whether anything came (or the port failed, which the port then knows). On Unix the wait is
+// the system's own: Qt's wait that ends with nothing costs a translated error text and a
+// signal, and the editor waits once or more between every answer of the pedal and its next
+// command.
+bool takeIn(QSerialPort& serial, int waitMs) {
+#if defined(Q_OS_UNIX)
+    pollfd descriptor{static_cast<int>(serial.handle()), POLLIN, 0};
+    // An error or a hang-up counts as something: Qt's read is where the port learns it is gone.
+    if (::poll(&descriptor, 1, waitMs) == 0) return false;
+    waitMs = 0;
+#endif
+    return serial.waitForReadyRead(waitMs);
+}
+
+// Writes `count` bytes before `deadline` and returns how many went to the system (-1 when
+// the port refused the write). A command cut short is a failed write, and its tail is never
+// sent later, where the pedal would take it for the start of the next command.
+qint64 writeWithin(QSerialPort& serial, const std::uint8_t* data, std::uint32_t count, const QDeadlineTimer& deadline) {
+#if defined(Q_OS_UNIX)
+    // Straight to the descriptor (the port is open non-blocking): Qt's buffered write would
+    // switch its write notifier on and off and wake the event loop for every command, between
+    // an answer of the pedal and the next command. Nothing else writes through Qt's buffer.
+    const int fd = static_cast<int>(serial.handle());
+    std::uint32_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(fd, data + done, count - done);
+        if (n > 0) {
+            done += static_cast<std::uint32_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;
+        if (deadline.hasExpired()) break;
+        pollfd descriptor{fd, POLLOUT, 0};
+        const qint64 left = deadline.remainingTime();
+        const auto waitMs = static_cast<int>(std::clamp<qint64>(left, 1, std::numeric_limits<int>::max()));
+        if (::poll(&descriptor, 1, waitMs) < 0 && errno != EINTR) break;
+    }
+    return done;
+#else
+    if (serial.write(reinterpret_cast<const char*>(data), count) != static_cast<qint64>(count)) return -1;
+    while (serial.bytesToWrite() > 0 && !deadline.hasExpired()) {
+        if (!serial.waitForBytesWritten(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1)))) break;
+    }
+    // What is still queued is this write's tail (earlier writes go out first).
+    const qint64 left = std::min<qint64>(serial.bytesToWrite(), count);
+    if (left > 0) serial.clear(QSerialPort::Output);
+    return count - left;
+#endif
 }
 
 std::string canonicalPath(const std::string& path) {
@@ -303,7 +356,7 @@ FtStatus SerialPortDriver::getQueueStatus(FtHandle handle, std::uint32_t& rxByte
     if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
     // A zero wait takes in what the system holds without blocking; the editor may poll where
     // no event loop runs.
-    for (int i = 0; i < kMaxPullsPerCall && !port->gone && port->serial->waitForReadyRead(0); ++i) {
+    for (int i = 0; i < kMaxPullsPerCall && !port->gone && takeIn(*port->serial, 0); ++i) {
     }
     if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
     rxBytes = bufferedBytes(*port->serial);
@@ -313,10 +366,10 @@ FtStatus SerialPortDriver::getQueueStatus(FtHandle handle, std::uint32_t& rxByte
 FtStatus SerialPortDriver::waitForQueue(FtHandle handle, std::uint32_t timeoutMs, std::uint32_t& rxBytes) {
     if (const FtStatus status = getQueueStatus(handle, rxBytes); status != FT_OK) return status;
     if (rxBytes > 0 || timeoutMs == 0) return FT_OK;
-    // Qt's wait polls the port's descriptor: it returns as soon as bytes come in, and it takes
-    // them into the port's buffer, so there is nothing more to take in on the way back.
+    // The wait returns as soon as bytes come in, and takes them into the port's buffer, so
+    // there is nothing more to take in on the way back.
     const int wait = static_cast<int>(std::min<std::uint32_t>(timeoutMs, std::numeric_limits<int>::max()));
-    findPort(handle)->serial->waitForReadyRead(wait);
+    takeIn(*findPort(handle)->serial, wait);
     Port* port = nullptr;
     if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
     rxBytes = bufferedBytes(*port->serial);
@@ -348,25 +401,13 @@ FtStatus SerialPortDriver::write(FtHandle handle, const std::uint8_t* buffer, st
     Port* port = nullptr;
     if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
     if (toWrite == 0) return FT_OK;
-    QSerialPort& serial = *port->serial;
-    if (serial.write(reinterpret_cast<const char*>(buffer), toWrite) != static_cast<qint64>(toWrite))
-        return FT_IO_ERROR;
-
     const std::uint32_t baud = std::max<std::uint32_t>(port->line.baud, kSerialOpenBaudRate);
     const qint64 lineMs = static_cast<qint64>(toWrite) * kBitsPerByteOnLine * 1000 / baud;
-    QDeadlineTimer deadline(2 * lineMs + kWriteSlackMs);
-    while (serial.bytesToWrite() > 0 && !port->gone && !deadline.hasExpired()) {
-        if (!serial.waitForBytesWritten(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1)))) break;
-    }
+    const QDeadlineTimer deadline(2 * lineMs + kWriteSlackMs);
+    const qint64 written = writeWithin(*port->serial, buffer, toWrite, deadline);
     if (port->gone) return usable(handle, port);
-    // What is still queued is this write's tail (earlier writes go out first).
-    const qint64 left = std::min<qint64>(serial.bytesToWrite(), toWrite);
-    bytesWritten = toWrite - static_cast<std::uint32_t>(left);
-    if (left == 0) return FT_OK;
-    // A command cut short is a failed write. Its tail is dropped rather than sent later, where
-    // the pedal would take it for the start of the next command.
-    serial.clear(QSerialPort::Output);
-    return FT_IO_ERROR;
+    bytesWritten = static_cast<std::uint32_t>(std::max<qint64>(written, 0));
+    return bytesWritten == toWrite ? FT_OK : FT_IO_ERROR;
 }
 
 FtStatus SerialPortDriver::purge(FtHandle handle, std::uint32_t mask) {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -129,6 +130,9 @@ int main(int argc, char** argv) {
             pacing.baud = args->paceBaud;
             if (args->latencyMs) pacing.latency = std::chrono::milliseconds(*args->latencyMs);
             model.setPacing(pacing);
+            // The system may let a sleep run up to 50 µs over by default, which would make
+            // every paced packet late by a varying amount: pacing asks for its times exactly.
+            prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
         }
         PtyServer server(model);
         std::printf("%s\n", server.slavePath().c_str());

@@ -40,7 +40,7 @@ bool Exchange::sendBufferBytes(std::span<const std::uint8_t> bytes) {
         return false;
     }
     std::copy(bytes.begin(), bytes.end(), usb_.txBuffer.begin());
-    return writeTxBuffer(bytes.size(), QStringLiteral("a frame of %1 bytes").arg(bytes.size()));
+    return writeTxBuffer(bytes.size());
 }
 
 bool Exchange::writeTxBuffer(std::size_t count, const QString& what) {
@@ -53,7 +53,8 @@ bool Exchange::writeTxBuffer(std::size_t count, const QString& what) {
     sendProblem_ = status != core::FT_OK
                        ? QStringLiteral("the write failed (%1)").arg(QString::fromStdString(core::ftErrorMessage("FT_Write", status)))
                        : QStringLiteral("only %1 of %2 bytes were written").arg(written).arg(wanted);
-    log_(QStringLiteral("not sent: ") + what + QStringLiteral(": ") + sendProblem_);
+    const QString named = what.isEmpty() ? QStringLiteral("a frame of %1 bytes").arg(count) : what;
+    log_(QStringLiteral("not sent: ") + named + QStringLiteral(": ") + sendProblem_);
     return false;
 }
 

@@ -75,8 +75,10 @@ public:
 
 private:
     // The one place where bytes leave for the pedal: writes the first `count` bytes of
-    // txBuffer and checks that the driver took every one. `what` names them for the console.
-    bool writeTxBuffer(std::size_t count, const QString& what);
+    // txBuffer and checks that the driver took every one. `what` names them for the console
+    // when they did not go out; none names them as a frame of their size (named only then:
+    // the flasher sends one between every answer of the bootloader and its next command).
+    bool writeTxBuffer(std::size_t count, const QString& what = {});
 
     link::D2XXUnit& usb_;
     LineOwner& line_;
