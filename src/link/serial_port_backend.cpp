@@ -364,13 +364,14 @@ FtStatus SerialPortDriver::getQueueStatus(FtHandle handle, std::uint32_t& rxByte
 }
 
 FtStatus SerialPortDriver::waitForQueue(FtHandle handle, std::uint32_t timeoutMs, std::uint32_t& rxBytes) {
-    if (const FtStatus status = getQueueStatus(handle, rxBytes); status != FT_OK) return status;
-    if (rxBytes > 0 || timeoutMs == 0) return FT_OK;
-    // The wait returns as soon as bytes come in, and takes them into the port's buffer, so
-    // there is nothing more to take in on the way back.
-    const int wait = static_cast<int>(std::min<std::uint32_t>(timeoutMs, std::numeric_limits<int>::max()));
-    takeIn(*findPort(handle)->serial, wait);
     Port* port = nullptr;
+    if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
+    if (timeoutMs == 0 || bufferedBytes(*port->serial) > 0) return getQueueStatus(handle, rxBytes);
+    // Straight into the wait, which returns at once when the system holds bytes already: the
+    // editor comes here right after each command, and the sooner it sleeps, the sooner the
+    // system hands the command on. The wait takes what came into the port's buffer.
+    const int wait = static_cast<int>(std::min<std::uint32_t>(timeoutMs, std::numeric_limits<int>::max()));
+    takeIn(*port->serial, wait);
     if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
     rxBytes = bufferedBytes(*port->serial);
     return FT_OK;
