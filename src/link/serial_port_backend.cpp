@@ -77,10 +77,11 @@ bool takeIn(QSerialPort& serial, int waitMs) {
     return serial.waitForReadyRead(waitMs);
 }
 
-// Writes `count` bytes before `deadline` and returns how many went to the system (-1 when
-// the port refused the write). A command cut short is a failed write, and its tail is never
-// sent later, where the pedal would take it for the start of the next command.
-qint64 writeWithin(QSerialPort& serial, const std::uint8_t* data, std::uint32_t count, const QDeadlineTimer& deadline) {
+// Writes `count` bytes before `deadline` and returns how many went to the system. A command
+// cut short is a failed write, and its tail is never sent later, where the pedal would take
+// it for the start of the next command.
+std::uint32_t writeWithin(QSerialPort& serial, const std::uint8_t* data, std::uint32_t count,
+                          const QDeadlineTimer& deadline) {
 #if defined(Q_OS_UNIX)
     // Straight to the descriptor (the port is open non-blocking): Qt's buffered write would
     // switch its write notifier on and off and wake the event loop for every command, between
@@ -103,14 +104,14 @@ qint64 writeWithin(QSerialPort& serial, const std::uint8_t* data, std::uint32_t 
     }
     return done;
 #else
-    if (serial.write(reinterpret_cast<const char*>(data), count) != static_cast<qint64>(count)) return -1;
+    if (serial.write(reinterpret_cast<const char*>(data), count) != static_cast<qint64>(count)) return 0;
     while (serial.bytesToWrite() > 0 && !deadline.hasExpired()) {
         if (!serial.waitForBytesWritten(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1)))) break;
     }
     // What is still queued is this write's tail (earlier writes go out first).
     const qint64 left = std::min<qint64>(serial.bytesToWrite(), count);
     if (left > 0) serial.clear(QSerialPort::Output);
-    return count - left;
+    return count - static_cast<std::uint32_t>(left);
 #endif
 }
 
@@ -405,9 +406,9 @@ FtStatus SerialPortDriver::write(FtHandle handle, const std::uint8_t* buffer, st
     const std::uint32_t baud = std::max<std::uint32_t>(port->line.baud, kSerialOpenBaudRate);
     const qint64 lineMs = static_cast<qint64>(toWrite) * kBitsPerByteOnLine * 1000 / baud;
     const QDeadlineTimer deadline(2 * lineMs + kWriteSlackMs);
-    const qint64 written = writeWithin(*port->serial, buffer, toWrite, deadline);
+    const std::uint32_t written = writeWithin(*port->serial, buffer, toWrite, deadline);
     if (port->gone) return usable(handle, port);
-    bytesWritten = static_cast<std::uint32_t>(std::max<qint64>(written, 0));
+    bytesWritten = written;
     return bytesWritten == toWrite ? FT_OK : FT_IO_ERROR;
 }
 
