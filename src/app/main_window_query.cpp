@@ -16,8 +16,6 @@ namespace qeltx::app {
 
 namespace {
 
-constexpr int kQueryButtonPauseMs = 100;
-
 QString noAnswerMessage(session::DrainOutcome outcome) {
     return outcome == session::DrainOutcome::DriverFailed
                ? QStringLiteral("The pedal could not be read: the connection failed.")
@@ -44,13 +42,9 @@ void TformMain::query_stored_effect() {
         editor_.tellNotSent(QStringLiteral("The stored-effect query"));
         return;
     }
-    btnOpenEffect->setEnabled(false);
-    editor_.timing().pause(kQueryButtonPauseMs);
-    btnOpenEffect->setEnabled(true);
-
     const session::Drained reply = exchange.drainReply([](std::span<const std::uint8_t> bytes) {
         return core::isTextReplyComplete(bytes);
-    });
+    }, query.spec.replyLimitMs);
     editor_.printToConsole(QString::fromStdString(core::receivedBytesLogLine(reply.bytes.size())));
     editor_.usb().PurgeFTDeviceRx();
     if (reply.bytes.empty() || reply.outcome == session::DrainOutcome::DriverFailed) {

@@ -59,7 +59,7 @@ void TformMain::RequestParameters() {
     const std::size_t expected = core::parameterBlockLength(numControls);
     const session::Drained reply = exchange.drainReply([expected](std::span<const std::uint8_t> bytes) {
         return core::isNumericReplyComplete(bytes, expected);
-    });
+    }, core::kRequestSpec.replyLimitMs);
     editor_.usb().PurgeFTDeviceTx();
     editor_.usb().PurgeFTDeviceRx();
     auto fail = [this](const QString& text) {

@@ -152,7 +152,8 @@ int runRequest(const Invocation& invocation, const Output& output) {
     if (!exchange.send(core::requestCommand(numControls))) return output.fail(link.exchange().notSentText(QStringLiteral("the request")));
     const std::size_t expected = core::parameterBlockLength(numControls);
     const session::Drained reply = exchange.drainReply(
-        [expected](std::span<const std::uint8_t> bytes) { return core::isNumericReplyComplete(bytes, expected); });
+        [expected](std::span<const std::uint8_t> bytes) { return core::isNumericReplyComplete(bytes, expected); },
+        core::kRequestSpec.replyLimitMs);
     link.usb().PurgeFTDeviceTx();
     link.usb().PurgeFTDeviceRx();
     if (reply.bytes.empty() || reply.outcome == session::DrainOutcome::DriverFailed) {

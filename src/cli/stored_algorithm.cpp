@@ -14,7 +14,8 @@ core::Refusable<core::StoredEffectReply> askStoredEffect(PedalLink& link) {
         return Result::refused(link.exchange().notSentText(QStringLiteral("the stored-effect query")).toStdString());
     }
     const session::Drained reply =
-        exchange.drainReply([](std::span<const std::uint8_t> bytes) { return core::isTextReplyComplete(bytes); });
+        exchange.drainReply([](std::span<const std::uint8_t> bytes) { return core::isTextReplyComplete(bytes); },
+                            core::kStoredEffectQuerySpec.replyLimitMs);
     link.output().log(QString::fromStdString(core::receivedBytesLogLine(reply.bytes.size())));
     link.usb().PurgeFTDeviceRx();
     if (reply.bytes.empty() || reply.outcome == session::DrainOutcome::DriverFailed) {

@@ -40,26 +40,37 @@ inline constexpr std::uint8_t kBypass = 0x0D;
 // ---- The command table ------------------------------------------------------------------
 
 // How a command goes out: its first byte, its length in bytes (0 = the image's length), whether
-// the driver's transmit queue is emptied before the write, and the blocking pause after it.
+// the driver's transmit queue is emptied before the write, and what follows the write.
+// A command the pedal does not answer keeps a blocking pause: the pedal may need that time,
+// and nothing on the line shows when it is done. A command the pedal answers has no pause:
+// its answer is read as it arrives and the wait ends the moment it is whole, with
+// `replyLimitMs` (counted from the write) as the time limit of that wait.
 struct CommandSpec {
     std::uint8_t code;
     std::size_t length;
     bool purgeFirst;
     int pauseMs;
     std::string_view name;
+    int replyLimitMs = 0;  // 0: the pedal does not answer it
 };
+
+// The time limits of the answers. The pedal's parameter block (at most 105 lines, about 50 ms
+// on the wire) and its four-line answer to the query used to be given 200 ms and 100 ms before
+// one read took them; the limit is the editor's general one, so a pedal or a USB stack slower
+// than that is still read. It costs time only when the answer does not come whole.
+inline constexpr int kReplyLimitMs = 2000;
 
 inline constexpr CommandSpec kUploadSpec{command_code::kUploadPreset, 0, false, 0, "upload"};
 // The parameter command pauses 1 ms after a pot (a drag sends a stream of them), not after
 // switches, buttons and multi-switches.
 inline constexpr CommandSpec kPotParameterSpec{command_code::kParameter, 7, false, 1, "parameter (pot)"};
 inline constexpr CommandSpec kParameterSpec{command_code::kParameter, 7, false, 0, "parameter"};
-inline constexpr CommandSpec kRequestSpec{command_code::kRequest, 2, true, 200, "request"};
+inline constexpr CommandSpec kRequestSpec{command_code::kRequest, 2, true, 0, "request", kReplyLimitMs};
 inline constexpr CommandSpec kStoreSettingsSpec{command_code::kStoreSettings, 2, true, 100, "store settings"};
 inline constexpr CommandSpec kAssignSpec{command_code::kAssign, 23, false, 100, "assign"};
 inline constexpr CommandSpec kUpgradeModeSpec{command_code::kUpgradeMode, 8, false, 100, "upgrade mode"};
-inline constexpr CommandSpec kStoredEffectQuerySpec{command_code::kStoredEffectQuery, 2, true, 100,
-                                                    "stored-effect query"};
+inline constexpr CommandSpec kStoredEffectQuerySpec{command_code::kStoredEffectQuery, 2, true, 0,
+                                                    "stored-effect query", kReplyLimitMs};
 inline constexpr CommandSpec kMidiChannelSpec{command_code::kMidiChannel, 2, false, 0, "MIDI channel"};
 inline constexpr CommandSpec kReverseSpec{command_code::kReverse, 3, false, 0, "reverse"};
 inline constexpr CommandSpec kLiveSpec{command_code::kLive, 3, false, 0, "live"};

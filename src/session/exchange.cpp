@@ -58,57 +58,54 @@ bool Exchange::writeTxBuffer(std::size_t count, const QString& what) {
     return false;
 }
 
-Drained Exchange::drainReply(const Completeness& complete) {
+Drained Exchange::drainReply(const Completeness& complete, int limitMs) {
     Drained result;
+    const qint64 limit = limitMs > 0 ? limitMs : limits.replyTimeoutMs;
     const qint64 start = timing_.nowMs();
     bool driverFailed = false;
     // Blocks in the driver until a byte comes in, `ms` pass or the window's next frame is due.
     const auto waitForBytes = [&](qint64 ms) {
-        const int limit = static_cast<int>(std::clamp<qint64>(ms, 0, limits.replyTimeoutMs));
-        line_.dispatch(limit, [&](int wait) {
-            driverFailed = usb_.WaitFTDeviceQueue(static_cast<std::uint32_t>(wait)) != core::FT_OK;
+        const int wait = static_cast<int>(std::clamp<qint64>(ms, 0, limit));
+        line_.dispatch(wait, [&](int w) {
+            driverFailed = usb_.WaitFTDeviceQueue(static_cast<std::uint32_t>(w)) != core::FT_OK;
         });
     };
-    // The wait for the first byte.
+    // Every read of this exchange is kept, so a reply split over reads stays whole.
+    qint64 lastByteAt = start;
+    qint64 wait = limit;
     for (;;) {
-        waitForBytes(limits.replyTimeoutMs - (timing_.nowMs() - start));
+        waitForBytes(wait);
         if (driverFailed) {
             result.outcome = DrainOutcome::DriverFailed;
             return result;
         }
-        if (usb_.rxQueueCount > 0) break;
-        if (timing_.nowMs() - start >= limits.replyTimeoutMs) return result;
-    }
-    // The drain: every read of this exchange is kept, so a reply split over reads stays whole.
-    qint64 lastByteAt = timing_.nowMs();
-    for (;;) {
-        const std::uint32_t n = usb_.ReadFTDeviceBuffer();
-        if (usb_.lastDeviceStatus != core::FT_OK) {
-            result.outcome = DrainOutcome::DriverFailed;
-            return result;
-        }
-        if (n > 0) {
-            result.bytes.insert(result.bytes.end(), usb_.rxBuffer.begin(), usb_.rxBuffer.begin() + n);
-            lastByteAt = timing_.nowMs();
-            if (complete && complete(result.bytes)) {
-                result.outcome = DrainOutcome::Complete;
+        if (usb_.rxQueueCount > 0) {
+            const std::uint32_t n = usb_.ReadFTDeviceBuffer();
+            if (usb_.lastDeviceStatus != core::FT_OK) {
+                result.outcome = DrainOutcome::DriverFailed;
                 return result;
+            }
+            if (n > 0) {
+                result.bytes.insert(result.bytes.end(), usb_.rxBuffer.begin(), usb_.rxBuffer.begin() + n);
+                lastByteAt = timing_.nowMs();
+                if (complete && complete(result.bytes)) {
+                    result.outcome = DrainOutcome::Complete;
+                    return result;
+                }
             }
         }
         const qint64 now = timing_.nowMs();
-        if (now - lastByteAt >= limits.quietGapMs) {
-            result.outcome = complete ? DrainOutcome::Quiet : DrainOutcome::Complete;
+        const bool endsOnSilence = !complete && !result.bytes.empty();
+        if (endsOnSilence && now - lastByteAt >= limits.quietGapMs) {
+            result.outcome = DrainOutcome::Complete;
             return result;
         }
-        if (now - start >= limits.replyTimeoutMs) {
+        if (now - start >= limit) {
             result.outcome = DrainOutcome::TimedOut;
             return result;
         }
-        waitForBytes(std::min(limits.quietGapMs - (now - lastByteAt), limits.replyTimeoutMs - (now - start)));
-        if (driverFailed) {
-            result.outcome = DrainOutcome::DriverFailed;
-            return result;
-        }
+        wait = limit - (now - start);
+        if (endsOnSilence) wait = std::min(wait, limits.quietGapMs - (now - lastByteAt));
     }
 }
 

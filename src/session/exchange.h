@@ -18,16 +18,15 @@
 namespace qeltx::session {
 
 // How long the editor waits for the pedal before it gives up, and how long a silence ends a
-// reply (longer than the bridge's 16 ms latency timer). How often the window's events run
-// meanwhile is the line owner's frame.
+// reply whose end nothing else tells (longer than the bridge's 16 ms latency timer). How often
+// the window's events run meanwhile is the line owner's frame.
 struct ReplyLimits {
-    int replyTimeoutMs = 2000;
+    int replyTimeoutMs = core::kReplyLimitMs;
     int quietGapMs = 60;
 };
 
 enum class DrainOutcome {
     Complete,      // the expected reply is in
-    Quiet,         // the pedal went quiet before it was complete
     TimedOut,      // nothing, or not enough, within the time limit
     DriverFailed,  // the driver failed while waiting
 };
@@ -67,11 +66,15 @@ public:
         return what + QStringLiteral(" could not be written to the pedal: ") + sendProblem_;
     }
 
-    // Waits for the first byte, then gathers bytes until `complete` says so, the pedal falls
-    // quiet, or the time limit runs out (on a monotonic clock). Blocks in the driver, which
-    // wakes as soon as bytes come in, and lets window events run through the line's dispatch
-    // once a frame: nothing sleeps on the path of a reply.
-    Drained drainReply(const Completeness& complete);
+    // Gathers the reply as it arrives until `complete` says it is whole, or the time limit runs
+    // out (`limitMs` from now on a monotonic clock; 0: limits.replyTimeoutMs), or the driver
+    // fails. A reply whose end `complete` knows is not ended by a silence: the pedal or the
+    // USB stack may pause in the middle of one, and what is missing can only come later. Only
+    // without `complete` does a silence of limits.quietGapMs after the last byte end it.
+    // Blocks in the driver, which wakes as soon as bytes come in, and lets window events run
+    // through the line's dispatch once a frame: nothing sleeps on the path of a reply, so a
+    // command the pedal answers needs no pause before this wait.
+    Drained drainReply(const Completeness& complete, int limitMs = 0);
 
 private:
     // The one place where bytes leave for the pedal: writes the first `count` bytes of

@@ -57,7 +57,8 @@ core::Refusable<core::StoredEffectReply> queryStoredEffect(PedalLine& line) {
     if (!line.exchange.send(core::storedEffectQueryCommand())) {
         return refused<core::StoredEffectReply>(line.exchange.notSentText(QStringLiteral("The stored-effect query")) + QLatin1Char('.'));
     }
-    const Drained reply = line.exchange.drainReply([](std::span<const std::uint8_t> bytes) { return core::isTextReplyComplete(bytes); });
+    const Drained reply = line.exchange.drainReply([](std::span<const std::uint8_t> bytes) { return core::isTextReplyComplete(bytes); },
+                                                    core::kStoredEffectQuerySpec.replyLimitMs);
     line.log(QString::fromStdString(core::receivedBytesLogLine(reply.bytes.size())));
     line.usb.PurgeFTDeviceRx();
     if (reply.bytes.empty() || reply.outcome == DrainOutcome::DriverFailed) {
@@ -77,7 +78,8 @@ core::Refusable<core::ParameterBlock> requestParameterBlock(PedalLine& line, std
     }
     const std::size_t expected = core::parameterBlockLength(numControls);
     const Drained reply = line.exchange.drainReply(
-        [expected](std::span<const std::uint8_t> bytes) { return core::isNumericReplyComplete(bytes, expected); });
+        [expected](std::span<const std::uint8_t> bytes) { return core::isNumericReplyComplete(bytes, expected); },
+        core::kRequestSpec.replyLimitMs);
     line.usb.PurgeFTDeviceTx();
     line.usb.PurgeFTDeviceRx();
     if (reply.bytes.empty() || reply.outcome == DrainOutcome::DriverFailed) {

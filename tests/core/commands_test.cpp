@@ -132,6 +132,7 @@ TEST_P(Encoder, ComposesTheTextAndCarriesItsSpec) {
     EXPECT_EQ(c.command.spec.code, c.spec.code);
     EXPECT_EQ(c.command.spec.purgeFirst, c.spec.purgeFirst);
     EXPECT_EQ(c.command.spec.pauseMs, c.spec.pauseMs);
+    EXPECT_EQ(c.command.spec.replyLimitMs, c.spec.replyLimitMs);
     const auto sent = commandTextToBytes(c.command.text);
     ASSERT_TRUE(sent.ok());
     EXPECT_EQ(sent->front(), c.spec.code);
@@ -173,21 +174,26 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST(CommandTable, PurgesAndPausesAsThePedalNeeds) {
+    // A command the pedal answers has no pause: its answer is awaited, with a time limit.
     struct Row {
         CommandSpec spec;
         bool purge;
         int pause;
+        int replyLimit;
     };
     const Row rows[] = {
-        {kUploadSpec, false, 0},      {kPotParameterSpec, false, 1}, {kParameterSpec, false, 0},
-        {kRequestSpec, true, 200},    {kStoreSettingsSpec, true, 100}, {kAssignSpec, false, 100},
-        {kUpgradeModeSpec, false, 100}, {kStoredEffectQuerySpec, true, 100}, {kMidiChannelSpec, false, 0},
-        {kReverseSpec, false, 0},     {kLiveSpec, false, 0},           {kEepromEraseSpec, true, 100},
-        {kEepromReadSpec, false, 4000}, {kBypassSpec, false, 0},
+        {kUploadSpec, false, 0, 0},          {kPotParameterSpec, false, 1, 0},
+        {kParameterSpec, false, 0, 0},       {kRequestSpec, true, 0, 2000},
+        {kStoreSettingsSpec, true, 100, 0},  {kAssignSpec, false, 100, 0},
+        {kUpgradeModeSpec, false, 100, 0},   {kStoredEffectQuerySpec, true, 0, 2000},
+        {kMidiChannelSpec, false, 0, 0},     {kReverseSpec, false, 0, 0},
+        {kLiveSpec, false, 0, 0},            {kEepromEraseSpec, true, 100, 0},
+        {kEepromReadSpec, false, 4000, 0},   {kBypassSpec, false, 0, 0},
     };
     for (const auto& r : rows) {
         EXPECT_EQ(r.spec.purgeFirst, r.purge) << r.spec.name;
         EXPECT_EQ(r.spec.pauseMs, r.pause) << r.spec.name;
+        EXPECT_EQ(r.spec.replyLimitMs, r.replyLimit) << r.spec.name;
     }
 }
 
