@@ -188,6 +188,9 @@ public:
     // The 20 ms poll for what the pedal sends by itself (real_time_functions.cpp).
     void Timer_USB_readTimer();
     void poll_pedal_messages();
+    // Applies bytes the pedal sent on its own as the poll does (a read's, or the answer to an
+    // EEPROM read that its conversation gathered).
+    void takePedalMessages(std::span<const std::uint8_t> bytes);
     void select_reported_bank(std::uint32_t index);
     // The pedal reported "Upload complete".
     void uploadComplete();

@@ -6,6 +6,8 @@
 #include "app/main_window.h"
 #include "app/window_placement.h"
 #include "core/commands.h"
+#include "core/pedal_messages.h"
+#include "session/exchange.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -193,7 +195,7 @@ bool TformPrint::EraseEEPROM(const QString& i2cAddr) {
     return false;
 }
 
-bool TformPrint::ReadEEPROM(const QString& i2cAddr) {
+bool TformPrint::ReadEEPROM(const QString& i2cAddr, const DumpProgress& dumpBytes) {
     const auto command = core::eepromReadCommand(i2cAddr.toStdString());
     if (!command) {
         editor_.dialogs().message(kChooseAddress, session::MessageKind::Warning);
@@ -201,24 +203,32 @@ bool TformPrint::ReadEEPROM(const QString& i2cAddr) {
     }
     const QString text = QString::fromStdString(command->text);
     printToConsole(text);
-    // The poll is stopped for the pause and lists the dump when it runs again.
     const auto talk = editor_.line().begin(session::ConversationKind::EepromTool);
     if (!talk) return false;
-    // The pause is waited here, once the command is known to have gone out.
-    core::PedalCommand withoutPause = *command;
-    withoutPause.spec.pauseMs = 0;
-    if (!editor_.exchange().send(withoutPause)) {
+    if (!editor_.exchange().send(*command)) {
         editor_.tellNotSent(QStringLiteral("Read EEPROM ") + i2cAddr);
         return false;
     }
-    const QString doing = QStringLiteral("reading EEPROM %1, waiting %2 s for the pedal")
-                              .arg(i2cAddr)
-                              .arg(command->spec.pauseMs / 1000.0);
+    const QString doing = QStringLiteral("reading EEPROM %1 (%2 bytes from the pedal)").arg(i2cAddr).arg(core::kEepromDumpFrameSize);
     printToConsole(doing);
-    // Nothing paints during the pause: the lines above go on screen now, not after it.
     endRepaintHold();
     BusyWindow busy(*this, doing, editor_.line());
-    editor_.timing().pause(command->spec.pauseMs);
+    // Read as it comes, to the dump's last byte (or an answer that cannot be one).
+    const session::Drained reply = editor_.exchange().drainReply(
+        [&dumpBytes](std::span<const std::uint8_t> bytes) {
+            const core::EepromAnswer answer = core::readEepromAnswer(bytes);
+            if (dumpBytes) dumpBytes(answer.dumpReceived);
+            return answer.decided();
+        },
+        command->spec.replyLimitMs);
+    const std::string problem = core::eepromAnswerProblem(core::readEepromAnswer(reply.bytes));
+    if (!problem.empty()) {
+        printToConsole(QStringLiteral("EEPROM %1: %2 within %3 s").arg(i2cAddr, QString::fromStdString(problem)).arg(command->spec.replyLimitMs / 1000));
+    }
+    // What came is the pedal's own message, read as the poll reads it: the dump is listed (with
+    // "Memory Erased" when it holds nothing) once this conversation has ended, so that box does
+    // not hold it up; a dump still coming is collected by the poll from there.
+    editor_.line().whenIdle([this, bytes = reply.bytes] { editor_.formMain()->takePedalMessages(bytes); });
     return true;
 }
 

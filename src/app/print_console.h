@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,10 +43,13 @@ public:
     bool saveLinesTo(const QString& path);
     // The EEPROM tools. `i2cAddr` is the bus address as the address choice shows it ("50",
     // "51"); with none chosen they say "choose an EEPROM address" and send nothing. True when
-    // the command went out whole; a failed send is told to the user, and Read EEPROM then
-    // neither announces nor waits out its pause. Erase Settings uses them too.
+    // the command went out whole; a failed send is told to the user. Read EEPROM then waits
+    // for the dump, read as it comes until its last byte, telling `dumpBytes` how many of its
+    // 16,385 bytes are in after every read; the dump is listed once the conversation it ran
+    // in has ended. Erase Settings uses them too.
+    using DumpProgress = std::function<void(std::size_t bytes)>;
     bool EraseEEPROM(const QString& i2cAddr);
-    bool ReadEEPROM(const QString& i2cAddr);
+    bool ReadEEPROM(const QString& i2cAddr, const DumpProgress& dumpBytes = {});
     void btnEraseEepromClick();
     void btnReadEEPROMClick();
 

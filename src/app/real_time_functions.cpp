@@ -43,8 +43,13 @@ void TformMain::poll_pedal_messages() {
     if (usb.rxQueueCount == 0) return;
     const std::uint32_t count = usb.ReadFTDeviceBuffer();
     if (count == 0) return;
+    takePedalMessages(std::span<const std::uint8_t>(usb.rxBuffer.data(), count));
+}
+
+void TformMain::takePedalMessages(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return;
     const bool wasCollecting = messageReader_.collectingDump();
-    const auto messages = messageReader_.feed(std::span<const std::uint8_t>(usb.rxBuffer.data(), count));
+    const auto messages = messageReader_.feed(bytes);
     if (!wasCollecting && messageReader_.collectingDump()) dumpStartedAt_ = editor_.timing().nowMs();
     for (const core::PedalMessage& message : messages) applyPedalMessage(message);
 }

@@ -15,9 +15,6 @@ namespace qeltx::cli {
 
 namespace {
 
-// The editor waits 4 s before it looks for the dump; a dump that has begun is 16,385 bytes,
-// about 1.5 s on the wire. Here the dump is awaited with that sum as the limit.
-constexpr int kDumpAfterPauseLimitMs = 6000;
 constexpr std::size_t kListingBytesPerLine = 16;
 
 // The two bus addresses as the console's choice names them, "50" and "51".
@@ -26,12 +23,6 @@ std::optional<QString> validAddress(const std::string& text) {
         return QString::fromStdString(text);
     }
     return std::nullopt;
-}
-
-// The drain ends once the dump is whole or the answer can no longer be one.
-bool answerIsDecided(std::span<const std::uint8_t> bytes) {
-    const core::EepromAnswer answer = core::readEepromAnswer(bytes);
-    return answer.complete() || answer.kind == core::EepromAnswer::Kind::NoDump;
 }
 
 }  // namespace
@@ -47,25 +38,15 @@ int runEepromRead(const Invocation& invocation, const Output& output) {
     session::Exchange& exchange = link.exchange();
     const QString text = QString::fromStdString(command->text);
     output.log(text);
-    // No blind pause: the dump is awaited, with the editor's pause as part of the limit.
-    if (!exchange.SendCommandText(text, command->spec.purgeFirst, 0)) {
-        return output.fail(link.exchange().notSentText(QStringLiteral("the read command")));
-    }
-    exchange.limits.replyTimeoutMs = command->spec.pauseMs + kDumpAfterPauseLimitMs;
-    exchange.limits.quietGapMs = kDumpAfterPauseLimitMs;
-    const session::Drained reply = exchange.drainReply(answerIsDecided);
+    if (!exchange.send(*command)) return output.fail(link.exchange().notSentText(QStringLiteral("the read command")));
+    // The drain ends once the dump is whole or the answer can no longer be one.
+    const session::Drained reply = exchange.drainReply(
+        [](std::span<const std::uint8_t> bytes) { return core::readEepromAnswer(bytes).decided(); }, command->spec.replyLimitMs);
     if (reply.bytes.empty() || reply.outcome == session::DrainOutcome::DriverFailed) {
         return output.fail(noReplyText(reply.outcome, QStringLiteral("the EEPROM read")));
     }
     const core::EepromAnswer answer = core::readEepromAnswer(reply.bytes);
-    if (answer.kind != core::EepromAnswer::Kind::Dump) {
-        return output.fail(QStringLiteral("the pedal's answer held no EEPROM dump"));
-    }
-    if (!answer.complete()) {
-        return output.fail(QStringLiteral("the EEPROM dump stopped after %1 of %2 bytes")
-                               .arg(answer.dumpReceived)
-                               .arg(core::kEepromDumpFrameSize));
-    }
+    if (!answer.complete()) return output.fail(QString::fromStdString(core::eepromAnswerProblem(answer)));
     core::PedalMessageReader reader;
     std::optional<core::EepromDump> dump;
     for (core::PedalMessage& message : reader.feed(reply.bytes)) {

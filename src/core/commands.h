@@ -59,6 +59,9 @@ struct CommandSpec {
 // one read took them; the limit is the editor's general one, so a pedal or a USB stack slower
 // than that is still read. It costs time only when the answer does not come whole.
 inline constexpr int kReplyLimitMs = 2000;
+// An EEPROM dump is 16,385 bytes, 1.4 s on the wire at 8N1; the pedal was given 4 s before the
+// editor looked. A dump that starts late still has the time it needs on the wire.
+inline constexpr int kEepromDumpLimitMs = 6000;
 
 inline constexpr CommandSpec kUploadSpec{command_code::kUploadPreset, 0, false, 0, "upload"};
 // The parameter command pauses 1 ms after a pot (a drag sends a stream of them), not after
@@ -75,7 +78,7 @@ inline constexpr CommandSpec kMidiChannelSpec{command_code::kMidiChannel, 2, fal
 inline constexpr CommandSpec kReverseSpec{command_code::kReverse, 3, false, 0, "reverse"};
 inline constexpr CommandSpec kLiveSpec{command_code::kLive, 3, false, 0, "live"};
 inline constexpr CommandSpec kEepromEraseSpec{command_code::kEepromErase, 5, true, 100, "EEPROM erase"};
-inline constexpr CommandSpec kEepromReadSpec{command_code::kEepromRead, 6, false, 4000, "EEPROM read"};
+inline constexpr CommandSpec kEepromReadSpec{command_code::kEepromRead, 6, false, 0, "EEPROM read", kEepromDumpLimitMs};
 inline constexpr CommandSpec kBypassSpec{command_code::kBypass, 2, false, 0, "bypass"};
 
 // One command ready to send: the hex text (logged as is, then converted with

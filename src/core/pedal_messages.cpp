@@ -150,6 +150,18 @@ EepromAnswer readEepromAnswer(std::span<const std::uint8_t> received) {
     return answer;
 }
 
+std::string eepromAnswerProblem(const EepromAnswer& answer) {
+    switch (answer.kind) {
+        case EepromAnswer::Kind::Waiting: return "no EEPROM dump came";
+        case EepromAnswer::Kind::NoDump: return "the pedal's answer held no EEPROM dump";
+        case EepromAnswer::Kind::Dump:
+            if (answer.complete()) return {};
+            return "the EEPROM dump stopped after " + std::to_string(answer.dumpReceived) + " of " +
+                   std::to_string(kEepromDumpFrameSize) + " bytes";
+    }
+    return {};
+}
+
 bool isMemoryErased(const EepromDump& dump) {
     return std::all_of(dump.contents.begin(), dump.contents.end(), [](std::uint8_t b) { return b == kErasedByte; });
 }

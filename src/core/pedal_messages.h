@@ -120,8 +120,13 @@ struct EepromAnswer {
     std::size_t dumpStart = 0;     // offset of the dump's 0xAB (Dump only)
     std::size_t dumpReceived = 0;  // bytes of the dump in, its 0xAB included, at most 16,385
     bool complete() const { return kind == Kind::Dump && dumpReceived == kEepromDumpFrameSize; }
+    // The wait for the answer can end: the dump is whole, or what came can no longer be one.
+    bool decided() const { return complete() || kind == Kind::NoDump; }
 };
 EepromAnswer readEepromAnswer(std::span<const std::uint8_t> received);
+// Why an answer holds no whole dump ("the EEPROM dump stopped after 8192 of 16385 bytes"); empty
+// when it does.
+std::string eepromAnswerProblem(const EepromAnswer& answer);
 
 // True when every byte is 0xFF: the console shows "Memory Erased".
 bool isMemoryErased(const EepromDump& dump);

@@ -13,6 +13,8 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include <algorithm>
+
 using namespace qeltx;
 
 class ConsoleTest : public QObject {
@@ -137,10 +139,15 @@ void ConsoleTest::readEepromShowsItsLinesBeforeItsPause() {
     app::TformPrint& console = *editor->formPrint();
     console.show();
     fill(console, 20);
-    // The read's 4 s pause blocks the event loop: its lines must be paintable before it.
+    // The read's wait for its dump: its lines must be paintable before it, and the dump follows.
     QVERIFY(console.ReadEEPROM(QStringLiteral("50")));
     QVERIFY(console.Memo1->updatesEnabled());
-    QVERIFY(console.lines().last().startsWith(QStringLiteral("reading EEPROM 50")));
+    const QStringList lines = console.lines();
+    const auto reading = std::find_if(lines.begin(), lines.end(),
+                                      [](const QString& line) { return line.startsWith(QStringLiteral("reading EEPROM 50")); });
+    QVERIFY(reading != lines.end());
+    QCOMPARE(lines.end() - reading - 1, 16384);
+    QVERIFY(lines.last().startsWith(QStringLiteral("16383: ")));
 }
 
 QTEST_MAIN(ConsoleTest)

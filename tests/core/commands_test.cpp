@@ -188,7 +188,7 @@ TEST(CommandTable, PurgesAndPausesAsThePedalNeeds) {
         {kUpgradeModeSpec, false, 100, 0},   {kStoredEffectQuerySpec, true, 0, 2000},
         {kMidiChannelSpec, false, 0, 0},     {kReverseSpec, false, 0, 0},
         {kLiveSpec, false, 0, 0},            {kEepromEraseSpec, true, 100, 0},
-        {kEepromReadSpec, false, 4000, 0},   {kBypassSpec, false, 0, 0},
+        {kEepromReadSpec, false, 0, 6000},   {kBypassSpec, false, 0, 0},
     };
     for (const auto& r : rows) {
         EXPECT_EQ(r.spec.purgeFirst, r.purge) << r.spec.name;
