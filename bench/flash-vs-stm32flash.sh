@@ -18,13 +18,10 @@
 # linked with); stm32flash's from its start to its exit (its start and open take milliseconds).
 # The wire bound is every byte the editor's job puts on the line either way (writes, command
 # frames, acknowledges and the verify read), 11 bits each at 115,200 baud.
-# Placement: the simulated pedal is a process on this computer, where a real pedal is a
-# device of its own. Left to the scheduler, it lands beside the program under test on one
-# processor for some runs and on another for others, and each answer then waits for an idle
-# processor to wake (on a virtual machine, some 25 µs a round trip, 25 ms over a flash): a
-# difference of placement, not of the programs. With two processors or more, every round
-# pins the simulator to processor 1 and the program under test to processor 0, the same for
-# both programs.
+# Placement (bench/support/paced_pty.sh): with two processors or more, every round pins the
+# simulator to processor 1 and the program under test to processor 0, the same for both
+# programs (left to the scheduler, a virtual machine adds some 25 µs a round trip, 25 ms over
+# a flash, when both land on one processor).
 # The last line is the ratio of the editor to stm32flash at the same latency (16 ms).
 # BUILD_DIR picks the build folder (default build/, configured as Release when it does not
 # exist yet).
@@ -33,7 +30,6 @@ cd "$(dirname "$0")/.."
 
 BUILD_DIR=${BUILD_DIR:-build}
 REPEAT=${REPEAT:-5}
-BAUD=115200
 BITS_PER_BYTE=11
 DEFAULT_LATENCY_MS=16
 LOW_LATENCY_MS=1
@@ -45,43 +41,16 @@ if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
 fi
 cmake --build "$BUILD_DIR" -j 2 --target flash_bench qeltx-pedal-sim > /dev/null
 SIM="$BUILD_DIR/src/pedal_sim/qeltx-pedal-sim"
-PIN_SIM=()
-PIN_TOOL=()
-if [ "$(nproc)" -ge 2 ] && command -v taskset > /dev/null; then
-    PIN_SIM=(taskset -c 1)
-    PIN_TOOL=(taskset -c 0)
-fi
+source bench/support/paced_pty.sh
 BENCH="$BUILD_DIR/bench/flash/flash_bench"
 IMAGE_BYTES=$(wc -c < "$IMAGE")
 PAGES=$(( (IMAGE_BYTES + 1023) / 1024 ))
 echo "build: $BUILD_DIR; image: $IMAGE_BYTES bytes; runs of each: $REPEAT; load average: $(cut -d' ' -f1-3 /proc/loadavg); placement: ${PIN_SIM[*]:-none} for the simulator, ${PIN_TOOL[*]:-none} for the program under test"
 echo "same work for both: synchronise, Get Version, Get, Get ID, erase, write and read back $(( (IMAGE_BYTES + 255) / 256 )) blocks; no marker, no Go (stm32flash's erase names $PAGES pages: $PAGES bytes more on the wire, $(awk -v n="$PAGES" -v bits="$BITS_PER_BYTE" -v baud="$BAUD" 'BEGIN { printf "%.1f", n * bits / baud * 1000 }') ms)"
 
-WORK=$(mktemp -d)
-PID=
-stop_sim() {
-    if [ -n "$PID" ]; then
-        kill -TERM "$PID" 2> /dev/null || true
-        wait "$PID" 2> /dev/null || true
-        PID=
-    fi
-}
-trap 'stop_sim; rm -rf "$WORK"' EXIT
-
-# A fresh simulated pedal in its bootloader at latency $1; sets PTY.
-start_sim() {
-    : > "$WORK/path"
-    "${PIN_SIM[@]}" "$SIM" --bootloader --pace "$BAUD" --latency-ms "$1" > "$WORK/path" &
-    PID=$!
-    local i=0
-    while [ ! -s "$WORK/path" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
-    PTY=$(head -n 1 "$WORK/path")
-    [ -c "$PTY" ] || { echo "no pseudo-terminal from qeltx-pedal-sim" >&2; exit 1; }
-}
-
 # The editor's flasher at latency $1: appends its seconds to editor_$1, its wire bytes to wire.
 run_editor() {
-    start_sim "$1"
+    start_sim "$1" --bootloader
     QT_QPA_PLATFORM=offscreen "${PIN_TOOL[@]}" "$BENCH" --port "$PTY" "$IMAGE" > "$WORK/editor.log"
     stop_sim
     sed -n 's/^seconds: //p' "$WORK/editor.log" >> "$WORK/editor_$1"
@@ -91,7 +60,7 @@ run_editor() {
 # stm32flash at latency $1: appends its seconds to stm32_$1.
 run_stm32flash() {
     local t0 t1
-    start_sim "$1"
+    start_sim "$1" --bootloader
     t0=$(date +%s.%N)
     if ! "${PIN_TOOL[@]}" stm32flash -b "$BAUD" -m 8n1 -w "$IMAGE" -v "$PTY" > "$WORK/stm32flash.log" 2>&1; then
         stop_sim
@@ -102,9 +71,6 @@ run_stm32flash() {
     stop_sim
     echo "$t0 $t1" | awk '{ printf "%.3f\n", $2 - $1 }' >> "$WORK/stm32_$1"
 }
-
-median() { sort -g "$1" | awk '{ v[NR] = $1 } END { if (NR % 2) printf "%.3f", v[(NR + 1) / 2]; else printf "%.3f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
 
 # Which timer the editor sets on a bridge that has one.
 QT_QPA_PLATFORM=offscreen "$BENCH" --in-process "$IMAGE" "$DEFAULT_LATENCY_MS" > "$WORK/in_process.log"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and runs every test with CTest; builds
-# the Debian package and starts what it installs; runs every fuzz target for a few seconds
+# the Debian package and starts what it installs; runs the exchange benchmark once as a smoke
+# run (QELTX_SKIP_BENCH skips it); runs every fuzz target for a few seconds
 # (QELTX_SKIP_FUZZ skips that); then, unless
 # QELTX_SKIP_SANITIZERS is set, builds and runs the tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
@@ -17,6 +18,12 @@ cmake --build "$BUILD_DIR" -j "$(nproc)"
 if [[ -z "${QELTX_SKIP_PACKAGE:-}" ]]; then
   deb=$(BUILD_DIR="$BUILD_DIR" scripts/package.sh | tail -n 1)
   tests/packaging/package_test.sh "$deb"
+fi
+
+# The editor's conversations on the paced simulator, one run of each (bench/exchanges.sh runs
+# five and is where its goals are read): that the benchmark and what it drives still work.
+if [[ -z "${QELTX_SKIP_BENCH:-}" ]]; then
+  BUILD_DIR="$BUILD_DIR" bench/exchanges.sh --smoke
 fi
 
 # Every fuzz target for a few seconds from its seed corpus (a smoke run; scripts/fuzz.sh runs longer).

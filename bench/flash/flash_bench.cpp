@@ -14,9 +14,9 @@
 #include "app/qt_seams.h"
 #include "link/composite_driver.h"
 #include "link/d2xx_unit.h"
-#include "link/forwarding_driver.h"
 #include "pedal_sim/pedal_model.h"
 #include "pedal_sim/virtual_pedal_driver.h"
+#include "support/counting_driver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -32,24 +32,6 @@ using namespace qeltx;
 namespace {
 
 constexpr int kDefaultLatencyMs = 16;
-
-// Counts the bytes that cross the line either way.
-class CountingDriver : public link::ForwardingDriver {
-public:
-    using ForwardingDriver::ForwardingDriver;
-    std::uint64_t bytes = 0;
-
-    core::FtStatus read(link::FtHandle h, std::uint8_t* buffer, std::uint32_t toRead, std::uint32_t& n) override {
-        const auto status = ForwardingDriver::read(h, buffer, toRead, n);
-        bytes += n;
-        return status;
-    }
-    core::FtStatus write(link::FtHandle h, const std::uint8_t* data, std::uint32_t count, std::uint32_t& n) override {
-        const auto status = ForwardingDriver::write(h, data, count, n);
-        bytes += n;
-        return status;
-    }
-};
 
 // Asks a bootloader command whose answer is `length` bytes, as stm32flash does before it
 // flashes (Get Version, Get ID); the flasher needs neither, the comparison needs the same work.
@@ -73,7 +55,7 @@ int usage() {
 // Opens `serial`, runs the job through the firmware window's flasher and returns the seconds
 // taken, or a negative number after saying what failed.
 double flashThrough(link::Driver& inner, const std::string& serial, const std::vector<std::uint8_t>& image) {
-    CountingDriver driver(inner);
+    bench::CountingDriver driver(inner);
     link::D2XXUnit usb(driver, [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
     app::RealTiming timing;
     const auto quiet = [](const QString&) {};

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QEventLoop>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -38,12 +39,14 @@ inline double msSince(Clock::time_point from) {
 // One byte of 8N1 at the pedal's rate: ten bits.
 inline double byteWireMs() { return 1000.0 * 10.0 / pedal_sim::kPedalBaud; }
 
-// Boxes a person would answer: every question gets Yes at once, and the moment the last one
-// was answered is kept (an upload is timed from its confirmation).
+// Boxes a person would answer: every question gets Yes at once, except those that start with
+// one of `declined`, and the moment the last one was answered is kept (an upload is timed from
+// its confirmation).
 struct AnsweredBoxes {
     int messages = 0;
     int errors = 0;
     QStringList lastMessages;
+    QStringList declined;
     Clock::time_point lastConfirmation{};
 };
 
@@ -58,8 +61,11 @@ public:
         message(text, session::MessageKind::Information);
         return false;
     }
-    bool confirm(const QString&) override {
+    bool confirm(const QString& text) override {
         log_->lastConfirmation = Clock::now();
+        for (const QString& start : std::as_const(log_->declined)) {
+            if (text.startsWith(start)) return false;
+        }
         return true;
     }
     QString openFile(const QString&, const QString&, const QString&) override { return {}; }
@@ -89,11 +95,21 @@ private:
 };
 
 // The real editor with real timing (the seams a user meets, except the boxes and the
-// documents folder), reaching only the in-process virtual pedal, paced in real time.
+// documents folder), reaching only the in-process virtual pedal, paced in real time, or only
+// the devices of `driver` (a serial port: qeltx-pedal-sim's pseudo-terminal).
 struct BenchEditor {
     std::shared_ptr<AnsweredBoxes> boxes = std::make_shared<AnsweredBoxes>();
     std::unique_ptr<app::Editor> editor;
 
+    explicit BenchEditor(std::unique_ptr<link::Driver> driver) {
+        app::EditorSetup setup;
+        setup.dialogs = std::make_unique<YesDialogs>(boxes);
+        setup.platform = std::make_unique<TempDocuments>();
+        setup.driver = std::move(driver);
+        setup.serverAddress = QStringLiteral("http://127.0.0.1:1");
+        editor = std::make_unique<app::Editor>(std::move(setup));
+        editor->start();
+    }
     explicit BenchEditor(bool paced = true) {
         app::EditorSetup setup;
         setup.dialogs = std::make_unique<YesDialogs>(boxes);
@@ -113,6 +129,19 @@ struct BenchEditor {
     app::TformMain& main() { return *editor->formMain(); }
     pedal_sim::PedalModel& pedal() { return *editor->virtualPedal(); }
 
+    // Chooses `name` in the browser's "Other" category as a user clicks it; false when it is not
+    // listed there.
+    bool chooseOtherAlgorithm(const QString& name) {
+        main().lstOtherClick();
+        QListWidget* list = main().lstEffects;
+        for (int i = 0; i < list->count(); ++i) {
+            if (list->item(i)->text() != name) continue;
+            list->setCurrentRow(i);
+            main().effetto_cliccato(list->item(i));
+            return true;
+        }
+        return false;
+    }
     // Link as a user does, and let the windows settle.
     void link() {
         main().menuConnect->trigger();

@@ -5,7 +5,6 @@
 #include "app/fx_parameters.h"
 #include "support/editor_bench.h"
 
-#include <QListWidget>
 #include <QPushButton>
 
 #include <cstdio>
@@ -19,18 +18,6 @@ const QString kLargest = QStringLiteral("Plate Reverb");
 constexpr std::size_t kLargestImageBytes = 9472;
 constexpr int kRuns = 5;
 
-bool selectLargest(bench::BenchEditor& e) {
-    e.main().lstOtherClick();
-    QListWidget* list = e.main().lstEffects;
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->text() != kLargest) continue;
-        list->setCurrentRow(i);
-        e.main().effetto_cliccato(list->item(i));
-        return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -39,7 +26,7 @@ int main(int argc, char** argv) {
 
     bench::BenchEditor e;
     e.link();
-    if (!selectLargest(e)) {
+    if (!e.chooseOtherAlgorithm(kLargest)) {
         std::printf("%s is not in the browser\n", qPrintable(kLargest));
         return EXIT_FAILURE;
     }

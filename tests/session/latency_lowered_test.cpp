@@ -2,6 +2,7 @@
 // that take 1 ms, ones that take no less than 2, ones already fast, and backends without one.
 #include "session/exchange.h"
 #include "link/d2xx_unit.h"
+#include "one_device_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -12,34 +13,13 @@ namespace qeltx::session {
 namespace {
 
 // A device with nothing but a latency timer, noting every value it is given.
-class TimerDriver : public link::Driver {
+class TimerDriver : public testing::OneDeviceDriver {
 public:
     std::optional<std::uint8_t> timer;  // nothing: the backend has none
     std::uint8_t shortest = 1;
     core::FtStatus failSetting = core::FT_OK;
     std::vector<std::uint8_t> setTo;
 
-    core::FtStatus listDeviceCount(std::uint32_t& n) override {
-        n = 1;
-        return core::FT_OK;
-    }
-    core::FtStatus listSerialNumber(std::uint32_t, std::string& s) override {
-        s = "T1";
-        return core::FT_OK;
-    }
-    core::FtStatus listDescription(std::uint32_t, std::string& d) override {
-        d = "timer";
-        return core::FT_OK;
-    }
-    core::FtStatus openBySerialNumber(const std::string&, link::FtHandle& h) override {
-        h = 7;
-        return core::FT_OK;
-    }
-    core::FtStatus close(link::FtHandle) override { return core::FT_OK; }
-    core::FtStatus setBaudRate(link::FtHandle, std::uint32_t) override { return core::FT_OK; }
-    core::FtStatus setDataCharacteristics(link::FtHandle, std::uint8_t, std::uint8_t, std::uint8_t) override {
-        return core::FT_OK;
-    }
     core::FtStatus getQueueStatus(link::FtHandle, std::uint32_t& rx) override {
         rx = 0;
         return core::FT_OK;

@@ -3,6 +3,7 @@
 // number, ends at the command's time limit; each says what it said before.
 #include "core/commands.h"
 #include "core/replies.h"
+#include "one_device_driver.h"
 #include "session/settings_conversation.h"
 
 #include <gtest/gtest.h>
@@ -35,31 +36,10 @@ struct Piece {
 
 // A bridge whose pedal answers every command with the same pieces, each readable from its time
 // on the editor's own clock.
-class ScriptedAnswerDriver : public link::Driver {
+class ScriptedAnswerDriver : public qeltx::testing::OneDeviceDriver {
 public:
     ScriptedAnswerDriver(CountingTiming& timing, std::vector<Piece> pieces) : timing_(timing), pieces_(std::move(pieces)) {}
 
-    core::FtStatus listDeviceCount(std::uint32_t& count) override {
-        count = 1;
-        return core::FT_OK;
-    }
-    core::FtStatus listSerialNumber(std::uint32_t, std::string& serial) override {
-        serial = "SCRIPTED";
-        return core::FT_OK;
-    }
-    core::FtStatus listDescription(std::uint32_t, std::string& description) override {
-        description = "scripted pedal";
-        return core::FT_OK;
-    }
-    core::FtStatus openBySerialNumber(const std::string&, link::FtHandle& handle) override {
-        handle = 1;
-        return core::FT_OK;
-    }
-    core::FtStatus close(link::FtHandle) override { return core::FT_OK; }
-    core::FtStatus setBaudRate(link::FtHandle, std::uint32_t) override { return core::FT_OK; }
-    core::FtStatus setDataCharacteristics(link::FtHandle, std::uint8_t, std::uint8_t, std::uint8_t) override {
-        return core::FT_OK;
-    }
     core::FtStatus getQueueStatus(link::FtHandle, std::uint32_t& rx) override {
         rx = static_cast<std::uint32_t>(readable());
         return core::FT_OK;
@@ -115,7 +95,7 @@ private:
 // The editor's side of the line to the scripted pedal.
 struct ScriptedLine {
     explicit ScriptedLine(std::vector<Piece> pieces) : driver(timing, std::move(pieces)) {
-        usb.Open_USB_Device_By_Serial_Number("SCRIPTED");
+        usb.Open_USB_Device_By_Serial_Number(qeltx::testing::OneDeviceDriver::kSerial);
     }
     CountingTiming timing;
     ScriptedAnswerDriver driver;
