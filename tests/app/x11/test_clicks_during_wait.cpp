@@ -78,8 +78,9 @@ void ClicksDuringWaitTest::aDoubleClickDuringRequestWaitsForItsTurn() {
     pedal.receive(turned.data(), turned.size(), pedal.expectedLine());
     QVERIFY(panel.potTrackBars[0]->value() != 321);
 
-    // At 1200 baud the parameter block (4N + 41 bytes) takes most of a second to arrive.
-    pedal.setPacing({1200, std::chrono::milliseconds(16)});
+    // At 2400 baud the parameter block (4N + 41 numbers, some 230 bytes) takes about a second to
+    // arrive, well inside Request's time limit.
+    pedal.setPacing({2400, std::chrono::milliseconds(16)});
     const std::size_t before = pedal.received().size();
     std::vector<Look> duringWait;
     QTimer sampler;
