@@ -359,6 +359,13 @@ void TformFXParameters::showReadBackHint() {
         QStringLiteral("The controls stay grey until Request (main window) reads the pedal's values into this window."));
 }
 
+void TformFXParameters::showPreviewNote(const QString& stored) {
+    lblPanelStatus->setText(stored.isEmpty()
+                                ? QStringLiteral("Preview only: Upload Selected Effect puts this algorithm on the pedal.")
+                                : QStringLiteral("Preview only: the pedal holds ") + stored +
+                                      QStringLiteral(". Upload Selected Effect puts this algorithm on it."));
+}
+
 void TformFXParameters::clearPanel() {
     // Every generated control goes, and every reference with it, so nothing that arrives later
     // (a pedal report, a read-back) reaches a destroyed control.

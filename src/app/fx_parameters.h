@@ -91,6 +91,9 @@ public:
     void showLastKnownValues();
     // The status line says that Request reads the pedal's values (automatic reading is off).
     void showReadBackHint();
+    // The status line says the panel previews an algorithm the pedal does not hold (`stored`,
+    // empty when unknown) and that Upload puts it there.
+    void showPreviewNote(const QString& stored);
     void receive_assignments_from_device(const core::ParameterBlock& block);
     void receive_reverse_data_from_device(const core::ParameterBlock& block);
 

@@ -23,7 +23,7 @@ namespace {
 const QString kUpgradeModeQuestion =
     QStringLiteral("To enter Firmware Upgrade Mode keep B2(SAVE) button on the pedal pressed while clicking YES.");
 const QString kUpgradeModeSucceeded = QStringLiteral(
-    "Connection to bootloader succeeded. Release B2(SAVE) button and go to Upgrade Firmware menu and click Start "
+    "Connection to bootloader succeeded. Release B2(SAVE) button and go to the Firmware Upgrade menu and click Start "
     "Firmware Upgrade.");
 const QString kLinkSucceeded = QStringLiteral("Connection to bootloader succeeded, ready for firmware upgrade");
 const QString kBootloaderFailed = QStringLiteral("Connection to bootloader failed");

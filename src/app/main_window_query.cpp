@@ -32,6 +32,9 @@ void TformMain::btnOpenEffectClick() {
     if (!talk) return;
     query_stored_effect();
     btnOpenEffect->setEnabled(true);
+    // The pedal's algorithm comes greyed until its values are read: the panel says how.
+    TformFXParameters* panel = editor_.formFXParameters();
+    if (panel->isBuilt() && editor_.state.effectChosen) panel->showReadBackHint();
 }
 
 void TformMain::query_stored_effect() {
@@ -95,7 +98,7 @@ void TformMain::show_stored_effect() {
     const QString line = resourceLines[static_cast<qsizetype>(storedEffectNumber)];
     editor_.printToConsole(line);
     storedEffectName = QString::fromStdString(core::parseEffectListLine(line.toStdString()).name);
-    editor_.printToConsole(QStringLiteral("effetto ottenuto dalla lista: ") + storedEffectName);
+    editor_.printToConsole(QString::fromStdString(core::storedEffectNameLogLine(storedEffectName.toStdString())));
     editor_.state.currentEffectName = storedEffectName;
     editor_.state.effectChosen = true;
     btnRequest->setEnabled(true);

@@ -61,7 +61,9 @@ void PreferencesTest::firstRunCreatesFoldersAndDefaults() {
     QVERIFY(m.menuModePreset->isChecked() && !m.menuModeBank->isChecked());
     QVERIFY(!m.lblBankNum->isEnabled());
     QCOMPARE(m.menuLook->actions().size(), 7);
-    QCOMPARE(m.lookMenuItems[6]->text(), QStringLiteral("6"));
+    // Each entry shows its number, which picks it from the keyboard, and its look's name.
+    QCOMPARE(m.lookMenuItems[0]->text(), QStringLiteral("&0  Default"));
+    QCOMPARE(m.lookMenuItems[6]->text(), QStringLiteral("&6  Stage"));
     QVERIFY(m.lookMenuItems[7] == nullptr);
     QVERIFY(editor.dialogs->messages.isEmpty());
 }

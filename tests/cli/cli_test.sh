@@ -237,11 +237,20 @@ usage)
     out_has "usage: qeltx-cli"
     cli 0 --version
     out_has "qeltx-cli $(sed -n 's/^project(QeltXEditor VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")"
-    for command in list query upload request set backup restore flash "eeprom read" "eeprom erase" ir-merge "catalogue check" report; do
+    for command in list query upload request set backup restore flash "eeprom read" "eeprom erase" ir-merge "catalogue check" "catalogue list" report; do
         # shellcheck disable=SC2086
         cli 0 $command --help
         out_has "usage: qeltx-cli [DEVICE] $command"
     done
+    # A group's help lists its own commands, not the overview.
+    cli 0 catalogue --help
+    out_has "usage: qeltx-cli [DEVICE] catalogue COMMAND"
+    out_has "  catalogue check [DIR]"
+    out_has "  catalogue list"
+    out_has_not "eeprom read"
+    cli 0 --help eeprom
+    out_has "  eeprom read 50|51"
+    out_has_not "catalogue"
     cli 2 frobnicate
     err_has "Try 'qeltx-cli --help'."
     # Each wrong command line or argument: exit status 2 and the reason.
@@ -271,6 +280,8 @@ restore|restore needs FILE
 backup extra|too many arguments for backup
 report extra|too many arguments for report
 report -o|-o needs a value (FILE)
+catalogue list --category Jazz|--category takes one of Gain, Modulation, Synthesis, Filter, Dynamic, Impulse Response, Other, not 'Jazz'
+catalogue list extra|too many arguments for catalogue list
 CASES
     ;;
 files)
@@ -330,6 +341,22 @@ files)
     one_error_line "$WORK/catalogue: 1 violations of the catalogue's rules"
     cli 1 catalogue check "$WORK/no-such-folder"
     one_error_line "$WORK/no-such-folder: not a folder"
+
+    # catalogue list: every algorithm of EFFECT_LIST once, with its category and controls.
+    cli 0 catalogue list
+    out_has "no.  name"
+    out_has "  1  Amber Drive           Gain                 3         0               0           0"
+    out_has " 47  Prototype Matrix      -                   12         8               4           1"
+    [ "$(($(wc -l <"$WORK/out") - 1))" -eq "$(($(grep -c . "$CATALOGUE/EFFECT_LIST") - 1))" ] ||
+        fail "catalogue list: not one line per algorithm"
+    cli 0 catalogue list --category "impulse response"
+    [ "$(wc -l <"$WORK/out")" -eq 5 ] || fail "catalogue list --category: not the four IR algorithms"
+    out_has " 32  Basic IR Loader     Impulse Response     3"
+    out_has_not "Amber Drive"
+    cli 0 --json catalogue list --category Synthesis
+    out_has '"category": "Synthesis"'
+    out_has '"multiSwitches": '
+    out_has_not '"category": "Gain"'
     ;;
 backup)
     # Amber Drive in bank II with assignments, a reverse flag and a MIDI channel: every kind of
