@@ -224,6 +224,13 @@ public:
     QString synchroniseBootloader();
     // No bootloader answered: back to normal operation, saying how to enter it.
     void bootloaderDidNotAnswer();
+    // Link's query got no answer: tries the bootloader's synchronisation once (at even parity,
+    // put back when nothing answers). When the bootloader answers, says so and offers Upgrade
+    // Mode (taken: the editor is in upgrade mode and shows the firmware upgrade window); true then.
+    bool bootloaderAnswersAtLink();
+    // For the Link that is running: the bootloader was asked, and it answered.
+    bool bootloaderAskedAtLink = false;
+    bool bootloaderAnsweredAtLink = false;
     // Back to normal operation (no parity, Upgrade Mode unchecked, Request and Upload as
     // linked, driver reports as before upgrade mode); the 20 ms poll runs again when linked.
     void leaveUpgradeMode();

@@ -57,6 +57,11 @@ void TformMain::query_stored_effect() {
     editor_.printToConsole(QString::fromStdString(core::receivedBytesLogLine(reply.bytes.size())));
     editor_.usb().PurgeFTDeviceRx();
     if (reply.bytes.empty() || reply.outcome == session::DrainOutcome::DriverFailed) {
+        // A pedal that sits in its bootloader answers no query; Link asks the bootloader once.
+        if (reply.outcome != session::DrainOutcome::DriverFailed &&
+            editor_.line().running() == session::ConversationKind::Link && bootloaderAnswersAtLink()) {
+            return;
+        }
         const QString text = noAnswerMessage(reply.outcome);
         editor_.printToConsole(text);
         editor_.dialogs().message(text, session::MessageKind::Error);

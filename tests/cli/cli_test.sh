@@ -1,7 +1,7 @@
 #!/bin/sh
 # qeltx-cli's commands, exit status and messages, one group of cases per CTest test:
 #   cli_test.sh GROUP QELTX_CLI QELTX_PEDAL_SIM SOX CATALOGUE_DIR
-# GROUP is virtual, pty, flash, failures, usage, files, backup or report.
+# GROUP is virtual, pty, flash, bootbutton, failures, usage, files, backup or report.
 set -u
 GROUP=$1 CLI=$2 SIM=$3 SOX=$4 CATALOGUE=$5
 WORK=$(mktemp -d)
@@ -171,6 +171,37 @@ flash)
     printf ':10000000FFFFFFFF\n' >"$WORK/bad.hex"
     cli 1 --port "$WORK/no-such-port" flash --firmware "$WORK/bad.hex"
     one_error_line "bad.hex:"
+    ;;
+bootbutton)
+    # qeltx-pedal-sim's help says how its bootloader is reached, and each way works.
+    "$SIM" --help >"$WORK/out" 2>"$WORK/err" || fail "qeltx-pedal-sim --help: exit status $?"
+    LAST="qeltx-pedal-sim --help"
+    out_has "B2 (SAVE)"
+    out_has "kill -USR1 PID"
+    out_has "kill -HUP PID"
+    out_has "--hold-b2"
+    # B2 held from the start: the restart command of a flash reaches the bootloader.
+    start_sim --hold-b2
+    cli 0 --port "$PTY" flash --no-verify
+    out_has "Firmware Upgrade Complete, device will now restart"
+    stop_sim
+    # B2 pressed by signal, the pedal switched off and on: it answers as its bootloader only.
+    # (One signal at a time: pending signals are taken lowest number first, SIGHUP before SIGUSR1.)
+    start_sim
+    sim_says() { for _ in $(seq 50); do grep -q "$1" "$WORK/sim.err" && return 0; sleep 0.1; done; fail "qeltx-pedal-sim did not say '$1'"; }
+    kill -USR1 "$SIM_PID"
+    sim_says "B2 (SAVE) held"
+    kill -HUP "$SIM_PID"
+    sim_says "now running its bootloader"
+    cli 0 --port "$PTY" flash --in-bootloader --no-verify
+    # Released and switched on again: the firmware (the one just written) answers.
+    kill -USR2 "$SIM_PID"
+    sim_says "B2 (SAVE) released"
+    kill -HUP "$SIM_PID"
+    sim_says "now running its firmware"
+    cli 0 --port "$PTY" query
+    out_has "Firmware Version: 1"
+    stop_sim
     ;;
 failures)
     # No device.
