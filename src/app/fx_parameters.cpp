@@ -380,6 +380,7 @@ void TformFXParameters::clearPanel() {
     stateLabels.fill(nullptr);
     assignBoxes.fill(nullptr);
     reverseCheckBoxes.fill(nullptr);
+    reverseUnconfirmed.fill(false);
     readbackAssignBoxes.fill(nullptr);
     readbackLabels.fill(nullptr);
     bypassAssignBox = presetAssignBox = nullptr;
@@ -489,7 +490,9 @@ void TformFXParameters::ReverseCheckBoxOnClick(QObject* sender) {
     if (editor_.state.applyingReadBack) return;
     const int i = indexOf(reverseCheckBoxes, sender, 0, numControls - 1);
     if (i < 0) return;
-    const auto command = core::reverseCommand(reverseCheckBoxes[static_cast<std::size_t>(i)]->isChecked(), i);
+    const bool on = reverseCheckBoxes[static_cast<std::size_t>(i)]->isChecked();
+    reverseUnconfirmed[static_cast<std::size_t>(i)] = on;
+    const auto command = core::reverseCommand(on, i);
     if (!command) return;
     editor_.printToConsole(QString::fromStdString(command->text));
     sendLive(*command);
@@ -526,6 +529,7 @@ void TformFXParameters::showValues() {
 
 void TformFXParameters::receive_assignments_from_device(const core::ParameterBlock& block) {
     assignments.fill(kNoAssignment);
+    reverseUnconfirmed.fill(false);
     for (int i = 0; i < numControls && i < static_cast<int>(block.assignments.size()); ++i) {
         const auto slot = static_cast<std::size_t>(i);
         const std::uint8_t code = block.assignments[slot];
@@ -599,6 +603,16 @@ void TformFXParameters::AssignBoxChanged(int i) {
     }
 }
 
+void TformFXParameters::takeBackUnconfirmedReverse() {
+    for (int i = 0; i < numControls; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        QCheckBox* reverse = reverseCheckBoxes[slot];
+        // Unticking sends 08 FF i through the box's own handler; the box stays usable.
+        if (reverseUnconfirmed[slot] && reverse && reverse->isChecked()) reverse->setChecked(false);
+        reverseUnconfirmed[slot] = false;
+    }
+}
+
 void TformFXParameters::ReadbackAssignChanged(int j) {
     const auto slot = static_cast<std::size_t>(j);
     readbackAssignments[slot] = readbackCodeOf(readbackAssignBoxes[slot]);
@@ -627,7 +641,7 @@ void TformFXParameters::EnableRevCheckBoxes() {
     for (int i = 0; i < numControls; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         const bool usable = assignBoxes[slot] && assignCodeOf(assignBoxes[slot]) != kNoAssignment;
-        if (reverseCheckBoxes[slot]) reverseCheckBoxes[slot]->setEnabled(usable);
+        if (reverseCheckBoxes[slot]) reverseCheckBoxes[slot]->setEnabled(usable || reverseCheckBoxes[slot]->isChecked());
         editor_.printToConsole(usable ? QStringLiteral("True") : QStringLiteral("False"));
     }
 }
