@@ -70,6 +70,7 @@ TformMain::TformMain(Editor& editor) : QMainWindow(nullptr), editor_(editor) {
     buildMenus();
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     connectHandlers();
+    setUpKeyboard();
     Timer_USB_read.setObjectName(QStringLiteral("Timer_USB_read"));
     Timer_USB_read.setInterval(kPollIntervalMs);
     TimerCheckWebVersion.setObjectName(QStringLiteral("TimerCheckWebVersion"));

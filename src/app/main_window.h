@@ -48,6 +48,10 @@ public:
     // Ctrl+Shift+P shows the debug console; returns true when the key was consumed.
     bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
     void menuSupportClick();
+    // Underlined letters, shortcuts, the button entries, F10 (main_window_keys.cpp).
+    void setUpKeyboard();
+    // "Parameter Window" (F6): the parameter window forward, or from it back to this one.
+    void menuParameterWindowClick();
     // Info ▸ "Save Support Report…" (main_window_support.cpp).
     void menuSaveSupportReportClick();
     // Writes the support report to `path`; false (said) when it could not.
@@ -264,10 +268,18 @@ public:
     QAction* menuResampleIR = nullptr;
     QAction* menuReadValuesAutomatically = nullptr;
     QAction* menuImpulseResponse = nullptr;
+    QAction* menuQuit = nullptr;
     QMenu* menuConnection = nullptr;
     QAction* menuScan = nullptr;
     QAction* menuConnect = nullptr;
     QAction* menuDisconnect = nullptr;
+    // The buttons of the left column as menu entries, for the keyboard.
+    QAction* menuGetFXStored = nullptr;
+    QAction* menuRequest = nullptr;
+    QAction* menuAssign = nullptr;
+    QAction* menuStoreSettings = nullptr;
+    QAction* menuUpload = nullptr;
+    QAction* menuParameterWindow = nullptr;
     QMenu* menuSettings = nullptr;
     QMenu* menuLook = nullptr;
     QMenu* menuMIDI = nullptr;

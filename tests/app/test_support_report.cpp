@@ -75,7 +75,7 @@ private slots:
 
 void SupportReportTest::theQueryIsTracedBothWaysWithItsTimes() {
     Linked s;
-    QCOMPARE(s.main.menuSaveSupportReport->text(), QStringLiteral("Save Support Report…"));
+    QCOMPARE(s.main.menuSaveSupportReport->text(), QStringLiteral("Save Support &Report…"));
     QVERIFY(s.main.menuInfo->actions().contains(s.main.menuSaveSupportReport));
     QVERIFY(s.main.btnOpenEffect->isEnabled());
     QTest::mouseClick(s.main.btnOpenEffect, Qt::LeftButton);
