@@ -4,6 +4,7 @@
 
 #include "app/editor.h"
 #include "app/main_window.h"
+#include "app/switch_box.h"
 #include "core/commands.h"
 #include "core/control_layout.h"
 #include "core/effect_image.h"
@@ -48,16 +49,6 @@ constexpr int kFootswitchCodeOffset = 8;
 const QString kReverseHint = QStringLiteral("Toggle the Reverse function for the current parameter");
 
 int rowTop(int row) { return kRowPitch * row + kRowTop; }
-
-// A check box without a caption reacts only on its small indicator; a player clicks anywhere
-// in the row's switch, so the whole box takes the click.
-class RowSwitch : public QCheckBox {
-public:
-    explicit RowSwitch(QWidget* parent) : QCheckBox(parent) {}
-
-protected:
-    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
-};
 
 template <typename T, std::size_t N>
 int indexOf(const std::array<T*, N>& table, QObject* sender, int first, int last) {
@@ -257,7 +248,7 @@ bool TformFXParameters::OnShow() {
             onTexts[slot] = QString::fromStdString(row.onLabel);
             editor_.printToConsole(offTexts[slot]);
             editor_.printToConsole(onTexts[slot]);
-            auto* sw = new RowSwitch(rows_);
+            auto* sw = new SwitchBox(rows_);
             sw->setObjectName(QStringLiteral("paramSwitches") + QString::number(i));
             sw->setGeometry(kSwitchX, rowTop(i), 40, kRowHeight);
             sw->setEnabled(live);
@@ -266,6 +257,7 @@ bool TformFXParameters::OnShow() {
             paramSwitches[slot] = sw;
             stateLabels[slot] = addLabel(offTexts[slot], i, kStateX, kStateWidth, QStringLiteral("stateLabels"), i);
             stateLabels[slot]->setToolTip(QString());
+            clickThrough(stateLabels[slot], sw);
         }
     }
     // Multi-switches.
@@ -318,7 +310,7 @@ bool TformFXParameters::OnShow() {
         connect(box, &QComboBox::currentIndexChanged, this, editor_.guarded([this, box] { boxAssignRdbcksOnChange(box); }));
     }
     for (int i = 0; i < numControls; ++i) {
-        auto* box = new RowSwitch(rows_);
+        auto* box = new SwitchBox(rows_);
         box->setObjectName(QStringLiteral("reverseCheckBoxes") + QString::number(i));
         box->setGeometry(kReverseX, rowTop(i), 20, kRowHeight);
         box->setToolTip(kReverseHint);
