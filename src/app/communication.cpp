@@ -99,6 +99,8 @@ bool TformMain::LinkDevice() {
 void TformMain::menuConnectClick() {
     const auto talk = editor_.line().begin(session::ConversationKind::Link);
     if (!talk) return;
+    // A Link in upgrade mode has asked the bootloader already; the query's silence asks it no more.
+    bootloaderAskedAtLink = editor_.state.firmwareUpgradeMode;
     if (!LinkDevice()) return;
     if (editor_.state.firmwareUpgradeMode) {
         menuFirmwareUpgradeMode->setEnabled(true);
@@ -108,7 +110,10 @@ void TformMain::menuConnectClick() {
     menuFirmwareUpgradeMode->setEnabled(true);
     btnOpenEffect->setEnabled(true);
     // Whatever the query meets, the link itself is made: its failure is reported on its own.
+    bootloaderAnsweredAtLink = false;
     editor_.guard([this] { query_stored_effect(); });
+    // The pedal runs its bootloader: nothing of a normal link applies to it.
+    if (bootloaderAnsweredAtLink) return;
     setMenuEnabled(menuMIDI, true);
     setMenuEnabled(menuMode, true);
     lblLive->setEnabled(true);

@@ -4,6 +4,7 @@
 
 #include "app/editor.h"
 #include "app/main_window.h"
+#include "app/switch_box.h"
 #include "core/commands.h"
 #include "core/control_layout.h"
 #include "core/effect_image.h"
@@ -48,16 +49,6 @@ constexpr int kFootswitchCodeOffset = 8;
 const QString kReverseHint = QStringLiteral("Toggle the Reverse function for the current parameter");
 
 int rowTop(int row) { return kRowPitch * row + kRowTop; }
-
-// A check box without a caption reacts only on its small indicator; a player clicks anywhere
-// in the row's switch, so the whole box takes the click.
-class RowSwitch : public QCheckBox {
-public:
-    explicit RowSwitch(QWidget* parent) : QCheckBox(parent) {}
-
-protected:
-    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
-};
 
 template <typename T, std::size_t N>
 int indexOf(const std::array<T*, N>& table, QObject* sender, int first, int last) {
@@ -257,7 +248,7 @@ bool TformFXParameters::OnShow() {
             onTexts[slot] = QString::fromStdString(row.onLabel);
             editor_.printToConsole(offTexts[slot]);
             editor_.printToConsole(onTexts[slot]);
-            auto* sw = new RowSwitch(rows_);
+            auto* sw = new SwitchBox(rows_);
             sw->setObjectName(QStringLiteral("paramSwitches") + QString::number(i));
             sw->setGeometry(kSwitchX, rowTop(i), 40, kRowHeight);
             sw->setEnabled(live);
@@ -266,6 +257,7 @@ bool TformFXParameters::OnShow() {
             paramSwitches[slot] = sw;
             stateLabels[slot] = addLabel(offTexts[slot], i, kStateX, kStateWidth, QStringLiteral("stateLabels"), i);
             stateLabels[slot]->setToolTip(QString());
+            clickThrough(stateLabels[slot], sw);
         }
     }
     // Multi-switches.
@@ -318,7 +310,7 @@ bool TformFXParameters::OnShow() {
         connect(box, &QComboBox::currentIndexChanged, this, editor_.guarded([this, box] { boxAssignRdbcksOnChange(box); }));
     }
     for (int i = 0; i < numControls; ++i) {
-        auto* box = new RowSwitch(rows_);
+        auto* box = new SwitchBox(rows_);
         box->setObjectName(QStringLiteral("reverseCheckBoxes") + QString::number(i));
         box->setGeometry(kReverseX, rowTop(i), 20, kRowHeight);
         box->setToolTip(kReverseHint);
@@ -359,6 +351,13 @@ void TformFXParameters::showReadBackHint() {
         QStringLiteral("The controls stay grey until Request (main window) reads the pedal's values into this window."));
 }
 
+void TformFXParameters::showPreviewNote(const QString& stored) {
+    lblPanelStatus->setText(stored.isEmpty()
+                                ? QStringLiteral("Preview only: Upload Selected Effect puts this algorithm on the pedal.")
+                                : QStringLiteral("Preview only: the pedal holds ") + stored +
+                                      QStringLiteral(". Upload Selected Effect puts this algorithm on it."));
+}
+
 void TformFXParameters::clearPanel() {
     // Every generated control goes, and every reference with it, so nothing that arrives later
     // (a pedal report, a read-back) reaches a destroyed control.
@@ -373,6 +372,7 @@ void TformFXParameters::clearPanel() {
     stateLabels.fill(nullptr);
     assignBoxes.fill(nullptr);
     reverseCheckBoxes.fill(nullptr);
+    reverseUnconfirmed.fill(false);
     readbackAssignBoxes.fill(nullptr);
     readbackLabels.fill(nullptr);
     bypassAssignBox = presetAssignBox = nullptr;
@@ -482,7 +482,9 @@ void TformFXParameters::ReverseCheckBoxOnClick(QObject* sender) {
     if (editor_.state.applyingReadBack) return;
     const int i = indexOf(reverseCheckBoxes, sender, 0, numControls - 1);
     if (i < 0) return;
-    const auto command = core::reverseCommand(reverseCheckBoxes[static_cast<std::size_t>(i)]->isChecked(), i);
+    const bool on = reverseCheckBoxes[static_cast<std::size_t>(i)]->isChecked();
+    reverseUnconfirmed[static_cast<std::size_t>(i)] = on;
+    const auto command = core::reverseCommand(on, i);
     if (!command) return;
     editor_.printToConsole(QString::fromStdString(command->text));
     sendLive(*command);
@@ -519,6 +521,7 @@ void TformFXParameters::showValues() {
 
 void TformFXParameters::receive_assignments_from_device(const core::ParameterBlock& block) {
     assignments.fill(kNoAssignment);
+    reverseUnconfirmed.fill(false);
     for (int i = 0; i < numControls && i < static_cast<int>(block.assignments.size()); ++i) {
         const auto slot = static_cast<std::size_t>(i);
         const std::uint8_t code = block.assignments[slot];
@@ -592,6 +595,16 @@ void TformFXParameters::AssignBoxChanged(int i) {
     }
 }
 
+void TformFXParameters::takeBackUnconfirmedReverse() {
+    for (int i = 0; i < numControls; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        QCheckBox* reverse = reverseCheckBoxes[slot];
+        // Unticking sends 08 FF i through the box's own handler; the box stays usable.
+        if (reverseUnconfirmed[slot] && reverse && reverse->isChecked()) reverse->setChecked(false);
+        reverseUnconfirmed[slot] = false;
+    }
+}
+
 void TformFXParameters::ReadbackAssignChanged(int j) {
     const auto slot = static_cast<std::size_t>(j);
     readbackAssignments[slot] = readbackCodeOf(readbackAssignBoxes[slot]);
@@ -620,7 +633,7 @@ void TformFXParameters::EnableRevCheckBoxes() {
     for (int i = 0; i < numControls; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         const bool usable = assignBoxes[slot] && assignCodeOf(assignBoxes[slot]) != kNoAssignment;
-        if (reverseCheckBoxes[slot]) reverseCheckBoxes[slot]->setEnabled(usable);
+        if (reverseCheckBoxes[slot]) reverseCheckBoxes[slot]->setEnabled(usable || reverseCheckBoxes[slot]->isChecked());
         editor_.printToConsole(usable ? QStringLiteral("True") : QStringLiteral("False"));
     }
 }

@@ -79,8 +79,13 @@ public:
     void FootswitchAssignChanged(bool bypassBox);
     // In bank mode the pedal's footswitches are fixed: bypass on FS, preset change on FL.
     void DisableBypassAndPresetAssignInBankMode();
-    // After a read-back: a reverse box is usable only while its control has an assignment.
+    // After a read-back: a reverse box is usable while its control has an assignment, and
+    // while it is ticked (so a flag the pedal keeps for an unassigned control can be cleared).
     void EnableRevCheckBoxes();
+    // Reverse flags turned on since the pedal last took or reported the assignments: when
+    // Assign is declined they belong to assignments the pedal never got, and are turned off.
+    std::array<bool, kPanelSlots> reverseUnconfirmed{};
+    void takeBackUnconfirmedReverse();
 
     // Applying the pedal's parameter block (a read-back).
     void update_FXParameters(const core::ParameterBlock& block);
@@ -91,6 +96,9 @@ public:
     void showLastKnownValues();
     // The status line says that Request reads the pedal's values (automatic reading is off).
     void showReadBackHint();
+    // The status line says the panel previews an algorithm the pedal does not hold (`stored`,
+    // empty when unknown) and that Upload puts it there.
+    void showPreviewNote(const QString& stored);
     void receive_assignments_from_device(const core::ParameterBlock& block);
     void receive_reverse_data_from_device(const core::ParameterBlock& block);
 

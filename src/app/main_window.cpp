@@ -5,6 +5,7 @@
 #include "app/firmware_upgrade.h"
 #include "app/preferences.h"
 #include "app/print_console.h"
+#include "app/switch_box.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,6 +31,7 @@ constexpr int kClientWidth = 399;
 constexpr int kClientHeight = 391;
 // The columns of the client area: the buttons on the left, the lists on the right.
 constexpr int kMargin = 8, kLeftWidth = 190, kRight = 206, kCategoryHeight = 134, kEffectsTop = 148;
+constexpr int kStatusHeight = 48;
 constexpr int kPollIntervalMs = 20;
 constexpr int kVersionCheckDelayMs = 1000;
 constexpr int kKeyP = 80;
@@ -70,6 +72,7 @@ TformMain::TformMain(Editor& editor) : QMainWindow(nullptr), editor_(editor) {
     buildMenus();
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     connectHandlers();
+    setUpKeyboard();
     Timer_USB_read.setObjectName(QStringLiteral("Timer_USB_read"));
     Timer_USB_read.setInterval(kPollIntervalMs);
     TimerCheckWebVersion.setObjectName(QStringLiteral("TimerCheckWebVersion"));
@@ -103,10 +106,12 @@ void TformMain::buildControls() {
     btnStoreSettingsOnPedal = button("btnStoreSettingsOnPedal", "Store Settings On Pedal");
     btnUpload = button("btnUpload", "Upload Selected Effect");
 
+    // Three lines: what Assign, Store Settings and Upload say stays whole in every look.
     lblStatus = named(new QLabel(QStringLiteral("Status: "), client), "lblStatus");
-    lblStatus->setGeometry(left, y, leftWidth, 34);
+    lblStatus->setGeometry(left, y, leftWidth, kStatusHeight);
     lblStatus->setWordWrap(true);
-    y += 38;
+    lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    y += kStatusHeight + 4;
 
     lblBankNum = named(new QGroupBox(QStringLiteral("FX Bank"), client), "lblBankNum");
     lblBankNum->setGeometry(left, y, leftWidth, 62);
@@ -121,7 +126,7 @@ void TformMain::buildControls() {
 
     lblLive = named(new QGroupBox(QStringLiteral("Live OFF"), client), "lblLive");
     lblLive->setGeometry(left, y, leftWidth, kClientHeight - y - kMargin);
-    swLive = named(new QCheckBox(lblLive), "swLive");
+    swLive = named(new SwitchBox(lblLive), "swLive");
     swLive->setGeometry(8, 20, 60, 20);
     swLive->setChecked(false);
     lblLive->setEnabled(false);

@@ -48,6 +48,10 @@ public:
     // Ctrl+Shift+P shows the debug console; returns true when the key was consumed.
     bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
     void menuSupportClick();
+    // Underlined letters, shortcuts, the button entries, F10 (main_window_keys.cpp).
+    void setUpKeyboard();
+    // "Parameter Window" (F6): the parameter window forward, or from it back to this one.
+    void menuParameterWindowClick();
     // Info ▸ "Save Support Report…" (main_window_support.cpp).
     void menuSaveSupportReportClick();
     // Writes the support report to `path`; false (said) when it could not.
@@ -227,6 +231,13 @@ public:
     QString synchroniseBootloader();
     // No bootloader answered: back to normal operation, saying how to enter it.
     void bootloaderDidNotAnswer();
+    // Link's query got no answer: tries the bootloader's synchronisation once (at even parity,
+    // put back when nothing answers). When the bootloader answers, says so and offers Upgrade
+    // Mode (taken: the editor is in upgrade mode and shows the firmware upgrade window); true then.
+    bool bootloaderAnswersAtLink();
+    // For the Link that is running: the bootloader was asked, and it answered.
+    bool bootloaderAskedAtLink = false;
+    bool bootloaderAnsweredAtLink = false;
     // Back to normal operation (no parity, Upgrade Mode unchecked, Request and Upload as
     // linked, driver reports as before upgrade mode); the 20 ms poll runs again when linked.
     void leaveUpgradeMode();
@@ -260,10 +271,18 @@ public:
     QAction* menuResampleIR = nullptr;
     QAction* menuReadValuesAutomatically = nullptr;
     QAction* menuImpulseResponse = nullptr;
+    QAction* menuQuit = nullptr;
     QMenu* menuConnection = nullptr;
     QAction* menuScan = nullptr;
     QAction* menuConnect = nullptr;
     QAction* menuDisconnect = nullptr;
+    // The buttons of the left column as menu entries, for the keyboard.
+    QAction* menuGetFXStored = nullptr;
+    QAction* menuRequest = nullptr;
+    QAction* menuAssign = nullptr;
+    QAction* menuStoreSettings = nullptr;
+    QAction* menuUpload = nullptr;
+    QAction* menuParameterWindow = nullptr;
     QMenu* menuSettings = nullptr;
     QMenu* menuLook = nullptr;
     QMenu* menuMIDI = nullptr;

@@ -144,8 +144,12 @@ void TformMain::effetto_cliccato(QListWidgetItem* item) {
         btnAssign->setEnabled(false);
         btnStoreSettingsOnPedal->setEnabled(false);
     }
-    show_parameter_window(state.currentEffectName, true);
+    // Another algorithm than the pedal's is only shown, greyed with its starting values.
+    show_parameter_window(state.effectChosen ? state.currentEffectName
+                                             : state.currentEffectName + QStringLiteral(" (preview)"),
+                          true);
     if (state.effectChosen) btnRequest->setEnabled(true);
+    else editor_.formFXParameters()->showPreviewNote(storedEffectName);
     // Upload follows the algorithm selected now: a grey row chosen before does not keep it off.
     btnUpload->setEnabled(menuDisconnect->isEnabled() && !menuStartFirmwareUpgrade->isEnabled());
     menuLoadIR->setEnabled(state.selectedCategory == kImpulseResponse);

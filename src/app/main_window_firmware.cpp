@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace qeltx::app {
 
@@ -25,7 +26,7 @@ namespace {
 const QString kUpgradeModeQuestion =
     QStringLiteral("To enter Firmware Upgrade Mode keep B2(SAVE) button on the pedal pressed while clicking YES.");
 const QString kUpgradeModeSucceeded = QStringLiteral(
-    "Connection to bootloader succeeded. Release B2(SAVE) button and go to Upgrade Firmware menu and click Start "
+    "Connection to bootloader succeeded. Release B2(SAVE) button and go to the Firmware Upgrade menu and click Start "
     "Firmware Upgrade.");
 const QString kLinkSucceeded = QStringLiteral("Connection to bootloader succeeded, ready for firmware upgrade");
 const QString kBootloaderFailed = QStringLiteral("Connection to bootloader failed");
@@ -33,6 +34,11 @@ const QString kHowToEnterBootloader = QStringLiteral(
     "\r\nThe editor is back in normal operation. To enter the bootloader, hold B2 (SAVE) on the pedal while it "
     "powers up (or while clicking YES), then choose Upgrade Mode again.");
 const QString kBootloaderAck = QStringLiteral("79");  // bootloaderAckText
+const QString kBootloaderAtLink = QStringLiteral(
+    "The pedal did not answer as its firmware does, but its bootloader answered: the pedal was switched on with B2 "
+    "(SAVE) held, or a firmware upgrade did not finish.\r\nChoose Upgrade Mode to upgrade its firmware now, or "
+    "switch the pedal off and on without holding B2 and Link again.");
+const QString kOfferUpgradeMode = QStringLiteral("Upgrade Mode");
 const QString kEraseSettingsQuestion = QStringLiteral(
     "Are you sure you want to delete all settings?\r\n"
     "This action will delete the current stored algorithm and any other settings like presets and assignments\r\n"
@@ -121,6 +127,32 @@ void TformMain::greetBootloader() {
     } else {
         bootloaderDidNotAnswer();
     }
+}
+
+bool TformMain::bootloaderAnswersAtLink() {
+    if (std::exchange(bootloaderAskedAtLink, true)) return false;
+    link::D2XXUnit& usb = editor_.usb();
+    editor_.printToConsole(QStringLiteral("no answer to the query: asking the bootloader"));
+    usb.SetPortParameters(link::portModeBootloader);
+    usb.SetFTDeviceDataCharacteristics();
+    const bool answered = synchroniseBootloader() == kBootloaderAck;
+    bootloaderAnsweredAtLink = answered;
+    if (answered && editor_.dialogs().messageOffering(kBootloaderAtLink, kOfferUpgradeMode)) {
+        // As after Upgrade Mode's own greeting: the bootloader is synchronised and waits.
+        reportsBeforeUpgradeMode = usb.showDeviceErrors;
+        usb.showDeviceErrors = false;
+        editor_.state.firmwareUpgradeMode = true;
+        menuFirmwareUpgradeMode->setChecked(true);
+        menuStartFirmwareUpgrade->setEnabled(true);
+        btnRequest->setEnabled(false);
+        btnUpload->setEnabled(false);
+        menuStartFirmwareUpgradeClick();
+        return true;
+    }
+    // Nothing answered, or the player keeps the normal line for a pedal switched on again.
+    usb.SetPortParameters(link::portModeNormal);
+    usb.SetFTDeviceDataCharacteristics();
+    return answered;
 }
 
 QString TformMain::synchroniseBootloader() {

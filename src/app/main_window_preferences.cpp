@@ -92,14 +92,17 @@ void TformMain::menuReadValuesAutomaticallyClick() {
 }
 
 void TformMain::BuildLookMenu() {
-    // The entries keep their numbers; the hint names the look, the check mark shows the current one.
+    // Each entry shows its number (the key that picks it) and its look's name; the check mark
+    // shows the current one.
     menuLook->setToolTipsVisible(true);
     for (int i = 0; i < kLookEntries; ++i) {
-        QAction* item = menuLook->addAction(QString::number(i));
+        QAction* item = menuLook->addAction(QStringLiteral("&%1").arg(i));
         item->setObjectName(QStringLiteral("lookMenuItem%1").arg(i));
         item->setCheckable(true);
         if (const auto sheet = resources::styleResource("Style_" + std::to_string(i))) {
-            item->setToolTip(QString::fromStdString(core::lookName(*sheet)));
+            const QString name = QString::fromStdString(core::lookName(*sheet));
+            item->setText(QStringLiteral("&%1  %2").arg(i).arg(name));
+            item->setToolTip(name);
         }
         lookMenuItems[static_cast<std::size_t>(i)] = item;
         connect(item, &QAction::triggered, this, editor_.guarded([this, item] { menuLookClickItem(item); }));

@@ -30,6 +30,9 @@ void TformMain::btnOpenEffectClick() {
     if (!talk) return;
     query_stored_effect();
     btnOpenEffect->setEnabled(true);
+    // The pedal's algorithm comes greyed until its values are read: the panel says how.
+    TformFXParameters* panel = editor_.formFXParameters();
+    if (panel->isBuilt() && editor_.state.effectChosen) panel->showReadBackHint();
 }
 
 void TformMain::query_stored_effect() {
@@ -48,6 +51,11 @@ void TformMain::query_stored_effect() {
     editor_.printToConsole(QString::fromStdString(core::receivedBytesLogLine(reply.bytes.size())));
     editor_.usb().PurgeFTDeviceRx();
     if (reply.bytes.empty() || reply.outcome == session::DrainOutcome::DriverFailed) {
+        // A pedal that sits in its bootloader answers no query; Link asks the bootloader once.
+        if (reply.outcome != session::DrainOutcome::DriverFailed &&
+            editor_.line().running() == session::ConversationKind::Link && bootloaderAnswersAtLink()) {
+            return;
+        }
         const QString text = noAnswerMessage(reply.outcome);
         editor_.printToConsole(text);
         editor_.dialogs().message(text, session::MessageKind::Error);
@@ -89,7 +97,7 @@ void TformMain::show_stored_effect() {
     const QString line = resourceLines[static_cast<qsizetype>(storedEffectNumber)];
     editor_.printToConsole(line);
     storedEffectName = QString::fromStdString(core::parseEffectListLine(line.toStdString()).name);
-    editor_.printToConsole(QStringLiteral("effetto ottenuto dalla lista: ") + storedEffectName);
+    editor_.printToConsole(QString::fromStdString(core::storedEffectNameLogLine(storedEffectName.toStdString())));
     editor_.state.currentEffectName = storedEffectName;
     editor_.state.effectChosen = true;
     btnRequest->setEnabled(true);

@@ -203,8 +203,10 @@ void TformMain::btnAssignClick() {
     }
     const auto command = core::assignCommand(controls, readbacks, panel->bypassAssignment, panel->presetAssignment);
     if (!command) return;
-    editor_.printToConsole(QString::fromStdString(command->text));
-    if (!editor_.dialogs().confirm(QStringLiteral("Assign parameters?"))) return;
+    if (!editor_.dialogs().confirm(QStringLiteral("Assign parameters?"))) {
+        panel->takeBackUnconfirmedReverse();
+        return;
+    }
     const auto talk = editor_.line().begin(session::ConversationKind::Assign);
     if (!talk) return;
     core::PedalCommand withoutPause = *command;
@@ -213,6 +215,9 @@ void TformMain::btnAssignClick() {
         editor_.tellNotSent(QStringLiteral("Assign"));
         return;
     }
+    // The console records what the pedal was sent, once it has gone out.
+    editor_.printToConsole(QString::fromStdString(command->text));
+    panel->reverseUnconfirmed.fill(false);
     lblStatus->setText(QStringLiteral("Assignments sent to the pedal (%1 parameters, bypass and preset change%2).")
                            .arg(panel->numControls)
                            .arg(panel->numReadbacks > 0 ? QStringLiteral(", read-backs") : QString()));

@@ -69,7 +69,13 @@ void TformMain::btnUploadClick() {
     const auto talk = editor_.line().begin(session::ConversationKind::Upload);
     if (!talk) return;
     editor_.usb().PurgeFTDeviceRx();
-    if (!editor_.dialogs().confirm(QStringLiteral("Upload the selected effect?"))) return;
+    // The question names the algorithm and where it goes, so the target is known first.
+    const auto target = chosenUploadTarget();
+    if (!target) return;
+    if (!editor_.dialogs().confirm(
+            QString::fromStdString(core::uploadQuestion(editor_.state.currentEffectName.toStdString(), *target)))) {
+        return;
+    }
     // Checked before anything is sent: a refused upload sends no bypass either.
     std::optional<QString> image = imageToUpload();
     if (!image) return;
@@ -79,9 +85,6 @@ void TformMain::btnUploadClick() {
                                   session::MessageKind::Warning);
         return;
     }
-
-    const auto target = chosenUploadTarget();
-    if (!target) return;
 
     const QString uploadOf = QStringLiteral("The upload of ") + editor_.state.currentEffectName;
     // Without the bypass the pedal would not be muted while the image loads.

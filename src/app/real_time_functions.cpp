@@ -7,6 +7,7 @@
 #include "core/effect_browser.h"
 #include "app/print_console.h"
 #include "core/pedal_messages.h"
+#include "core/stored_effect.h"
 
 #include <QComboBox>
 #include <QCheckBox>
@@ -106,7 +107,7 @@ void TformMain::select_reported_effect(std::uint16_t number) {
     }
     storedEffectNumber = number;
     storedEffectName = QString::fromStdString(core::parseEffectListLine(resourceLines[number].toStdString()).name);
-    editor_.printToConsole(QStringLiteral("effetto ottenuto dalla lista: ") + storedEffectName);
+    editor_.printToConsole(QString::fromStdString(core::storedEffectNameLogLine(storedEffectName.toStdString())));
     editor_.state.currentEffectName = storedEffectName;
     editor_.state.effectChosen = true;
     btnRequest->setEnabled(true);

@@ -68,7 +68,12 @@ constexpr std::array<OptionSpec, 1> kReportOptions{{
     {"-o", "FILE", "write the report to FILE instead of standard output", ""},
 }};
 
-constexpr std::array<CommandSpec, 14> kCommands{{
+constexpr std::array<OptionSpec, 1> kCatalogueListOptions{{
+    {"--category", "NAME", "only the algorithms that category offers (Gain, Modulation, Synthesis, Filter, Dynamic, "
+                           "Impulse Response, Other; letter case is ignored)", ""},
+}};
+
+constexpr std::array<CommandSpec, 15> kCommands{{
     {CommandId::List, "list", "", 0, 0, {}, "the devices the driver layer finds",
      "Lists every device of every backend (the chip maker's D2XX library, serial ports, libftdi1, and the\n"
      "virtual pedal or --port when given): index, serial number, description and backend.\n"
@@ -123,6 +128,11 @@ constexpr std::array<CommandSpec, 14> kCommands{{
     {CommandId::CatalogueCheck, "catalogue check", "[DIR]", 0, 1, {}, "check a catalogue (no device)",
      "Checks every rule of the catalogue's formats on the catalogue built into the program, or on the\n"
      "catalogue folder DIR, and lists each violation as FILE:LINE: message.\n"},
+    {CommandId::CatalogueList, "catalogue list", "", 0, 0, kCatalogueListOptions, "the algorithms of the catalogue (no device)",
+     "Lists the algorithms built into the program: the number the pedal reports for each, its name,\n"
+     "the category the editor's browser offers it in, and its controls as its layout declares them\n"
+     "(pots, switches and buttons, multi-position switches, read-backs). The name is what upload,\n"
+     "ir-merge and the editor take.\n"},
     {CommandId::Report, "report", "", 0, 0, kReportOptions, "write a support report",
      "Links to the pedal, asks which algorithm it holds, and writes one text file to send when asking\n"
      "for help: the program's and Qt's versions, the operating system, the driver backends and the\n"
@@ -131,11 +141,22 @@ constexpr std::array<CommandSpec, 14> kCommands{{
      "written from ~. A pedal that cannot be reached is no failure: the report says why.\n"},
 }};
 
+// Whether `group` is the first word or words of the command's name ("eeprom" of "eeprom read").
+bool inGroup(const CommandSpec& command, std::string_view group) {
+    return command.name.size() > group.size() && command.name.starts_with(group) && command.name[group.size()] == ' ';
+}
+
 // Words that only start a command name ("eeprom read").
 bool isGroupWord(std::string_view word) {
-    return std::any_of(kCommands.begin(), kCommands.end(), [word](const CommandSpec& c) {
-        return c.name.size() > word.size() && c.name.starts_with(word) && c.name[word.size()] == ' ';
-    });
+    return std::any_of(kCommands.begin(), kCommands.end(), [word](const CommandSpec& c) { return inGroup(c, word); });
+}
+
+// "  catalogue check [DIR]     check a catalogue (no device)": a command's line in a list.
+std::string summaryLine(const CommandSpec& command) {
+    std::string synopsis = std::string(command.name);
+    if (!command.arguments.empty()) synopsis += " " + std::string(command.arguments);
+    synopsis.resize(std::max<std::size_t>(synopsis.size() + 2, 26), ' ');
+    return "  " + synopsis + std::string(command.summary) + "\n";
 }
 
 const CommandSpec* findCommand(std::string_view name) {
@@ -255,7 +276,10 @@ core::Refusable<Invocation> parseCommandLine(const std::vector<std::string>& wor
     }
 
     if (deviceChoices > 1) return refuse("choose one device: --port, --serial or --virtual-pedal");
-    if (inv.help) return core::Refusable<Invocation>::accepted(std::move(inv));
+    if (inv.help) {
+        if (!inv.command) inv.helpGroup = commandWords;
+        return core::Refusable<Invocation>::accepted(std::move(inv));
+    }
     if (!inv.command) {
         if (commandWords.empty()) return refuse("no command given");
         return refuse(quoted(commandWords) + " needs a command after it");
@@ -275,12 +299,7 @@ std::string overviewHelp() {
     text += "usage: qeltx-cli [--port PATH | --serial SERIAL | --virtual-pedal] COMMAND [ARGUMENTS] [--json] "
             "[--verbose]\n\n";
     text += "The Qelt X pedal from the command line, on the same code as the editor.\n\ncommands:\n";
-    for (const CommandSpec& c : kCommands) {
-        std::string synopsis = std::string(c.name);
-        if (!c.arguments.empty()) synopsis += " " + std::string(c.arguments);
-        synopsis.resize(std::max<std::size_t>(synopsis.size() + 2, 26), ' ');
-        text += "  " + synopsis + std::string(c.summary) + "\n";
-    }
+    for (const CommandSpec& c : kCommands) text += summaryLine(c);
     text +=
         "\ndevice (commands that talk to the pedal):\n"
         "  --port PATH        the serial port at PATH (e.g. the pseudo-terminal of qeltx-pedal-sim)\n"
@@ -293,6 +312,15 @@ std::string overviewHelp() {
         "  --help             help on the command\n\n"
         "exit status: 0 success, 1 a pedal or file error (one line on standard error), 2 bad usage.\n"
         "Run 'qeltx-cli COMMAND --help' for a command's options; 'qeltx-cli --version' prints the version.\n";
+    return text;
+}
+
+std::string groupHelp(std::string_view group) {
+    std::string text = "usage: " + std::string(kProgram) + " [DEVICE] " + std::string(group) + " COMMAND ...\n\ncommands:\n";
+    for (const CommandSpec& c : kCommands) {
+        if (inGroup(c, group)) text += summaryLine(c);
+    }
+    text += "\nRun '" + std::string(kProgram) + " " + std::string(group) + " COMMAND --help' for a command's options.\n";
     return text;
 }
 

@@ -29,6 +29,7 @@ enum class CommandId {
     IrMerge,
     IrInfo,
     CatalogueCheck,
+    CatalogueList,
     Report,
 };
 
@@ -74,6 +75,8 @@ struct Invocation {
     bool json = false;
     bool verbose = false;
     bool help = false;
+    // With help asked and no whole command: the words of a group ("catalogue"), else empty.
+    std::string helpGroup;
 
     bool has(std::string_view option) const { return options.find(option) != options.end(); }
     std::optional<std::string> value(std::string_view option) const;
@@ -84,9 +87,11 @@ struct Invocation {
 // option value, too few or too many arguments, or more than one device choice.
 core::Refusable<Invocation> parseCommandLine(const std::vector<std::string>& words);
 
-// The overview (`qeltx-cli --help`) and one command's help.
+// The overview (`qeltx-cli --help`), one command's help, and the help of a group of commands
+// (`qeltx-cli catalogue --help`: the commands whose names start with `group`).
 std::string overviewHelp();
 std::string commandHelp(const CommandSpec& command);
+std::string groupHelp(std::string_view group);
 
 // A decimal number with nothing else in the text, within `max`.
 std::optional<std::uint32_t> parseDecimal(std::string_view text, std::uint32_t max);

@@ -19,6 +19,7 @@ int runEepromErase(const Invocation& invocation, const Output& output);
 int runIrMerge(const Invocation& invocation, const Output& output);
 int runIrInfo(const Invocation& invocation, const Output& output);
 int runCatalogueCheck(const Invocation& invocation, const Output& output);
+int runCatalogueList(const Invocation& invocation, const Output& output);
 int runReport(const Invocation& invocation, const Output& output);
 
 }  // namespace qeltx::cli

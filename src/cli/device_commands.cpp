@@ -125,7 +125,7 @@ int runQuery(const Invocation& invocation, const Output& output) {
     } else {
         const auto effect = catalogueEffectByNumber(reply->effectNumber);
         const QString name = effect ? QString::fromStdString(effect->name) : QString();
-        if (effect) output.log(QStringLiteral("effetto ottenuto dalla lista: ") + name);
+        if (effect) output.log(QString::fromStdString(core::storedEffectNameLogLine(effect->name)));
         json.insert(QStringLiteral("number"), static_cast<qint64>(reply->effectNumber));
         json.insert(QStringLiteral("name"), effect ? QJsonValue(name) : QJsonValue());
         json.insert(QStringLiteral("version"), static_cast<qint64>(reply->effectVersion));

@@ -32,6 +32,7 @@ int dispatch(const Invocation& invocation, const Output& output) {
         case CommandId::IrMerge: return runIrMerge(invocation, output);
         case CommandId::IrInfo: return runIrInfo(invocation, output);
         case CommandId::CatalogueCheck: return runCatalogueCheck(invocation, output);
+        case CommandId::CatalogueList: return runCatalogueList(invocation, output);
         case CommandId::Report: return runReport(invocation, output);
     }
     return kExitUsage;
@@ -73,7 +74,9 @@ int main(int argc, char* argv[]) {
     }
     const Invocation& invocation = *parsed;
     if (invocation.help) {
-        print(invocation.command ? commandHelp(*invocation.command) : overviewHelp());
+        print(invocation.command              ? commandHelp(*invocation.command)
+              : invocation.helpGroup.empty() ? overviewHelp()
+                                             : groupHelp(invocation.helpGroup));
         return kExitSuccess;
     }
     const Output output(invocation.json, invocation.verbose);

@@ -37,7 +37,7 @@ core::Refusable<StoredAlgorithm> storedAlgorithm(PedalLink& link) {
         return Result::refused("the pedal holds algorithm number " + std::to_string(reply->effectNumber) +
                                ", which this catalogue cannot give: " + effect.reason());
     }
-    link.output().log(QStringLiteral("effetto ottenuto dalla lista: ") + QString::fromStdString(effect->name));
+    link.output().log(QString::fromStdString(core::storedEffectNameLogLine(effect->name)));
     const auto layout = layoutOf(*effect);
     if (!layout) return Result::refused(layout.reason());
     return Result::accepted(StoredAlgorithm{*reply, *effect, *layout});

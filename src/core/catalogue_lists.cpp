@@ -5,6 +5,8 @@
 #include "core/resource_names.h"
 #include "core/text_lines.h"
 
+#include <algorithm>
+
 namespace qeltx::core {
 
 EffectListEntry parseEffectListLine(std::string_view line) {
@@ -66,6 +68,34 @@ CatalogueEffectResult loadCatalogueEffect(std::uint32_t number, const ResourceLo
     effect.layoutText = *layout;
     result.effect = std::move(effect);
     return result;
+}
+
+std::vector<CatalogueIndexEntry> catalogueIndex(const ResourceLookup& lookup) {
+    std::vector<CatalogueIndexEntry> index;
+    const auto list = lookup ? lookup(kEffectListResource) : std::nullopt;
+    if (!list) return index;
+    std::vector<std::vector<std::string>> offered;
+    for (const Category& category : categories) {
+        const auto lines = lookup(format_resource_name(category.displayName));
+        offered.push_back(lines ? splitLines(*lines) : std::vector<std::string>{});
+    }
+    const std::vector<std::string> lines = splitLines(*list);
+    for (std::size_t n = 1; n < lines.size(); ++n) {
+        CatalogueIndexEntry entry;
+        entry.number = static_cast<std::uint32_t>(n);
+        entry.name = parseEffectListLine(lines[n]).name;
+        for (std::size_t c = 0; c < categories.size() && !entry.category; ++c) {
+            if (std::find(offered[c].begin(), offered[c].end(), entry.name) != offered[c].end()) {
+                entry.category = std::string(categories[c].displayName);
+            }
+        }
+        if (const auto layout = lookup(layoutResourceName(entry.name))) {
+            const auto layoutLines = splitLines(*layout);
+            if (!layoutLines.empty()) entry.counts = parseLayoutCounts(layoutLines.front()).counts;
+        }
+        index.push_back(std::move(entry));
+    }
+    return index;
 }
 
 }  // namespace qeltx::core

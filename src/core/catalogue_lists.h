@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/catalogue_resources.h"
+#include "core/control_layout.h"
 #include "core/effect_image.h"
 
 #include <cstdint>
@@ -50,5 +51,20 @@ struct CatalogueEffectResult {
 // Algorithm `number` of the catalogue behind `lookup`: refused for 0 ("empty"), a number past
 // the list, a missing image or layout, or an image that is not hex with a whole header.
 CatalogueEffectResult loadCatalogueEffect(std::uint32_t number, const ResourceLookup& lookup);
+
+// One algorithm of the catalogue as an index shows it.
+struct CatalogueIndexEntry {
+    std::uint32_t number = 0;
+    std::string name;
+    // The first category (in the browser's order) whose list offers it; none when no list does.
+    std::optional<std::string> category;
+    // As its layout's counts line declares them; none when the layout is missing or its counts
+    // line is unreadable.
+    std::optional<LayoutCounts> counts;
+};
+
+// Every algorithm of EFFECT_LIST (line 0, "empty", left out), in number order. Empty when the
+// catalogue has no EFFECT_LIST.
+std::vector<CatalogueIndexEntry> catalogueIndex(const ResourceLookup& lookup);
 
 }  // namespace qeltx::core

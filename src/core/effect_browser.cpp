@@ -72,4 +72,15 @@ std::optional<EffectLocation> locate_effect(CatalogueWorkingLists& lists, std::s
     return std::nullopt;
 }
 
+std::string uploadQuestion(std::string_view effectName, UploadTarget target) {
+    const std::string name(effectName);
+    switch (target) {
+        case UploadTarget::Preset: break;
+        case UploadTarget::Bank1: return "Upload " + name + " into Bank I (FX Bank Mode)?";
+        case UploadTarget::Bank2: return "Upload " + name + " into Bank II (FX Bank Mode)?";
+        case UploadTarget::Bank3: return "Upload " + name + " into Bank III (FX Bank Mode)?";
+    }
+    return "Upload " + name + " to the pedal as its algorithm (Preset Mode)?";
+}
+
 }  // namespace qeltx::core

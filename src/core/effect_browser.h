@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/catalogue_resources.h"
+#include "core/commands.h"
 #include "core/resource_names.h"
 
 #include <cstddef>
@@ -38,7 +39,11 @@ inline constexpr std::string_view kIrHowToMessage =
     "1) Select an IR load algorithm in Impulse Response category\r\n"
     "2) Go to File and click Load IR, choose the desired WAV file\r\n"
     "3) Click UPLOAD SELECTED EFFECT button\r\n"
-    "Works best with 48kHz sampling rate at a bitrate of 24 or 32 bit";
+    "Works best with files sampled at 48 kHz with 24 or 32 bits per sample";
+
+// Upload's confirmation names what goes where: "Upload Amber Drive to the pedal as its algorithm
+// (Preset Mode)?", "Upload Amber Drive into Bank II (FX Bank Mode)?".
+std::string uploadQuestion(std::string_view effectName, UploadTarget target);
 
 struct EffectRow {
     std::string name;

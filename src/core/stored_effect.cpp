@@ -59,6 +59,8 @@ std::vector<std::string> storedEffectLogLines(const StoredEffectReply& reply) {
     };
 }
 
+std::string storedEffectNameLogLine(std::string_view name) { return "effect name from the list: " + std::string(name); }
+
 std::string firmwareVersionLabel(std::uint32_t firmwareVersion) {
     return "Firmware Version: " + std::to_string(firmwareVersion);
 }

@@ -33,6 +33,9 @@ Refusable<StoredEffectReply> parse_stored_effect_reply(std::span<const std::uint
 // "effect number DEC: 43", "effect number HEX: 0000002B", "effect version: 2",
 // "firmware version: 9".
 std::vector<std::string> storedEffectLogLines(const StoredEffectReply& reply);
+// "effect name from the list: Amber Drive": the console's line for the algorithm list's name of
+// the stored algorithm.
+std::string storedEffectNameLogLine(std::string_view name);
 // "Firmware Version: 9", the firmware label's text.
 std::string firmwareVersionLabel(std::uint32_t firmwareVersion);
 

@@ -144,6 +144,11 @@ void PedalModel::enterBootloader() {
 
 void PedalModel::powerCycle() {
     output_.clear();
+    // B2 (SAVE) held while the pedal powers up starts its bootloader instead of the firmware.
+    if (b2Held_) {
+        enterBootloader();
+        return;
+    }
     startFirmware();
 }
 

@@ -141,7 +141,8 @@ public:
     // Bank change (reports "0" + index) and algorithm change (reports "1" + number in hex).
     void changeBank(std::uint8_t index);
     void changeAlgorithm(std::uint8_t number);
-    // Power off and on: the firmware starts again from what the EEPROMs and flash hold.
+    // Power off and on: the firmware starts again from what the EEPROMs and flash hold, or,
+    // with B2 held, the bootloader.
     void powerCycle();
 
 private:

@@ -79,16 +79,20 @@ std::optional<timespec> PtyServer::pollTimeout() {
 }
 
 void PtyServer::run(int stopFd) {
+    run(stopFd, [] { return true; });
+}
+
+void PtyServer::run(int eventFd, const std::function<bool()>& onEvent) {
     for (;;) {
         pollfd fds[2] = {{master_, static_cast<short>(POLLIN | (backlog_.empty() ? 0 : POLLOUT)), 0},
-                         {stopFd, POLLIN, 0}};
+                         {eventFd, POLLIN, 0}};
         const auto timeout = pollTimeout();
         const int r = ::ppoll(fds, 2, timeout ? &*timeout : nullptr, nullptr);
         if (r < 0) {
             if (errno == EINTR) continue;
             throw systemError("poll");
         }
-        if (fds[1].revents & POLLIN) return;
+        if ((fds[1].revents & POLLIN) && onEvent()) return;
         if (fds[0].revents & POLLIN) takeInput();
         giveOutput();
     }

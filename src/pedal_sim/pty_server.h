@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@ public:
     // Serves until `stopFd` becomes readable (a signalfd, a pipe). The other end may close
     // and open the terminal again meanwhile.
     void run(int stopFd);
+    // The same, calling `onEvent` each time `eventFd` becomes readable (a signalfd that also
+    // carries a person's presses); serving ends when it returns true.
+    void run(int eventFd, const std::function<bool()>& onEvent);
 
 private:
     void takeInput();

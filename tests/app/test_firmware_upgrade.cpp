@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
+#include <QGroupBox>
 #include <QFile>
 #include <QMenu>
 #include <QProgressBar>
@@ -36,7 +37,7 @@ using Bytes = std::vector<std::uint8_t>;
 const QString kUpgradeQuestion =
     QStringLiteral("To enter Firmware Upgrade Mode keep B2(SAVE) button on the pedal pressed while clicking YES.");
 const QString kUpgradeSucceeded = QStringLiteral(
-    "Connection to bootloader succeeded. Release B2(SAVE) button and go to Upgrade Firmware menu and click Start "
+    "Connection to bootloader succeeded. Release B2(SAVE) button and go to the Firmware Upgrade menu and click Start "
     "Firmware Upgrade.");
 const QString kLinkSucceeded = QStringLiteral("Connection to bootloader succeeded, ready for firmware upgrade");
 const QString kFailed = QStringLiteral("Connection to bootloader failed");
@@ -239,6 +240,8 @@ private slots:
     void firmwareFilesOutsideTheFlashAreRefusedBeforeErase_data();
     void firmwareFilesOutsideTheFlashAreRefusedBeforeErase();
     void openedHexFileFlashesWithoutMarkerForOtherNumbers();
+    void linkToAPedalInItsBootloaderOffersUpgradeMode_data();
+    void linkToAPedalInItsBootloaderOffersUpgradeMode();
 };
 
 void FirmwareUpgradeTest::upgradeModeBeforeLinkTakesEffectAtLink() {
@@ -362,7 +365,10 @@ void FirmwareUpgradeTest::refusedSynchronisation() {
         editor.dialogs->answers = {false};  // no backup
         main.menuFirmwareUpgradeMode->trigger();
     }
-    QCOMPARE(bridge.syncParity, Bytes{link::kParityEven});
+    // Link in upgrade mode greets the bootloader once; a normal Link whose query went
+    // unanswered asks it once too. Always at even parity.
+    const Bytes evenEach = atLink ? Bytes{link::kParityEven} : Bytes{link::kParityEven, link::kParityEven};
+    QCOMPARE(bridge.syncParity, evenEach);
     QVERIFY(!editor.dialogs->messages.isEmpty());
     QVERIFY(editor.dialogs->messages.first().startsWith(kFailed));
     QVERIFY(editor->formPrint()->lines().contains(QStringLiteral("received Byte: 1F")));
@@ -626,6 +632,64 @@ void FirmwareUpgradeTest::openedHexFileFlashesWithoutMarkerForOtherNumbers() {
     QCOMPARE(e.editor.dialogs->messages, QStringList{kComplete});
     QVERIFY(flashOf(e.pedal()) == expectedFlash(image, base, false));
     QVERIFY(e.console().contains(QStringLiteral("no firmware marker written: none is defined for firmware number 3")));
+}
+
+void FirmwareUpgradeTest::linkToAPedalInItsBootloaderOffersUpgradeMode_data() {
+    QTest::addColumn<bool>("inBootloader");
+    QTest::addColumn<bool>("offerTaken");
+    QTest::newRow("bootloader, Upgrade Mode taken") << true << true;
+    QTest::newRow("bootloader, offer declined") << true << false;
+    QTest::newRow("a silent pedal is no bootloader") << false << false;
+}
+
+void FirmwareUpgradeTest::linkToAPedalInItsBootloaderOffersUpgradeMode() {
+    QFETCH(bool, inBootloader);
+    QFETCH(bool, offerTaken);
+    testing::TestEditor editor;
+    app::TformMain& main = *editor->formMain();
+    pedal_sim::PedalModel& pedal = *editor->virtualPedal();
+    // Switched on with B2 held (or silent, as a pedal that answers nothing at all).
+    if (inBootloader) {
+        pedal.setButton(pedal_sim::control::kB2, true);
+        pedal.powerCycle();
+        pedal.setButton(pedal_sim::control::kB2, false);
+        QCOMPARE(pedal.mode(), pedal_sim::PedalMode::Bootloader);
+    } else {
+        pedal.faults().silent = true;
+    }
+    editor.dialogs->offersTaken.push_back(offerTaken);
+    main.menuConnect->trigger();
+
+    // One try of the synchronisation, at even parity, after the query went unanswered.
+    const Bytes& sent = pedal.received();
+    QCOMPARE(std::count(sent.begin(), sent.end(), core::bootloader::kSync), 1);
+    QCOMPARE(editor.dialogs->messages.size(), 1);
+    if (!inBootloader) {
+        QVERIFY(editor.dialogs->messages.first().startsWith(QStringLiteral("The pedal did not answer in time.")));
+        QCOMPARE(editor->usb().portParity, link::kParityNone);
+        QVERIFY(!editor->state.firmwareUpgradeMode);
+        return;
+    }
+    QVERIFY(editor.dialogs->messages.first().contains(QStringLiteral("its bootloader answered")));
+    QVERIFY(pedal.bootloader().synchronised());
+    QCOMPARE(editor->state.firmwareUpgradeMode, offerTaken);
+    QCOMPARE(main.menuFirmwareUpgradeMode->isChecked(), offerTaken);
+    QCOMPARE(main.menuStartFirmwareUpgrade->isEnabled(), offerTaken);
+    QCOMPARE(editor->formFirmwareUpgrade()->isVisible(), offerTaken);
+    // Nothing of a normal link is offered for a pedal that runs its bootloader.
+    QVERIFY(!app::isMenuEnabled(main.menuMIDI));
+    QVERIFY(!main.lblLive->isEnabled());
+    if (!offerTaken) {
+        QCOMPARE(editor->usb().portParity, link::kParityNone);
+        return;
+    }
+    QVERIFY(!main.btnRequest->isEnabled() && !main.btnUpload->isEnabled());
+    // The offer leads straight to a whole upgrade, which runs the firmware again.
+    editor.dialogs->messages.clear();
+    editor->formFirmwareUpgrade()->btnUpgradeFirmware->click();
+    QCOMPARE(editor.dialogs->messages, QStringList{kComplete});
+    QCOMPARE(pedal.mode(), pedal_sim::PedalMode::Normal);
+    QVERIFY(!editor->state.firmwareUpgradeMode);
 }
 
 QTEST_MAIN(FirmwareUpgradeTest)

@@ -37,6 +37,7 @@ private slots:
     void closingDestroysEveryRow();
     void suppressionFlags();
     void liveControlsSendTheirCommands();
+    void switchesTakeAClickAnywhereOnThem();
 };
 
 void PanelTest::buildsRowsFromTheLayout_data() {
@@ -174,6 +175,42 @@ void PanelTest::liveControlsSendTheirCommands() {
     QCOMPARE(lastSent(3), (std::vector<std::uint8_t>{0x08, 0xFF, 0x05}));
     QVERIFY(!panel.reverseCheckBoxes[5]->isEnabled());
     QCOMPARE(int(panel.assignments[5]), 255);
+}
+
+void PanelTest::switchesTakeAClickAnywhereOnThem() {
+    testing::TestEditor editor;
+    app::TformMain& main = *editor->formMain();
+    main.menuConnect->trigger();
+    pedal_sim::PedalModel& pedal = *editor->virtualPedal();
+    // The Live switch: at its centre, at either end, in either state.
+    QCheckBox* live = main.swLive;
+    const int middle = live->height() / 2;
+    const QList<QPoint> points{live->rect().center(), live->rect().center(), QPoint(2, middle),
+                               QPoint(live->width() - 3, middle), QPoint(live->width() - 3, middle), QPoint(2, middle)};
+    bool on = false;
+    for (const QPoint& point : points) {
+        QTest::mouseClick(live, Qt::LeftButton, {}, point);
+        on = !on;
+        QCOMPARE(live->isChecked(), on);
+        QCOMPARE(pedal.live(), on);
+    }
+    // A parameter switch: on its words as on its box; words of a greyed switch do nothing.
+    app::TformFXParameters& panel = showPanel(editor, "Square Synth");
+    QLabel* words = panel.stateLabels[7];
+    QCheckBox* sw = panel.paramSwitches[7];
+    const std::size_t before = pedal.received().size();
+    QTest::mouseClick(words, Qt::LeftButton, {}, words->rect().center());
+    QVERIFY(sw->isChecked());
+    QCOMPARE(words->text(), panel.onTexts[7]);
+    QCOMPARE(pedal.received().size(), before + 7);
+    QTest::mouseClick(words, Qt::LeftButton, {}, words->rect().center());
+    QVERIFY(!sw->isChecked());
+    QCOMPARE(words->text(), panel.offTexts[7]);
+    panel.EnableDisableControls(false);
+    const std::size_t greyed = pedal.received().size();
+    QTest::mouseClick(words, Qt::LeftButton, {}, words->rect().center());
+    QVERIFY(!sw->isChecked());
+    QCOMPARE(pedal.received().size(), greyed);
 }
 
 QTEST_MAIN(PanelTest)

@@ -1,4 +1,5 @@
 // The data folders, the three preference files read at start-up, and the Look menu.
+#include "app/fx_parameters.h"
 #include "app/main_window.h"
 #include "app/preferences.h"
 #include "resources/resource_store.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -47,6 +49,7 @@ private slots:
     void lookClickAppliesAndStores();
     void unreadableFilesFallBackToDefaults();
     void everyLookShowsTheLeftColumnsWordsWhole();
+    void everyLookShowsTheStatusTextsWhole();
 };
 
 void PreferencesTest::firstRunCreatesFoldersAndDefaults() {
@@ -61,7 +64,9 @@ void PreferencesTest::firstRunCreatesFoldersAndDefaults() {
     QVERIFY(m.menuModePreset->isChecked() && !m.menuModeBank->isChecked());
     QVERIFY(!m.lblBankNum->isEnabled());
     QCOMPARE(m.menuLook->actions().size(), 7);
-    QCOMPARE(m.lookMenuItems[6]->text(), QStringLiteral("6"));
+    // Each entry shows its number, which picks it from the keyboard, and its look's name.
+    QCOMPARE(m.lookMenuItems[0]->text(), QStringLiteral("&0  Default"));
+    QCOMPARE(m.lookMenuItems[6]->text(), QStringLiteral("&6  Stage"));
     QVERIFY(m.lookMenuItems[7] == nullptr);
     QVERIFY(editor.dialogs->messages.isEmpty());
 }
@@ -197,6 +202,49 @@ void PreferencesTest::everyLookShowsTheLeftColumnsWordsWhole() {
                                     .arg(w->objectName())
                                     .arg(w->sizeHint().width())
                                     .arg(w->width())));
+        }
+    }
+}
+
+void PreferencesTest::everyLookShowsTheStatusTextsWhole() {
+    // The texts the status lines take in a player's round, as the editor writes them: Assign and
+    // Store Settings in the main window, an upload that carries its own impulse response; the
+    // parameter window's hint, preview note and read-back note.
+    testing::TestEditor editor;
+    app::TformMain& m = *editor->formMain();
+    app::TformFXParameters& panel = *editor->formFXParameters();
+    m.menuConnect->trigger();
+    QList<std::pair<QLabel*, QString>> shown;
+    auto keep = [&](QLabel* label) { shown << std::pair<QLabel*, QString>{label, label->text()}; };
+    keep(panel.lblPanelStatus);  // "Values read from the pedal."
+    m.btnAssign->click();
+    keep(m.lblStatus);
+    m.btnStoreSettingsOnPedal->click();
+    keep(m.lblStatus);
+    m.btnOpenEffect->click();
+    keep(panel.lblPanelStatus);
+    editor->guard([&] { m.lstCategoryClick(5); });
+    QListWidgetItem* room = m.lstEffects->findItems(QStringLiteral("Room IR Blend"), Qt::MatchExactly).first();
+    m.lstEffects->setCurrentItem(room);
+    editor->guard([&] { m.effetto_cliccato(room); });
+    keep(panel.lblPanelStatus);
+    m.btnUpload->click();
+    keep(m.lblStatus);
+    for (const auto& [label, text] : shown) QVERIFY2(!text.isEmpty(), qPrintable(label->objectName()));
+
+    for (int look = 0; look < 7; ++look) {
+        m.lookMenuItems[static_cast<std::size_t>(look)]->trigger();
+        for (const auto& [label, text] : shown) {
+            label->setText(text);
+            label->ensurePolished();
+            const QRect inside = label->contentsRect();
+            const int needed = label->heightForWidth(label->width()) - (label->height() - inside.height());
+            QVERIFY2(needed <= inside.height(), qPrintable(QStringLiteral("look %1: %2 needs %3 px for \"%4\", has %5")
+                                                               .arg(look)
+                                                               .arg(label->objectName())
+                                                               .arg(needed)
+                                                               .arg(text)
+                                                               .arg(inside.height())));
         }
     }
 }

@@ -33,6 +33,7 @@ private slots:
     void theSettingIsKeptInThePreferencesFolder();
     void reopenedPanelShowsTheLastValuesWithoutSending();
     void assignAndStoreSayWhatTheySent();
+    void previewAndQuerySayWhatThePanelShows();
 };
 
 namespace {
@@ -187,6 +188,33 @@ void ReadBackFlowTest::assignAndStoreSayWhatTheySent() {
     editor.dialogs->answers = {false};
     main.btnAssign->click();
     QCOMPARE(main.lblStatus->text(), QStringLiteral("Status: "));
+}
+
+void ReadBackFlowTest::previewAndQuerySayWhatThePanelShows() {
+    testing::TestEditor editor;
+    app::TformMain& main = *editor->formMain();
+    app::TformFXParameters& panel = *editor->formFXParameters();
+    main.menuConnect->trigger();
+    QVERIFY(panel.potTrackBars[0]->isEnabled());
+
+    // Browsing shows another algorithm as a preview, marked in the title and the status line.
+    editor->guard([&] { main.lstCategoryClick(kGainCategory); });
+    QListWidgetItem* fuzz = main.lstEffects->findItems(QStringLiteral("Copper Fuzz"), Qt::MatchExactly).first();
+    main.lstEffects->setCurrentItem(fuzz);
+    editor->guard([&] { main.effetto_cliccato(fuzz); });
+    QCOMPARE(panel.windowTitle(), QStringLiteral("Copper Fuzz (preview)"));
+    QCOMPARE(panel.lblPanelStatus->text(),
+             QStringLiteral("Preview only: the pedal holds Amber Drive. Upload Selected Effect puts this algorithm on it."));
+
+    // The pedal's own algorithm is no preview; "Get FX Stored on Pedal" shows it greyed and
+    // says how its values are read.
+    main.btnOpenEffect->click();
+    QCOMPARE(panel.windowTitle(), QStringLiteral("Amber Drive v1"));
+    QVERIFY(!panel.potTrackBars[0]->isEnabled());
+    QVERIFY2(panel.lblPanelStatus->text().contains(QStringLiteral("until Request")), qPrintable(panel.lblPanelStatus->text()));
+    main.btnRequest->click();
+    QVERIFY(panel.potTrackBars[0]->isEnabled());
+    QCOMPARE(panel.lblPanelStatus->text(), QStringLiteral("Values read from the pedal."));
 }
 
 QTEST_MAIN(ReadBackFlowTest)

@@ -53,6 +53,7 @@ class SettingsTest : public QObject {
 private slots:
     void assignSendsEveryBoxAndTheFootswitches();
     void storeAndMidi();
+    void declinedAssignLogsNothingAndTakesItsReverseBack();
     void bankModeFromTheMenuClosesThePanel();
     void pedalReportsAreApplied();
     void presetRoundTripAndRefusals();
@@ -81,6 +82,50 @@ void SettingsTest::assignSendsEveryBoxAndTheFootswitches() {
     s.editor.dialogs->answers.push_back(false);
     s.main.btnAssign->click();
     QCOMPARE(s.pedal.received().size(), before);
+}
+
+void SettingsTest::declinedAssignLogsNothingAndTakesItsReverseBack() {
+    Session s;
+    const QString assignLine = QStringLiteral("04");
+    auto assignLinesInConsole = [&] {
+        int found = 0;
+        for (const QString& line : s.editor->formPrint()->lines()) found += line.startsWith(assignLine) && line.size() == 46;
+        return found;
+    };
+    QCheckBox* reverse = s.panel.reverseCheckBoxes[1];
+    s.panel.assignBoxes[1]->setCurrentIndex(11);  // EXP
+    QVERIFY(reverse->isEnabled());
+    reverse->click();
+    QCOMPARE(s.lastSent(3), (std::vector<std::uint8_t>{0x08, 0x01, 0x01}));
+
+    // No: no assignment goes out, none is logged, and the reverse flag ticked for it is taken
+    // back on the pedal; the box stays usable for the assignment the panel still shows.
+    s.editor.dialogs->answers.push_back(false);
+    const std::size_t before = s.pedal.received().size();
+    const int logged = assignLinesInConsole();
+    s.main.btnAssign->click();
+    QCOMPARE(assignLinesInConsole(), logged);
+    QCOMPARE(s.pedal.received().size(), before + 3);
+    QCOMPARE(s.lastSent(3), (std::vector<std::uint8_t>{0x08, 0xFF, 0x01}));
+    QVERIFY(!reverse->isChecked());
+    QVERIFY(reverse->isEnabled());
+
+    // A pedal that keeps a reverse flag for an unassigned control (left so by an editor that
+    // did not take it back): read back, the box shows it ticked and can clear it.
+    const std::uint8_t reverseOn[] = {0x08, 0x01, 0x01};
+    s.pedal.receive(reverseOn, sizeof reverseOn, pedal_sim::kNormalLine);
+    s.main.btnRequest->click();
+    QCOMPARE(s.panel.assignBoxes[1]->currentText(), QStringLiteral("--"));
+    QVERIFY(reverse->isChecked());
+    QVERIFY(reverse->isEnabled());
+    reverse->click();
+    QCOMPARE(s.lastSent(3), (std::vector<std::uint8_t>{0x08, 0xFF, 0x01}));
+    QVERIFY(!reverse->isChecked());
+
+    // Yes: the command is logged once it has gone out.
+    s.main.btnAssign->click();
+    QCOMPARE(int(s.lastSent(23)[0]), 0x04);
+    QCOMPARE(assignLinesInConsole(), logged + 1);
 }
 
 void SettingsTest::storeAndMidi() {

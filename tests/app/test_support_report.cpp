@@ -75,7 +75,7 @@ private slots:
 
 void SupportReportTest::theQueryIsTracedBothWaysWithItsTimes() {
     Linked s;
-    QCOMPARE(s.main.menuSaveSupportReport->text(), QStringLiteral("Save Support Report…"));
+    QCOMPARE(s.main.menuSaveSupportReport->text(), QStringLiteral("Save Support &Report…"));
     QVERIFY(s.main.menuInfo->actions().contains(s.main.menuSaveSupportReport));
     QVERIFY(s.main.btnOpenEffect->isEnabled());
     QTest::mouseClick(s.main.btnOpenEffect, Qt::LeftButton);
@@ -91,7 +91,7 @@ void SupportReportTest::theQueryIsTracedBothWaysWithItsTimes() {
     QVERIFY(report.lines.contains(QStringLiteral("  virtual: available")));
     QVERIFY(report.text.contains(QStringLiteral("Operating system: ")));
     QVERIFY(report.text.contains(QStringLiteral("Qt version: ") + QString::fromLatin1(qVersion())));
-    QVERIFY(report.text.contains(QStringLiteral("effetto ottenuto dalla lista: Amber Drive")));
+    QVERIFY(report.text.contains(QStringLiteral("effect name from the list: Amber Drive")));
 
     // The click's query is the last one sent (Link queried and read the values before it); what
     // came in after it, until the next message out, is the pedal's answer, whole and in order.

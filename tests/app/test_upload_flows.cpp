@@ -62,6 +62,8 @@ void UploadFlowsTest::impulseResponseWithoutTapBlockUploadsItsOwnImage() {
     s.main.btnUpload->click();
     QVERIFY2(s.editor.dialogs->messages.isEmpty(), qPrintable(s.editor.dialogs->messages.join('\n')));
     QCOMPARE(s.pedal.uploadsTaken(), before + 1);
+    QCOMPARE(s.editor.dialogs->confirmations.last(),
+             QStringLiteral("Upload Room IR Blend to the pedal as its algorithm (Preset Mode)?"));
     QVERIFY(s.pedal.algorithm().has_value());
     QCOMPARE(core::toHex(s.pedal.algorithm()->bytes), catalogueImageHex("ROOM_IR_BLEND"));
     QVERIFY2(s.main.lblStatus->text().contains(QStringLiteral("impulse response built into it")),
@@ -91,6 +93,12 @@ void UploadFlowsTest::bankModeGreyRowSaysWhyAndUploadFollowsTheSelection() {
     QVERIFY(s.main.btnUpload->isEnabled());
     s.main.rdbtnBank2->setChecked(true);
     const unsigned before = s.pedal.uploadsTaken();
+    // The question names the algorithm and its bank; No sends nothing, not even the bypass.
+    s.editor.dialogs->answers.push_back(false);
+    const std::size_t sentBefore = s.pedal.received().size();
+    s.main.btnUpload->click();
+    QCOMPARE(s.editor.dialogs->confirmations.last(), QStringLiteral("Upload Amber Drive into Bank II (FX Bank Mode)?"));
+    QCOMPARE(s.pedal.received().size(), sentBefore);
     s.main.btnUpload->click();
     QCOMPARE(s.pedal.uploadsTaken(), before + 1);
     const std::string image = catalogueImageHex("AMBER_DRIVE");

@@ -1,7 +1,7 @@
 #!/bin/sh
 # qeltx-cli's commands, exit status and messages, one group of cases per CTest test:
 #   cli_test.sh GROUP QELTX_CLI QELTX_PEDAL_SIM SOX CATALOGUE_DIR
-# GROUP is virtual, pty, flash, failures, usage, files, backup or report.
+# GROUP is virtual, pty, flash, bootbutton, failures, usage, files, backup or report.
 set -u
 GROUP=$1 CLI=$2 SIM=$3 SOX=$4 CATALOGUE=$5
 WORK=$(mktemp -d)
@@ -172,6 +172,37 @@ flash)
     cli 1 --port "$WORK/no-such-port" flash --firmware "$WORK/bad.hex"
     one_error_line "bad.hex:"
     ;;
+bootbutton)
+    # qeltx-pedal-sim's help says how its bootloader is reached, and each way works.
+    "$SIM" --help >"$WORK/out" 2>"$WORK/err" || fail "qeltx-pedal-sim --help: exit status $?"
+    LAST="qeltx-pedal-sim --help"
+    out_has "B2 (SAVE)"
+    out_has "kill -USR1 PID"
+    out_has "kill -HUP PID"
+    out_has "--hold-b2"
+    # B2 held from the start: the restart command of a flash reaches the bootloader.
+    start_sim --hold-b2
+    cli 0 --port "$PTY" flash --no-verify
+    out_has "Firmware Upgrade Complete, device will now restart"
+    stop_sim
+    # B2 pressed by signal, the pedal switched off and on: it answers as its bootloader only.
+    # (One signal at a time: pending signals are taken lowest number first, SIGHUP before SIGUSR1.)
+    start_sim
+    sim_says() { for _ in $(seq 50); do grep -q "$1" "$WORK/sim.err" && return 0; sleep 0.1; done; fail "qeltx-pedal-sim did not say '$1'"; }
+    kill -USR1 "$SIM_PID"
+    sim_says "B2 (SAVE) held"
+    kill -HUP "$SIM_PID"
+    sim_says "now running its bootloader"
+    cli 0 --port "$PTY" flash --in-bootloader --no-verify
+    # Released and switched on again: the firmware (the one just written) answers.
+    kill -USR2 "$SIM_PID"
+    sim_says "B2 (SAVE) released"
+    kill -HUP "$SIM_PID"
+    sim_says "now running its firmware"
+    cli 0 --port "$PTY" query
+    out_has "Firmware Version: 1"
+    stop_sim
+    ;;
 failures)
     # No device.
     cli 1 --port "$WORK/no-such-port" query
@@ -237,11 +268,20 @@ usage)
     out_has "usage: qeltx-cli"
     cli 0 --version
     out_has "qeltx-cli $(sed -n 's/^project(QeltXEditor VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")"
-    for command in list query upload request set backup restore flash "eeprom read" "eeprom erase" ir-merge "catalogue check" report; do
+    for command in list query upload request set backup restore flash "eeprom read" "eeprom erase" ir-merge "catalogue check" "catalogue list" report; do
         # shellcheck disable=SC2086
         cli 0 $command --help
         out_has "usage: qeltx-cli [DEVICE] $command"
     done
+    # A group's help lists its own commands, not the overview.
+    cli 0 catalogue --help
+    out_has "usage: qeltx-cli [DEVICE] catalogue COMMAND"
+    out_has "  catalogue check [DIR]"
+    out_has "  catalogue list"
+    out_has_not "eeprom read"
+    cli 0 --help eeprom
+    out_has "  eeprom read 50|51"
+    out_has_not "catalogue"
     cli 2 frobnicate
     err_has "Try 'qeltx-cli --help'."
     # Each wrong command line or argument: exit status 2 and the reason.
@@ -271,6 +311,8 @@ restore|restore needs FILE
 backup extra|too many arguments for backup
 report extra|too many arguments for report
 report -o|-o needs a value (FILE)
+catalogue list --category Jazz|--category takes one of Gain, Modulation, Synthesis, Filter, Dynamic, Impulse Response, Other, not 'Jazz'
+catalogue list extra|too many arguments for catalogue list
 CASES
     ;;
 files)
@@ -330,6 +372,22 @@ files)
     one_error_line "$WORK/catalogue: 1 violations of the catalogue's rules"
     cli 1 catalogue check "$WORK/no-such-folder"
     one_error_line "$WORK/no-such-folder: not a folder"
+
+    # catalogue list: every algorithm of EFFECT_LIST once, with its category and controls.
+    cli 0 catalogue list
+    out_has "no.  name"
+    out_has "  1  Amber Drive           Gain                 3         0               0           0"
+    out_has " 47  Prototype Matrix      -                   12         8               4           1"
+    [ "$(($(wc -l <"$WORK/out") - 1))" -eq "$(($(grep -c . "$CATALOGUE/EFFECT_LIST") - 1))" ] ||
+        fail "catalogue list: not one line per algorithm"
+    cli 0 catalogue list --category "impulse response"
+    [ "$(wc -l <"$WORK/out")" -eq 5 ] || fail "catalogue list --category: not the four IR algorithms"
+    out_has " 32  Basic IR Loader     Impulse Response     3"
+    out_has_not "Amber Drive"
+    cli 0 --json catalogue list --category Synthesis
+    out_has '"category": "Synthesis"'
+    out_has '"multiSwitches": '
+    out_has_not '"category": "Gain"'
     ;;
 backup)
     # Amber Drive in bank II with assignments, a reverse flag and a MIDI channel: every kind of

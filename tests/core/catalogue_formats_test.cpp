@@ -110,6 +110,34 @@ TEST(EffectList, NameAfterTheFirstColonFoundByLinePosition) {
     EXPECT_FALSE(parseEffectListLine("no colon").hasColon);
 }
 
+TEST(CatalogueIndex, NumberNameFirstOfferingCategoryAndDeclaredCounts) {
+    MapStore store;
+    store.files = {{"EFFECT_LIST", "0:empty\r\n1:Warm Echo\r\n2:Glass-Boost\r\n3:Hidden\r\n4:Bad Counts"},
+                   {"GAIN", "Glass-Boost\r\n"},
+                   {"OTHER", "Warm Echo\nGlass-Boost\nBad Counts\n"},
+                   {"WARM_ECHO_CTRLS", "4001\r\nTime\r\nFeedback\r\nMix\r\nTone\r\nLFO"},
+                   {"GLASS_BOOST_CTRLS", "7522\nthe lines are not counted\n"},
+                   {"BAD_COUNTS_CTRLS", "3G0\n"}};
+    const auto index = catalogueIndex(store.lookup());
+    ASSERT_EQ(index.size(), 4u);
+    EXPECT_EQ(index[0].number, 1u);
+    EXPECT_EQ(index[0].name, "Warm Echo");
+    EXPECT_EQ(index[0].category, "Other");
+    ASSERT_TRUE(index[0].counts);
+    EXPECT_EQ(index[0].counts->pots, 4);
+    EXPECT_EQ(index[0].counts->readbacks, 1);
+    // Offered by two lists: the first in the browser's order names it.
+    EXPECT_EQ(index[1].category, "Gain");
+    ASSERT_TRUE(index[1].counts);
+    EXPECT_EQ(index[1].counts->controls(), 14);
+    EXPECT_EQ(index[1].counts->multiSwitches, 2);
+    // In no list and without a layout; a counts line that is not hex gives no counts.
+    EXPECT_EQ(index[2].category, std::nullopt);
+    EXPECT_EQ(index[2].counts, std::nullopt);
+    EXPECT_EQ(index[3].counts, std::nullopt);
+    EXPECT_TRUE(catalogueIndex(MapStore{}.lookup()).empty());
+}
+
 TEST(SizeMeasure, TextLengthDivTwoAsSixteenBits) {
     EXPECT_EQ(imageSizeOfText(std::string(5440, '0')), 2720);
     EXPECT_EQ(imageSizeOfText(std::string(10880, '0')), 5440);

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <vector>
 
 using namespace qeltx::core;
 
@@ -129,6 +132,44 @@ TEST_P(EveryLook, NamesItselfAndKeepsEveryTextReadable) {
             << "look " << GetParam().number << " " << p.selector << " " << p.property << " #" << std::hex
             << int(p.text.r) << "," << int(p.text.g) << "," << int(p.text.b) << " on " << int(p.background.r) << ","
             << int(p.background.g) << "," << int(p.background.b);
+    }
+}
+
+// The colours a border value names ("1px solid #3b6ea5", "#fff #000 #000 #fff").
+std::vector<Rgb> coloursIn(const std::string& value) {
+    std::vector<Rgb> found;
+    std::size_t at = 0;
+    while ((at = value.find('#', at)) != std::string::npos) {
+        const std::size_t end = value.find_first_of(" ;", at);
+        if (const auto colour = parseColour(value.substr(at, end == std::string::npos ? end : end - at))) {
+            found.push_back(*colour);
+        }
+        at = end == std::string::npos ? value.size() : end;
+    }
+    return found;
+}
+
+TEST_P(EveryLook, MarksTheKeyboardFocusOnEveryKindOfControl) {
+    const auto rules = readStyleRules(sheet());
+    std::optional<Rgb> window;
+    for (const StyleRule& rule : rules) {
+        for (const auto& [property, value] : rule.properties) {
+            if (rule.selector == "QWidget" && property == "background-color") window = parseColour(value);
+        }
+    }
+    ASSERT_TRUE(window);
+    // A mark that is no text still needs 3:1 against the window around it to be seen.
+    for (const char* selector : {"QPushButton:focus", "QSlider:focus", "QCheckBox:focus", "QCheckBox#swLive:focus",
+                                 "QRadioButton:focus", "QComboBox:focus", "QListWidget:focus"}) {
+        double best = 0;
+        for (const StyleRule& rule : rules) {
+            if (rule.selector != selector) continue;
+            for (const auto& [property, value] : rule.properties) {
+                if (property != "border" && property != "border-color") continue;
+                for (const Rgb& colour : coloursIn(value)) best = std::max(best, contrastRatio(colour, *window));
+            }
+        }
+        EXPECT_GE(best, kGreyedContrast) << "look " << GetParam().number << ": " << selector;
     }
 }
 

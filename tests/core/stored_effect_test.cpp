@@ -70,6 +70,7 @@ TEST(StoredEffectLog, ShowsTheNumberInDecimalAndHex) {
               (std::vector<std::string>{"effect number DEC: 43", "effect number HEX: 0000002B", "effect version: 2",
                                         "firmware version: 9"}));
     EXPECT_EQ(firmwareVersionLabel(7), "Firmware Version: 7");
+    EXPECT_EQ(storedEffectNameLogLine("Amber Drive"), "effect name from the list: Amber Drive");
 }
 
 }  // namespace

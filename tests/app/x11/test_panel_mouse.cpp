@@ -166,6 +166,7 @@ private slots:
     void everyRowKindAnswersTheMouse_data();
     void everyRowKindAnswersTheMouse();
     void everySwitchAndButtonOfEveryAlgorithm();
+    void liveSwitchTogglesAtItsCentre();
 };
 
 void PanelMouseTest::everyRowKindAnswersTheMouse_data() {
@@ -198,6 +199,12 @@ void PanelMouseTest::everyRowKindAnswersTheMouse() {
             QTRY_VERIFY_WITH_TIMEOUT(sw->isChecked(), kSlowMachineMs);
             QCOMPARE(desk.sentSince(before), parameterCommand(address, 0x00800000));
             QCOMPARE(panel.stateLabels[slot]->text(), panel.onTexts[slot]);
+            // Its words are part of it: a click on them turns it off again.
+            const std::size_t onWords = desk.pedal.received().size();
+            CLICK(panel.stateLabels[slot]);
+            QTRY_VERIFY_WITH_TIMEOUT(!sw->isChecked(), kSlowMachineMs);
+            QCOMPARE(desk.sentSince(onWords), parameterCommand(address, 0));
+            QCOMPARE(panel.stateLabels[slot]->text(), panel.offTexts[slot]);
         } else if (QPushButton* button = panel.paramButtons[slot]) {
             CLICK(button);
             std::vector<std::uint8_t> pressAndRelease = parameterCommand(address, 0x00800000);
@@ -253,6 +260,23 @@ void PanelMouseTest::everySwitchAndButtonOfEveryAlgorithm() {
         }
     }
     QVERIFY(clicked > 20);
+}
+
+void PanelMouseTest::liveSwitchTogglesAtItsCentre() {
+    Desk desk;
+    app::TformMain& main = desk.main;
+    main.activateWindow();
+    main.raise();
+    QVERIFY(QTest::qWaitForWindowExposed(&main, kSlowMachineMs));
+    QVERIFY(main.swLive->isEnabled());
+    // Its centre, in either state: on, then off again, whichever half the knob is in.
+    for (const bool on : {true, false}) {
+        const std::size_t before = desk.pedal.received().size();
+        CLICK(main.swLive);
+        QTRY_COMPARE_WITH_TIMEOUT(main.swLive->isChecked(), on, kSlowMachineMs);
+        QCOMPARE(desk.sentSince(before), (std::vector<std::uint8_t>{0x0A, std::uint8_t(on ? 0x01 : 0x00), 0x00}));
+        QCOMPARE(desk.pedal.live(), on);
+    }
 }
 
 QTEST_MAIN(PanelMouseTest)
