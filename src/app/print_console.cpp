@@ -209,7 +209,8 @@ bool TformPrint::ReadEEPROM(const QString& i2cAddr, const DumpProgress& dumpByte
         editor_.tellNotSent(QStringLiteral("Read EEPROM ") + i2cAddr);
         return false;
     }
-    const QString doing = QStringLiteral("reading EEPROM %1 (%2 bytes from the pedal)").arg(i2cAddr).arg(core::kEepromDumpFrameSize);
+    const QString doing =
+        QStringLiteral("reading EEPROM %1 (%2 bytes from the pedal)").arg(i2cAddr).arg(core::kEepromDumpFrameSize);
     printToConsole(doing);
     endRepaintHold();
     BusyWindow busy(*this, doing, editor_.line());
@@ -223,7 +224,9 @@ bool TformPrint::ReadEEPROM(const QString& i2cAddr, const DumpProgress& dumpByte
         command->spec.replyLimitMs);
     const std::string problem = core::eepromAnswerProblem(core::readEepromAnswer(reply.bytes));
     if (!problem.empty()) {
-        printToConsole(QStringLiteral("EEPROM %1: %2 within %3 s").arg(i2cAddr, QString::fromStdString(problem)).arg(command->spec.replyLimitMs / 1000));
+        printToConsole(QStringLiteral("EEPROM %1: %2 within %3 s")
+                           .arg(i2cAddr, QString::fromStdString(problem))
+                           .arg(command->spec.replyLimitMs / 1000));
     }
     // What came is the pedal's own message, read as the poll reads it: the dump is listed (with
     // "Memory Erased" when it holds nothing) once this conversation has ended, so that box does

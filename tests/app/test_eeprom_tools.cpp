@@ -3,6 +3,7 @@
 // without an address.
 #include "app/main_window.h"
 #include "app/print_console.h"
+#include "core/commands.h"
 #include "pedal_sim/pedal_model.h"
 #include "support/test_seams.h"
 
@@ -94,6 +95,7 @@ private slots:
     void buttonsSendTheirFrame();
     void noAddressSendsNothing();
     void eraseThenReadListsAnErasedMemory();
+    void aReadWithoutADumpEndsAtItsLimitAndSaysSo();
 };
 
 void EepromToolsTest::buttonsSendTheirFrame_data() {
@@ -183,6 +185,23 @@ void EepromToolsTest::eraseThenReadListsAnErasedMemory() {
     // The read waits for its dump and lists it.
     QCOMPARE(e.dialogs->messages, QStringList{QStringLiteral("Memory Erased")});
     QVERIFY(console.lines().size() > linesBefore + 100);
+}
+
+void EepromToolsTest::aReadWithoutADumpEndsAtItsLimitAndSaysSo() {
+    LinkedEditor e;
+    app::TformPrint& console = e.console();
+    e.pedal().faults().silent = true;
+    console.cmbI2Caddr->setCurrentText(QStringLiteral("50"));
+    const qint64 before = e.editor->timing().nowMs();
+    console.btnReadEEPROM->click();
+    // At the limit, not before it and not a frame after it.
+    const qint64 took = e.editor->timing().nowMs() - before;
+    QVERIFY2(took >= core::kEepromReadSpec.replyLimitMs && took < core::kEepromReadSpec.replyLimitMs + 16,
+             qPrintable(QString::number(took)));
+    QVERIFY2(console.lines().contains(QStringLiteral("EEPROM 50: no EEPROM dump came within 6 s")),
+             qPrintable(console.lastLines(3).join('\n')));
+    QVERIFY(e.dialogs->messages.isEmpty());
+    QVERIFY(e.editor->formMain()->Timer_USB_read.isActive());
 }
 
 QTEST_MAIN(EepromToolsTest)
