@@ -63,8 +63,8 @@ struct FlashPlan {
     bool verify = true;
 };
 
-// Refused, with the reason, when the image is empty or would reach the marker at 0x0801FC00;
-// nothing is sent then.
+// Refused, with the reason, when the image does not start at the flash base, is empty or would
+// reach the marker at 0x0801FC00; nothing is sent then.
 core::Refusable<FlashPlan> planFlash(std::span<const std::uint8_t> image, std::uint32_t base, int firmwareNumber);
 
 enum class FlashStage { Erase, Write, Verify, Go };

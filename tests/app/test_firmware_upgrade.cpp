@@ -552,6 +552,9 @@ void FirmwareUpgradeTest::firmwareFilesOutsideTheFlashAreRefusedBeforeErase_data
         << "qeltx_fw_2.hex" << intelHex(0x0801FBF8, Bytes(16, 0x11)) << "lies outside 0x08000000-0x0801FBFF";
     QTest::newRow("hex below the flash") << "below.hex" << intelHex(0x07FFFFF0, Bytes(32, 0x22))
                                          << "lies outside 0x08000000-0x0801FBFF";
+    // Written there, it would never start: the pedal starts what lies at the flash base.
+    QTest::newRow("hex above the flash base") << "qeltx_fw_1.hex" << intelHex(0x08004000, Bytes(300, 0x44))
+                                              << "starts at 0x08004000, not at the flash base 0x08000000";
     QTest::newRow("bin over 130,048 bytes") << "big_1.bin" << QByteArray(130049, '\x33') << "at most 130048 bytes";
     QTest::newRow("empty bin") << "empty.bin" << QByteArray() << "empty";
 }
@@ -588,9 +591,9 @@ void FirmwareUpgradeTest::openedHexFileFlashesWithoutMarkerForOtherNumbers() {
     e.enterBootloader();
     e.main().menuStartFirmwareUpgrade->trigger();
     app::TformFirmwareUpgrade& window = e.window();
-    Bytes image(700);
+    Bytes image(0x10000 + 700);  // crosses a 64 KiB boundary
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + 3);
-    const std::uint32_t base = 0x0800FF80;  // crosses a 64 KiB boundary
+    const std::uint32_t base = core::kFlashBase;
     const QString path = writeFile(e.editor.platform->documents.path(), QStringLiteral("qeltx_fw_3.hex"), intelHex(base, image));
     e.editor.dialogs->fileNames = {path};
     window.btnOpenFirmwareFile->click();

@@ -171,6 +171,17 @@ flash)
     printf ':10000000FFFFFFFF\n' >"$WORK/bad.hex"
     cli 1 --port "$WORK/no-such-port" flash --firmware "$WORK/bad.hex"
     one_error_line "bad.hex:"
+    # A HEX file for 0x08004000 would never start: refused before the port is even opened, and
+    # a pedal in its bootloader keeps the flash it had.
+    printf ':020000040800F2\n:04400000DEADBEEF84\n:00000001FF\n' >"$WORK/high.hex"
+    cli 1 --port "$WORK/no-such-port" flash --firmware "$WORK/high.hex"
+    one_error_line "firmware refused, nothing was erased: the firmware image starts at 0x08004000, not at the flash base 0x08000000"
+    start_sim --bootloader --dump-flash "$WORK/flash-before.bin"
+    stop_sim
+    start_sim --bootloader --dump-flash "$WORK/flash3.bin"
+    cli 1 --port "$PTY" flash --in-bootloader --firmware "$WORK/high.hex"
+    stop_sim
+    cmp -s "$WORK/flash3.bin" "$WORK/flash-before.bin" || fail "flash of a file above the flash base changed the flash"
     ;;
 failures)
     # No device.
