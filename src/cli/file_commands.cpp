@@ -62,6 +62,7 @@ int runIrMerge(const Invocation& invocation, const Output& output) {
                         .arg(summary.format.sampleRate)
                         .arg(core::kPedalSampleRate));
     }
+    if (const auto cut = core::cutNoteText(summary.format)) output.note(QString::fromStdString(summary.fileName + ": " + *cut));
     output.note(QString::fromStdString(summary.fileName + ": " + core::keptPartText(summary.taps.fromFile, summary.outcome)));
     output.result(json);
     return kExitSuccess;

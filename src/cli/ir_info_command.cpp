@@ -95,6 +95,7 @@ int runIrInfo(const Invocation& invocation, const Output& output) {
     output.line(QStringLiteral("channels: %1%2").arg(format.channels).arg(format.channels > 1 ? QStringLiteral(" (the first is used)") : QString()));
     output.line(QStringLiteral("bits per sample: %1").arg(format.bitsPerSample));
     output.line(QStringLiteral("length: %1 samples (%2 ms)").arg(format.frames).arg(ms(static_cast<double>(format.frames), format.sampleRate)));
+    if (const auto cut = core::cutNoteText(format)) output.line(QString::fromStdString(*cut));
 
     QJsonArray loaderJson;
     for (const LoaderOutcome& o : outcomes) {

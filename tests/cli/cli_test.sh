@@ -327,6 +327,22 @@ files)
     one_error_line "missing.wav: the file could not be opened"
     cli 1 ir-merge "Basic IR Loader" "$WORK/ir.wav" -o "$WORK/no/such/folder/out.txt"
     one_error_line "cannot write $WORK/no/such/folder/out.txt"
+    # A short response at a high rate keeps its samples; it is not resampled into silence.
+    "$SOX" -D -r 176400 -n -b 24 -c 1 "$WORK/ir176.wav" synth 2048s whitenoise fade h 0 2048s 2000s
+    cli 0 ir-merge "Basic IR Loader" "$WORK/ir176.wav"
+    err_has "ir176.wav: kept 557 of 557 samples (11.6 ms of 11.6 ms)"
+    # Rates a recording cannot have are refused at once, however many frames the file holds.
+    head -c 2000000 /dev/zero | "$SOX" -t raw -r 1 -e signed -b 16 -c 1 - "$WORK/ir1hz.wav"
+    cli 1 ir-merge "Basic IR Loader" "$WORK/ir1hz.wav"
+    one_error_line "ir1hz.wav: the sample rate of 1 Hz is outside the 8000 to 384000 Hz the editor takes."
+    head -c 2000 /dev/zero | "$SOX" -t raw -r 100 -e signed -b 16 -c 1 - "$WORK/ir100hz.aiff"
+    cli 1 ir-info "$WORK/ir100hz.aiff"
+    one_error_line "ir100hz.aiff: the sample rate of 100 Hz is outside the 8000 to 384000 Hz the editor takes."
+    # 75 s at 8 kHz would make 3.6 million samples: only the first minute is resampled.
+    "$SOX" -D -r 8000 -n -b 16 -c 1 "$WORK/long.flac" synth 75 sine 100 vol 0.5
+    cli 0 ir-merge "Basic IR Loader" "$WORK/long.flac"
+    err_has "long.flac: The file holds 75.0 s; only its first 60 s were used."
+    err_has "long.flac: kept 912 of 2880000 samples (19.0 ms of 60000.0 ms)"
 
     cli 0 catalogue check
     out_has "files checked: 0 violations, 1 known exception"
