@@ -3,7 +3,7 @@
 #include "app/main_window.h"
 #include "app/print_console.h"
 #include "core/support_report.h"
-#include "session/atomic_file.h"
+#include "session/save_file.h"
 #include "session/support_facts.h"
 
 #include <QAction>
@@ -58,7 +58,7 @@ bool TformMain::saveSupportReport(const QString& path) {
     report.privateFolders = session::privateFolders(presetFolder());
 
     const QByteArray text = QByteArray::fromStdString(core::supportReportText(report));
-    if (const auto problem = session::writeFileAtomically(path, text)) {
+    if (const auto problem = session::saveFile(path, text)) {
         const QString message = QStringLiteral("The support report could not be saved: ") + *problem;
         editor_.printToConsole(message);
         editor_.dialogs().message(message, session::MessageKind::Error);
