@@ -21,6 +21,7 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QtTest>
 
@@ -225,6 +226,7 @@ private slots:
     void fullFlashWritesImageAndMarkerAndReturnsToNormal();
     void failedRunStopsSaysWhereAndCanBeRetried_data();
     void failedRunStopsSaysWhereAndCanBeRetried();
+    void anUnexpectedAnswerIsShownWhole();
     void readBackThatDiffersIsAFailure();
     void firmwareFilesOutsideTheFlashAreRefusedBeforeErase_data();
     void firmwareFilesOutsideTheFlashAreRefusedBeforeErase();
@@ -542,6 +544,28 @@ void FirmwareUpgradeTest::readBackThatDiffersIsAFailure() {
                                                            QString::fromStdString(core::byteToHex(shippedImage()[0x10])))));
     QCOMPARE(pedal.mode(), pedal_sim::PedalMode::Bootloader);  // no Go
     QVERIFY(editor->state.firmwareUpgradeMode);
+}
+
+// Support needs every byte the bootloader sent back, not only the first.
+void FirmwareUpgradeTest::anUnexpectedAnswerIsShownWhole() {
+    Linked e;
+    e.enterBootloader();
+    e.main().menuStartFirmwareUpgrade->trigger();
+    e.editor.dialogs->messages.clear();
+    e.pedal().faults().garbage = true;  // Get's answer, byte for byte noise
+
+    e.window().btnUpgradeFirmware->click();
+
+    QCOMPARE(e.editor.dialogs->messages.size(), 1);
+    const QString message = e.editor.dialogs->messages.front();
+    const QRegularExpression shown(QStringLiteral("Get \\(the bootloader's commands\\): the bootloader gave an unexpected "
+                                                  "answer \\(received: ((?:[0-9A-F]{2} )+[0-9A-F]{2})\\)"));
+    const QRegularExpressionMatch match = shown.match(message);
+    QVERIFY2(match.hasMatch(), qPrintable(message));
+    const QStringList bytes = match.captured(1).split(QLatin1Char(' '));
+    QVERIFY2(bytes.size() > 1, qPrintable(message));
+    // The console's line keeps the first byte, as it always has.
+    QVERIFY(e.console().contains(QStringLiteral("received: ") + bytes.front()));
 }
 
 void FirmwareUpgradeTest::firmwareFilesOutsideTheFlashAreRefusedBeforeErase_data() {
