@@ -179,6 +179,9 @@ public:
     void rememberSettingsLost(bool upgraded);
     // At Link: the restore offer, once.
     void offerRestoreAfterUpgrade();
+    // The pedal was set up again (Store Settings, an upload): a restore offer pending from an
+    // earlier erase would put older settings over the new ones, so it goes.
+    void forgetSettingsLost();
     // The newest "Pedal settings …" backup in the preset folder, empty when there is none.
     QString latestDatedBackup();
     QString restoreOfferPath() const;

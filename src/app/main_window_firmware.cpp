@@ -46,6 +46,9 @@ const QString kBanksEeprom = QStringLiteral("51");
 constexpr qint64 kEraseSettingsDumpLimitMs = 10000;
 const QString kErasingSettings = QStringLiteral("erasing the pedal's settings, about 8 s");
 const QString kBeforeErase = QStringLiteral("Erase Settings");
+const QString kEraseRefusedInUpgradeMode = QStringLiteral(
+    "Erase Settings is not available in Upgrade Mode: the pedal runs its bootloader. Upgrade the firmware, or "
+    "leave Upgrade Mode and Link again, then erase the settings.");
 const QString kBeforeUpgrade = QStringLiteral("the firmware upgrade");
 
 }  // namespace
@@ -159,6 +162,12 @@ void TformMain::menuStartFirmwareUpgradeClick() {
 }
 
 void TformMain::menuEraseSettingsClick() {
+    // The bootloader takes no settings commands: they would go out at even parity, erase
+    // nothing, and the erase would still be remembered.
+    if (editor_.state.firmwareUpgradeMode) {
+        editor_.dialogs().message(kEraseRefusedInUpgradeMode, session::MessageKind::Warning);
+        return;
+    }
     if (!editor_.dialogs().confirm(kEraseSettingsQuestion)) return;
     const auto talk = editor_.line().begin(session::ConversationKind::EraseSettings);
     if (!talk) return;
@@ -207,7 +216,8 @@ void TformMain::menuEraseSettingsClick() {
         ++done;
     }
     eraseSettingsDumpsUntil_ = editor_.timing().nowMs() + kEraseSettingsDumpLimitMs;
-    if (reachesPedal) rememberSettingsLost(false);
+    // Remembered only when the settings memory's erase went out to the pedal.
+    if (reachesPedal && done > 0) rememberSettingsLost(false);
 }
 
 }  // namespace qeltx::app
