@@ -6,6 +6,7 @@
 #include "core/impulse_response.h"
 #include "core/ir_preparation.h"
 #include "core/pedal_messages.h"
+#include "core/support_report.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -52,6 +53,9 @@ public:
     void menuSaveSupportReportClick();
     // Writes the support report to `path`; false (said) when it could not.
     bool saveSupportReport(const QString& path);
+    // The editor's own settings as the report lists them: look, mode, resampling, automatic
+    // reading, the new-version notice.
+    std::vector<core::ReportSetting> editorSettingsForReport() const;
     void OpenURL(const QString& address);
     void BuildMIDIChannelMenu();
 

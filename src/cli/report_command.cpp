@@ -50,7 +50,7 @@ int runReport(const Invocation& invocation, const Output& output) {
     report.linkState = linkState;
     report.heldAlgorithm = held;
     for (const QString& line : recording.keptLines()) report.consoleLines.push_back(line.toStdString());
-    report.privateFolders = session::privateFolders(QString());
+    report.privateFolders = session::privateFolders();
     const std::string text = core::supportReportText(report);
 
     QJsonObject json{{QStringLiteral("linked"), !problem.has_value()},
