@@ -13,6 +13,8 @@ BUILD_DIR=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQELTX_WERROR=ON
 cmake --build "$BUILD_DIR" -j "$(nproc)"
 (cd "$BUILD_DIR" && ctest --output-on-failure -j "$(nproc)" --timeout 600)
+# The screenshots script as a person runs it (CTest runs its program too): it must end with 0.
+QELTX_BUILD_DIR="$(cd "$BUILD_DIR" && pwd)" scripts/screenshots.sh "$BUILD_DIR/screenshots"
 
 # The Debian package, unpacked and started as a user would (QELTX_SKIP_PACKAGE skips it).
 if [[ -z "${QELTX_SKIP_PACKAGE:-}" ]]; then

@@ -84,7 +84,7 @@ double flashThrough(link::Driver& inner, const std::string& serial, const std::v
         failure = flasher.synchronise();
         if (!failure && (!ask(exchange, core::bootloader::kGetVersion, kGetVersionAnswer) ||
                          !ask(exchange, core::bootloader::kGetId, kGetIdAnswer))) {
-            failure = session::FlashFailure{session::FlashError::UnexpectedReply, QStringLiteral("Get Version, Get ID"), {}};
+            failure = session::FlashFailure{session::FlashError::UnexpectedReply, QStringLiteral("Get Version, Get ID"), {}, {}};
         }
         if (!failure) failure = flasher.run(plan);
     }

@@ -180,7 +180,8 @@ bool TformFirmwareUpgrade::addFirmwareFile(const QString& path) {
     } else {
         image.bytes.assign(content.begin(), content.end());
     }
-    // A binary image is laid out from the start of the flash; both kinds must end below the marker.
+    // A binary image is laid out from the start of the flash; a HEX file must start there too, and
+    // both kinds must end below the marker.
     const auto chunks = core::chunkFirmware(image.bytes, image.baseAddress);
     if (!chunks) {
         refuse(QStringLiteral("Firmware file refused: ") + info.fileName() + QStringLiteral(": ") +

@@ -1,10 +1,13 @@
 // Program entry of the Qelt X Editor.
 #include "app/editor.h"
 #include "app/main_window.h"
+#include "session/save_file.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTimer>
 
 int main(int argc, char* argv[]) {
@@ -41,7 +44,13 @@ int main(int argc, char* argv[]) {
     if (parser.isSet(screenshot)) {
         const QString file = parser.value(screenshot);
         QTimer::singleShot(1500, main, [main, file] {
-            const bool saved = main->grab().save(file);
+            // Encoded as the name says (PNG when it says nothing), then written as every file is.
+            const QByteArray format = QFileInfo(file).suffix().toLatin1();
+            QByteArray picture;
+            QBuffer buffer(&picture);
+            const bool saved = buffer.open(QIODevice::WriteOnly) &&
+                               main->grab().save(&buffer, format.isEmpty() ? "PNG" : format.constData()) &&
+                               !qeltx::session::saveFile(file, picture);
             QApplication::exit(saved ? 0 : 1);
         });
     }

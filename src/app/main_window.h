@@ -6,6 +6,7 @@
 #include "core/impulse_response.h"
 #include "core/ir_preparation.h"
 #include "core/pedal_messages.h"
+#include "core/support_report.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -56,6 +57,9 @@ public:
     void menuSaveSupportReportClick();
     // Writes the support report to `path`; false (said) when it could not.
     bool saveSupportReport(const QString& path);
+    // The editor's own settings as the report lists them: look, mode, resampling, automatic
+    // reading, the new-version notice.
+    std::vector<core::ReportSetting> editorSettingsForReport() const;
     void OpenURL(const QString& address);
     void BuildMIDIChannelMenu();
 
@@ -183,6 +187,9 @@ public:
     void rememberSettingsLost(bool upgraded);
     // At Link: the restore offer, once.
     void offerRestoreAfterUpgrade();
+    // The pedal was set up again (Store Settings, an upload): a restore offer pending from an
+    // earlier erase would put older settings over the new ones, so it goes.
+    void forgetSettingsLost();
     // The newest "Pedal settings …" backup in the preset folder, empty when there is none.
     QString latestDatedBackup();
     QString restoreOfferPath() const;

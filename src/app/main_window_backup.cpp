@@ -4,7 +4,7 @@
 #include "app/editor.h"
 #include "app/main_window.h"
 #include "resources/resource_store.h"
-#include "session/atomic_file.h"
+#include "session/save_file.h"
 #include "session/settings_backup_file.h"
 #include "session/settings_conversation.h"
 
@@ -34,7 +34,12 @@ core::ResourceLookup catalogue() {
 }  // namespace
 
 QString TformMain::datedBackupPath() {
-    return QDir(presetFolder()).filePath(kDatedPrefix + QDateTime::currentDateTime().toString(kDateFormat) + kExtension);
+    const QString stem = QDir(presetFolder()).filePath(kDatedPrefix + QDateTime::currentDateTime().toString(kDateFormat));
+    // Two backups within a second (before an erase, then before an upgrade) are both kept; the
+    // later one's name sorts after the earlier's, as the newest is found by name.
+    QString path = stem + kExtension;
+    for (int n = 2; QFile::exists(path); ++n) path = stem + QStringLiteral("_%1").arg(n) + kExtension;
+    return path;
 }
 
 void TformMain::menuBackUpSettingsClick() {
@@ -73,7 +78,7 @@ std::optional<QString> TformMain::backUpPedalTo(const QString& path) {
     }
     const QByteArray file = session::encodeBackup(read->backup, &read->layout,
                                                   session::BackupOrigin{editor_.state.appVersion, QDateTime::currentDateTime()});
-    if (const auto problem = session::writeFileAtomically(path, file)) return failed(*problem);
+    if (const auto problem = session::saveFile(path, file)) return failed(*problem);
     editor_.printToConsole(QStringLiteral("settings backed up: ") + path);
     return std::nullopt;
 }

@@ -55,6 +55,9 @@ constexpr qint64 kEraseSettingsDumpLimitMs = 10000;
 // Two dumps of 16,385 bytes take 2.9 s on the wire; the erases' pauses 0.2 s.
 const QString kErasingSettings = QStringLiteral("erasing the pedal's settings, about 3 s");
 const QString kBeforeErase = QStringLiteral("Erase Settings");
+const QString kEraseRefusedInUpgradeMode = QStringLiteral(
+    "Erase Settings is not available in Upgrade Mode: the pedal runs its bootloader. Upgrade the firmware, or "
+    "leave Upgrade Mode and Link again, then erase the settings.");
 const QString kBeforeUpgrade = QStringLiteral("the firmware upgrade");
 
 }  // namespace
@@ -194,6 +197,12 @@ void TformMain::menuStartFirmwareUpgradeClick() {
 }
 
 void TformMain::menuEraseSettingsClick() {
+    // The bootloader takes no settings commands: they would go out at even parity, erase
+    // nothing, and the erase would still be remembered.
+    if (editor_.state.firmwareUpgradeMode) {
+        editor_.dialogs().message(kEraseRefusedInUpgradeMode, session::MessageKind::Warning);
+        return;
+    }
     if (!editor_.dialogs().confirm(kEraseSettingsQuestion)) return;
     const auto talk = editor_.line().begin(session::ConversationKind::EraseSettings);
     if (!talk) return;
@@ -258,7 +267,8 @@ void TformMain::menuEraseSettingsClick() {
         }
     }
     eraseSettingsDumpsUntil_ = editor_.timing().nowMs() + kEraseSettingsDumpLimitMs;
-    if (reachesPedal) rememberSettingsLost(false);
+    // Remembered only when the settings memory's erase went out to the pedal.
+    if (reachesPedal && done > 0) rememberSettingsLost(false);
 }
 
 }  // namespace qeltx::app

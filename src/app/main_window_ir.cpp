@@ -117,7 +117,7 @@ void TformMain::loadImpulseResponse() {
     const QString path = editor_.formImpulseResponse()->executeOpenDialog1();
     if (path.isEmpty()) return;
     const QString fileName = QFileInfo(path).fileName();
-    editor_.printToConsole(path);
+    // The name alone: the folder can name the player, and the console goes into support reports.
     editor_.printToConsole(fileName);
 
     const auto audio = session::readAudioFile(path);

@@ -13,7 +13,7 @@
 #include "core/resource_names.h"
 #include "core/text_lines.h"
 #include "resources/resource_store.h"
-#include "session/atomic_file.h"
+#include "session/save_file.h"
 #include "session/settings_conversation.h"
 
 #include <QAction>
@@ -77,7 +77,7 @@ void TformMain::SaveTextWithDialog(const QByteArray& TextContent, const QString&
     if (path.isEmpty()) return;
     if (!path.endsWith(kExtension, Qt::CaseInsensitive)) path += kExtension;
     // Written beside the old file and renamed over it: a failed save never destroys a preset.
-    if (const auto problem = session::writeFileAtomically(path, TextContent)) {
+    if (const auto problem = session::saveFile(path, TextContent)) {
         editor_.dialogs().message(QStringLiteral("Error saving file: ") + *problem, session::MessageKind::Error);
         return;
     }

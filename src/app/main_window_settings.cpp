@@ -236,6 +236,7 @@ void TformMain::btnStoreSettingsOnPedalClick() {
         editor_.tellNotSent(QStringLiteral("Store Settings On Pedal"));
         return;
     }
+    forgetSettingsLost();
     lblStatus->setText(QStringLiteral("Store Settings sent: the pedal keeps its values and assignments."));
 }
 

@@ -3,12 +3,13 @@
 #include "app/main_window.h"
 #include "app/print_console.h"
 #include "core/support_report.h"
-#include "session/atomic_file.h"
+#include "session/save_file.h"
 #include "session/support_facts.h"
 
 #include <QAction>
 #include <QDateTime>
 #include <QDir>
+#include <QRadioButton>
 
 namespace qeltx::app {
 
@@ -31,6 +32,26 @@ void TformMain::menuSaveSupportReportClick() {
     }
 }
 
+std::vector<core::ReportSetting> TformMain::editorSettingsForReport() const {
+    const EditorState& state = editor_.state;
+    const auto onOff = [](bool on) { return std::string(on ? "on" : "off"); };
+    std::string look = "not one of the Look menu's (style.txt)";
+    for (std::size_t i = 0; i < lookMenuItems.size(); ++i) {
+        if (lookMenuItems[i] && lookMenuItems[i]->isChecked()) look = std::to_string(i);
+    }
+    std::string mode = state.pedalMode == kBankMode ? "bank" : "preset";
+    if (state.pedalMode == kBankMode) {
+        for (const QRadioButton* bank : {rdbtnBank1, rdbtnBank2, rdbtnBank3}) {
+            if (bank && bank->isChecked()) mode += ", " + bank->text().toStdString();
+        }
+    }
+    return {{"look", look},
+            {"mode", mode},
+            {"resampling of impulse responses", onOff(state.irShaping.resample)},
+            {"automatic reading of the pedal's values", onOff(state.readValuesAutomatically)},
+            {"new-version notice", onOff(state.showUpdateMessage)}};
+}
+
 bool TformMain::saveSupportReport(const QString& path) {
     const EditorState& state = editor_.state;
     core::SupportReport report =
@@ -50,15 +71,14 @@ bool TformMain::saveSupportReport(const QString& path) {
                                                        storedEffectVersion, firmwareVersion);
         if (!state.linked) report.heldAlgorithm += ", as last read";
     }
+    report.editorSettings = editorSettingsForReport();
     const TformPrint& console = *editor_.formPrint();
-    for (const QString& line : console.lastLines(static_cast<int>(core::kReportConsoleLines))) {
-        report.consoleLines.push_back(line.toStdString());
-    }
-    report.consoleLinesInAll = static_cast<std::size_t>(console.lineCount());
-    report.privateFolders = session::privateFolders(presetFolder());
+    for (const QString& line : console.reportLines()) report.consoleLines.push_back(line.toStdString());
+    report.consoleLinesInAll = console.linesLogged();
+    report.privateFolders = session::privateFolders();
 
     const QByteArray text = QByteArray::fromStdString(core::supportReportText(report));
-    if (const auto problem = session::writeFileAtomically(path, text)) {
+    if (const auto problem = session::saveFile(path, text)) {
         const QString message = QStringLiteral("The support report could not be saved: ") + *problem;
         editor_.printToConsole(message);
         editor_.dialogs().message(message, session::MessageKind::Error);

@@ -25,19 +25,22 @@ QString TformMain::restoreOfferPath() const { return QDir(productFolder()).fileP
 bool TformMain::offerBackupBefore(const QString& step) {
     // A pedal the editor cannot read has nothing to back up.
     if (!editor_.state.linked) return true;
-    // Once its settings were erased, a backup now would keep nothing of the player's and would
-    // push the one that does out of the restore offer.
-    if (QFile::exists(restoreOfferPath())) {
-        editor_.printToConsole(QStringLiteral("no backup before ") + step +
-                               QStringLiteral(": the pedal's settings were erased since the last one, which the editor "
-                                              "keeps for the restore"));
-        return true;
-    }
     const QString path = datedBackupPath();
-    const QString question = QStringLiteral("Back up the pedal's settings before %1?\r\n"
-                                            "They are saved as \"%2\" in the preset folder, and the editor offers to "
-                                            "put them back at the next Link.")
-                                 .arg(step, QFileInfo(path).fileName());
+    QString question = QStringLiteral("Back up the pedal's settings before %1?\r\n"
+                                      "They are saved as \"%2\" in the preset folder, and the editor offers to "
+                                      "put them back at the next Link.")
+                           .arg(step, QFileInfo(path).fileName());
+    // The settings were erased since an earlier backup and the editor cannot tell whether the
+    // pedal was set up again on its own controls: the player decides, and loses nothing.
+    if (QFile::exists(restoreOfferPath())) {
+        QString earlier = readPreferenceText(restoreOfferPath()).value_or(QString()).section(QLatin1Char('\n'), 1);
+        if (earlier.isEmpty() || !QFile::exists(earlier)) earlier = latestDatedBackup();
+        question += earlier.isEmpty()
+                        ? QStringLiteral("\r\nThe pedal's settings were erased since they were last set up from the editor.")
+                        : QStringLiteral("\r\nThe pedal's settings were erased since the backup \"%1\"; that backup is "
+                                         "kept too (File, Restore Pedal Settings… can put it back).")
+                              .arg(QFileInfo(earlier).fileName());
+    }
     if (!editor_.dialogs().confirm(question)) return true;
     const auto problem = backUpPedalTo(path);
     if (!problem) {
@@ -60,6 +63,15 @@ void TformMain::rememberSettingsLost(bool upgraded) {
     if (!writePreferenceText(restoreOfferPath(), text)) {
         editor_.printToConsole(QStringLiteral("Could not write ") + restoreOfferPath() +
                                QStringLiteral(": the restore will not be offered at the next Link"));
+    }
+}
+
+void TformMain::forgetSettingsLost() {
+    if (!QFile::exists(restoreOfferPath())) return;
+    if (QFile::remove(restoreOfferPath())) {
+        editor_.printToConsole(QStringLiteral("the pedal is set up again: no restore will be offered at the next Link"));
+    } else {
+        editor_.printToConsole(QStringLiteral("Could not remove ") + restoreOfferPath());
     }
 }
 

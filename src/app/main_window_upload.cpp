@@ -108,6 +108,7 @@ void TformMain::btnUploadClick() {
         return;
     }
     uploadingEffectName = editor_.state.currentEffectName;
+    forgetSettingsLost();
     editor_.printToConsole(QStringLiteral("write to device"));
     const bool ownResponse =
         editor_.state.selectedCategory == kImpulseResponse && carriesOwnResponse(editor_.state.currentEffectName);

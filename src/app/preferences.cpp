@@ -1,6 +1,6 @@
 // Reading and writing the one-word preference files.
 #include "app/preferences.h"
-#include "session/atomic_file.h"
+#include "session/save_file.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -27,7 +27,7 @@ std::optional<QString> readPreferenceText(const QString& path) {
 }
 
 bool writePreferenceText(const QString& path, const QString& text) {
-    return !session::writeFileAtomically(path, text.toUtf8());
+    return !session::saveFile(path, text.toUtf8());
 }
 
 }  // namespace qeltx::app

@@ -7,7 +7,9 @@
 #include "app/window_placement.h"
 #include "core/commands.h"
 #include "core/pedal_messages.h"
+#include "core/support_report.h"
 #include "session/exchange.h"
+#include "session/save_file.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,7 +19,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -96,6 +97,11 @@ void TformPrint::endRepaintHold() {
 
 void TformPrint::append(const QString& text, bool scroll) {
     paceRepaints();
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        reportLines_.push_back(line);
+        ++linesLogged_;
+    }
+    while (reportLines_.size() > core::kReportConsoleLines) reportLines_.pop_front();
     QScrollBar* bar = Memo1->verticalScrollBar();
     const int kept = bar->value();
     Memo1->appendPlainText(text);
@@ -156,22 +162,20 @@ void TformPrint::btnSaveClick() {
         if (!path.endsWith(QLatin1Char('.'))) path += QLatin1Char('.');
         path += QStringLiteral("txt");
     }
-    if (!saveLinesTo(path)) {
-        editor_.dialogs().message(QStringLiteral("Could not write ") + path, session::MessageKind::Error);
+    if (const auto problem = saveLinesTo(path)) {
+        editor_.dialogs().message(QStringLiteral("Could not write ") + path + QStringLiteral(": ") + *problem,
+                                  session::MessageKind::Error);
         return;
     }
     printToConsole(QStringLiteral("console saved to ") + QDir::toNativeSeparators(path));
 }
 
-bool TformPrint::saveLinesTo(const QString& path) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
-    const QByteArray text = Memo1->toPlainText().toUtf8() + '\n';
-    if (file.write(text) != text.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+std::optional<QString> TformPrint::saveLinesTo(const QString& path) {
+    QByteArray text = Memo1->toPlainText().toUtf8() + '\n';
+#ifdef Q_OS_WIN
+    text.replace("\n", "\r\n");  // as a text file is read there
+#endif
+    return session::saveFile(path, text);
 }
 
 namespace {

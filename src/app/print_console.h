@@ -5,7 +5,9 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,13 +36,18 @@ public:
     // The last `count` lines (all of them when there are fewer), oldest first.
     QStringList lastLines(int count) const;
     int lineCount() const;
+    // What a support report keeps of the log: the last lines logged, whether or not Clear has
+    // emptied the console since, and how many were logged in all.
+    QStringList reportLines() const { return QStringList(reportLines_.begin(), reportLines_.end()); }
+    std::size_t linesLogged() const { return linesLogged_; }
 
     void btnClearClick();
     void btnScrollTopClick();
     void CheckBox1Change();
     // Writes every line to a text file the user chooses (what support asks for).
     void btnSaveClick();
-    bool saveLinesTo(const QString& path);
+    // The reason when the file could not be written.
+    std::optional<QString> saveLinesTo(const QString& path);
     // The EEPROM tools. `i2cAddr` is the bus address as the address choice shows it ("50",
     // "51"); with none chosen they say "choose an EEPROM address" and send nothing. True when
     // the command went out whole; a failed send is told to the user. Read EEPROM then waits
@@ -78,6 +85,8 @@ private:
     void endRepaintHold();
 
     QTimer repaintHold_;
+    std::deque<QString> reportLines_;  // at most core::kReportConsoleLines
+    std::size_t linesLogged_ = 0;
 
     Editor& editor_;
 };

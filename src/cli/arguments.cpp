@@ -36,8 +36,8 @@ constexpr std::array<OptionSpec, 5> kUploadOptions{{
     kNormalizeOption,
 }};
 constexpr std::array<OptionSpec, 3> kFlashOptions{{
-    {"--firmware", "FILE", "a raw image (.bin, written from 0x08000000) or an Intel HEX file (.hex) "
-                           "instead of the firmware built into the program", ""},
+    {"--firmware", "FILE", "a raw image (.bin, written from 0x08000000) or an Intel HEX file (.hex, "
+                           "starting at 0x08000000) instead of the firmware built into the program", ""},
     {"--no-verify", "", "skip reading the flash back", ""},
     {"--in-bootloader", "", "the pedal already runs its bootloader (switched on with B2 held): "
                             "do not restart it", ""},

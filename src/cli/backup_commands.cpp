@@ -5,7 +5,7 @@
 #include "cli/pedal_link.h"
 #include "core/impulse_response.h"
 #include "core/ir_preparation.h"
-#include "session/atomic_file.h"
+#include "session/save_file.h"
 #include "session/settings_backup_file.h"
 #include "session/settings_conversation.h"
 
@@ -57,7 +57,7 @@ int runBackup(const Invocation& invocation, const Output& output) {
                      {QStringLiteral("impulseResponse"), !backup.irImage.empty()}};
     if (const auto out = invocation.value("-o")) {
         const QString path = QString::fromStdString(*out);
-        if (const auto problem = session::writeFileAtomically(path, file)) {
+        if (const auto problem = session::saveFile(path, file)) {
             return output.fail(QStringLiteral("cannot write ") + path + QStringLiteral(": ") + *problem);
         }
         json.insert(QStringLiteral("output"), path);

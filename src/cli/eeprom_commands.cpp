@@ -5,7 +5,7 @@
 #include "core/commands.h"
 #include "core/hex.h"
 #include "core/pedal_messages.h"
-#include "session/atomic_file.h"
+#include "session/save_file.h"
 
 #include <QJsonObject>
 
@@ -65,7 +65,7 @@ int runEepromRead(const Invocation& invocation, const Output& output) {
     if (const auto file = invocation.value("-o")) {
         const auto size = static_cast<qint64>(dump->contents.size());
         const QByteArray bytes(reinterpret_cast<const char*>(dump->contents.data()), size);
-        if (const auto failure = session::writeFileAtomically(QString::fromStdString(*file), bytes)) {
+        if (const auto failure = session::saveFile(QString::fromStdString(*file), bytes)) {
             return output.fail(QStringLiteral("cannot write ") + QString::fromStdString(*file) + QStringLiteral(": ") + *failure);
         }
         json.insert(QStringLiteral("file"), QString::fromStdString(*file));

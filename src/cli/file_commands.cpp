@@ -4,7 +4,7 @@
 #include "cli/cli_commands.h"
 #include "cli/exit_codes.h"
 #include "resources/resource_store.h"
-#include "session/atomic_file.h"
+#include "session/save_file.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -38,7 +38,7 @@ int runIrMerge(const Invocation& invocation, const Output& output) {
                      {QStringLiteral("gainDb"), summary.outcome.gainDb},
                      {QStringLiteral("bytes"), static_cast<qint64>(merged->image.size() / 2)}};
     if (const auto out = invocation.value("-o")) {
-        if (const auto failure = session::writeFileAtomically(QString::fromStdString(*out), image.toLatin1() + '\n')) {
+        if (const auto failure = session::saveFile(QString::fromStdString(*out), image.toLatin1() + '\n')) {
             return output.fail(QStringLiteral("cannot write ") + QString::fromStdString(*out) + QStringLiteral(": ") + *failure);
         }
         json.insert(QStringLiteral("output"), QString::fromStdString(*out));
@@ -62,6 +62,7 @@ int runIrMerge(const Invocation& invocation, const Output& output) {
                         .arg(summary.format.sampleRate)
                         .arg(core::kPedalSampleRate));
     }
+    if (const auto cut = core::cutNoteText(summary.format)) output.note(QString::fromStdString(summary.fileName + ": " + *cut));
     output.note(QString::fromStdString(summary.fileName + ": " + core::keptPartText(summary.taps.fromFile, summary.outcome)));
     output.result(json);
     return kExitSuccess;

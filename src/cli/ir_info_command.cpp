@@ -6,7 +6,7 @@
 #include "core/impulse_response.h"
 #include "core/ir_preparation.h"
 #include "ir_plot/ir_plot.h"
-#include "session/atomic_file.h"
+#include "session/save_file.h"
 #include "session/audio_file.h"
 
 #include <QFileInfo>
@@ -47,7 +47,7 @@ core::Refusable<std::vector<core::TapGeometry>> loadersAskedFor(const Invocation
     return Result::accepted(std::move(loaders));
 }
 
-// Through the editor's one atomic write, so a full disk never leaves half a picture.
+// Through the editor's one way of writing a file, so a full disk never leaves half a picture.
 bool writePicture(const QString& path, const QImage& image, QString* problem) {
     QByteArray png;
     QBuffer buffer(&png);
@@ -55,7 +55,7 @@ bool writePicture(const QString& path, const QImage& image, QString* problem) {
         *problem = QStringLiteral("the picture could not be encoded");
         return false;
     }
-    if (const auto failure = session::writeFileAtomically(path, png)) {
+    if (const auto failure = session::saveFile(path, png)) {
         *problem = *failure;
         return false;
     }
@@ -95,6 +95,7 @@ int runIrInfo(const Invocation& invocation, const Output& output) {
     output.line(QStringLiteral("channels: %1%2").arg(format.channels).arg(format.channels > 1 ? QStringLiteral(" (the first is used)") : QString()));
     output.line(QStringLiteral("bits per sample: %1").arg(format.bitsPerSample));
     output.line(QStringLiteral("length: %1 samples (%2 ms)").arg(format.frames).arg(ms(static_cast<double>(format.frames), format.sampleRate)));
+    if (const auto cut = core::cutNoteText(format)) output.line(QString::fromStdString(*cut));
 
     QJsonArray loaderJson;
     for (const LoaderOutcome& o : outcomes) {

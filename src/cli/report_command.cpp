@@ -5,7 +5,7 @@
 #include "cli/exit_codes.h"
 #include "cli/pedal_link.h"
 #include "cli/stored_algorithm.h"
-#include "session/atomic_file.h"
+#include "session/save_file.h"
 #include "session/support_facts.h"
 
 #include <QCoreApplication>
@@ -50,7 +50,7 @@ int runReport(const Invocation& invocation, const Output& output) {
     report.linkState = linkState;
     report.heldAlgorithm = held;
     for (const QString& line : recording.keptLines()) report.consoleLines.push_back(line.toStdString());
-    report.privateFolders = session::privateFolders(QString());
+    report.privateFolders = session::privateFolders();
     const std::string text = core::supportReportText(report);
 
     QJsonObject json{{QStringLiteral("linked"), !problem.has_value()},
@@ -69,7 +69,7 @@ int runReport(const Invocation& invocation, const Output& output) {
         return kExitSuccess;
     }
     const QString path = QString::fromStdString(*out);
-    if (const auto failure = session::writeFileAtomically(path, QByteArray::fromStdString(text))) {
+    if (const auto failure = session::saveFile(path, QByteArray::fromStdString(text))) {
         return output.fail(QStringLiteral("cannot write ") + path + QStringLiteral(": ") + *failure);
     }
     output.line(QStringLiteral("support report written to ") + path);

@@ -92,7 +92,13 @@ BootloaderReply classifyBootloaderReply(std::span<const std::uint8_t> reply) {
 Refusable<std::vector<FlashChunk>> chunkFirmware(std::span<const std::uint8_t> image, std::uint32_t base) {
     using Result = Refusable<std::vector<FlashChunk>>;
     if (image.empty()) return Result::refused("the firmware image is empty");
-    if (base < kFlashBase || base >= kFlashImageEnd || image.size() > kFlashImageEnd - base) {
+    // After a reset the pedal always starts the firmware whose vector table lies at the flash
+    // base; an image linked elsewhere would be written, started once by Go, and never again.
+    if (base != kFlashBase) {
+        return Result::refused("the firmware image starts at " + hex32(base) + ", not at the flash base " +
+                               hex32(kFlashBase) + " where the pedal starts its firmware");
+    }
+    if (image.size() > kFlashImageEnd - base) {
         return Result::refused("the firmware image (" + std::to_string(image.size()) + " bytes at " + hex32(base) +
                                ") does not fit the flash from " + hex32(kFlashBase) + " below the marker at " +
                                hex32(kFirmwareMarkerAddress) + " (at most " + std::to_string(kMaxFirmwareSize) +

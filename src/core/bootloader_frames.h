@@ -87,8 +87,9 @@ struct FlashChunk {
 };
 
 // Cuts an image for `base` into 256-byte chunks in order (the last one holds the remaining 1 to
-// 256 bytes), each at the address after the previous. Refused when the image is empty or would
-// reach the firmware marker (beyond 0x0801FBFF), or starts below the flash.
+// 256 bytes), each at the address after the previous. Refused, naming `base`, when the image does
+// not start at the flash base 0x08000000 (the pedal starts its firmware only from there), and
+// refused when it is empty or would reach the firmware marker (beyond 0x0801FBFF).
 Refusable<std::vector<FlashChunk>> chunkFirmware(std::span<const std::uint8_t> image, std::uint32_t base = kFlashBase);
 
 // The marker written after the image: for firmware number 1 the eight bytes

@@ -3,6 +3,7 @@
 #include "core/impulse_response.h"
 
 #include "core/hex.h"
+#include "core/resampler.h"
 
 #include <algorithm>
 #include <cmath>
@@ -218,6 +219,12 @@ std::string keptPartText(std::size_t kept, const IrOutcome& outcome) {
     return text;
 }
 
+std::optional<std::string> cutNoteText(const DecodedFormat& format) {
+    if (format.sampleRate <= 0 || format.frames <= maxResponseFrames(format.sampleRate)) return std::nullopt;
+    return "The file holds " + oneDecimal(static_cast<double>(format.frames) / format.sampleRate) +
+           " s; only its first " + std::to_string(kMaxResponseSeconds) + " s were used.";
+}
+
 std::string irSummaryText(const IrSummary& s) {
     std::string text = "Selected file data:";
     text += kCrLf + ("Name: " + s.fileName);
@@ -232,6 +239,7 @@ std::string irSummaryText(const IrSummary& s) {
                          std::to_string(s.format.sampleRate) +
                          " Hz impulse response was not resampled and will sound different.");
     }
+    if (const auto cut = cutNoteText(s.format)) text += kCrLf + *cut;
     if (s.outcome.responseSamples > 0) text += kCrLf + keptPartText(s.taps.fromFile, s.outcome);
     if (s.outcome.fadeTaps > 0) {
         text += kCrLf + ("faded out over the last " + std::to_string(s.outcome.fadeTaps) + " taps (" +

@@ -116,11 +116,15 @@ struct IrSummary {
 // "kept 912 of 4800 samples (19.0 ms of 100.0 ms), 99.3 % of the energy".
 std::string keptPartText(std::size_t kept, const IrOutcome& outcome);
 
+// "The file holds 75.0 s; only its first 60 s were used." when a file is longer than the editor
+// keeps (kMaxResponseSeconds, resampler.h); nothing otherwise.
+std::optional<std::string> cutNoteText(const DecodedFormat& format);
+
 // The message box after a merge: "Selected file data:", "Name: ", "Size: ", "Sample rate: ",
 // "Bits per sample: ", one line each, CR LF between them; then "resampled from R Hz to 48000 Hz"
 // or a warning when a file at another rate was not resampled, how much of the response was kept
 // (keptPartText), the fade and the normalisation, and notes when only the first channel was
-// used or zero taps were added.
+// used, the file was cut (cutNoteText) or zero taps were added.
 std::string irSummaryText(const IrSummary& summary);
 
 }  // namespace qeltx::core

@@ -96,11 +96,16 @@ std::optional<double> normalizePeak(std::span<std::int32_t> taps, double peakDb)
 Refusable<PreparedIr> prepareImpulseResponse(const FirstChannel& samples, int fileRate, int tapCount,
                                              const IrShaping& shaping) {
     PreparedIr ir;
+    if (const auto problem = sampleRateProblem(fileRate)) {
+        return Result::refused("The file cannot be used: " + *problem + ".");
+    }
     auto doubles = asDoubles(samples);
     if (!doubles) return Result::refused(doubles.reason());
+    // Only the first minute is kept, before anything is resampled (irSummaryText says so).
+    const auto kept = std::span(*doubles).first(std::min(doubles->size(), maxResponseFrames(fileRate)));
     const bool resampling = shaping.resample && fileRate != kPedalSampleRate;
     if (resampling) {
-        auto resampled = resample(*doubles, fileRate, kPedalSampleRate);
+        auto resampled = resample(kept, fileRate, kPedalSampleRate);
         if (!resampled) return Result::refused(resampled.reason());
         ir.response = *resampled;
         auto taps = makeTaps(FirstChannel(ir.response), tapCount);
@@ -113,7 +118,7 @@ Refusable<PreparedIr> prepareImpulseResponse(const FirstChannel& samples, int fi
         auto taps = makeTaps(samples, tapCount);
         if (!taps) return Result::refused(taps.reason());
         ir.taps = *taps;
-        ir.response = *doubles;
+        ir.response.assign(kept.begin(), kept.end());
         ir.outcome.responseRate = fileRate;
     }
     ir.outcome.responseSamples = ir.response.size();

@@ -29,10 +29,11 @@ struct PreparedIr {
     IrOutcome outcome;
 };
 
-// The whole first channel of a file (`fileRate` Hz) as the pedal's `tapCount` taps, shaped as
-// asked. A file at the pedal's rate, or any file with resampling off, gives exactly the taps
-// makeTaps gives, before any fade or normalisation. Refused when a sample is not a finite
-// number or the resampler refuses the rate.
+// The first channel of a file (`fileRate` Hz) as the pedal's `tapCount` taps, shaped as asked:
+// its first kMaxResponseSeconds only (resampler.h), cut before it is resampled. A file at the
+// pedal's rate, or any file with resampling off, gives exactly the taps makeTaps gives, before
+// any fade or normalisation. Refused when the rate is outside kMinSampleRate..kMaxSampleRate
+// (resampling on or off), or a sample is not a finite number.
 Refusable<PreparedIr> prepareImpulseResponse(const FirstChannel& samples, int fileRate, int tapCount,
                                              const IrShaping& shaping);
 

@@ -11,6 +11,9 @@ namespace qeltx::core {
 namespace {
 
 constexpr std::string_view kHomeMark = "~";
+constexpr std::string_view kUserMark = "USER";
+// Where desktops mount removable media, one folder per user.
+constexpr std::string_view kMediaFolders[] = {"/run/media/", "/media/"};
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
@@ -51,15 +54,19 @@ std::string withoutHomeFolder(std::string_view line, const PrivateFolders& folde
     std::size_t i = 0;
     while (i < line.size()) {
         const std::string_view rest = line.substr(i);
-        const auto kept = std::find_if(folders.kept.begin(), folders.kept.end(), [&](const std::string& folder) {
-            const std::string_view k = trimmedFolder(folder);
-            return !k.empty() && rest.starts_with(k);
-        });
-        if (kept != folders.kept.end()) {
-            const std::size_t n = trimmedFolder(*kept).size();
-            out.append(rest.substr(0, n));
-            i += n;
-            continue;
+        const auto media = std::find_if(std::begin(kMediaFolders), std::end(kMediaFolders),
+                                        [&](std::string_view folder) { return rest.starts_with(folder); });
+        // A whole path only: "/media/" inside a longer folder name is not a mount point.
+        if (media != std::end(kMediaFolders) && (i == 0 || endsFolderName(line[i - 1]))) {
+            const std::string_view after = rest.substr(media->size());
+            const auto nameEnd = std::find_if(after.begin(), after.end(), endsFolderName);
+            // Only a folder inside it is a user's ("/media/cdrom" alone names no one).
+            if (nameEnd != after.begin() && nameEnd != after.end() && isSeparator(*nameEnd)) {
+                out += *media;
+                out += kUserMark;
+                i += media->size() + static_cast<std::size_t>(nameEnd - after.begin());
+                continue;
+            }
         }
         const auto home = std::find_if(folders.home.begin(), folders.home.end(), [&](const std::string& folder) {
             const std::string_view h = trimmedFolder(folder);
@@ -74,6 +81,11 @@ std::string withoutHomeFolder(std::string_view line, const PrivateFolders& folde
         ++i;
     }
     return out;
+}
+
+std::string kernelVersionOnly(std::string_view version) {
+    const auto end = std::find_if(version.begin(), version.end(), [](char c) { return c != '.' && (c < '0' || c > '9'); });
+    return std::string(version.begin(), end);
 }
 
 std::string heldAlgorithmText(bool stored, std::uint32_t number, std::string_view name, std::uint32_t version,
@@ -99,6 +111,14 @@ std::string traceLine(const TraceEntry& entry) {
 std::string supportReportText(const SupportReport& report) {
     std::string out;
     out += report.program + " support report\n";
+    // What it holds, so the player can judge it before sending it.
+    out += "This report holds: the program's, Qt's and the operating system's versions; the driver backends\n"
+           "and the devices they list, with their serial numbers; the link and the algorithm the pedal holds;\n";
+    if (!report.editorSettings.empty()) out += "the editor's settings; ";
+    out += "the console's last " + std::to_string(kReportConsoleLines) + " lines and the last " +
+           std::to_string(kTraceMessages) + " messages to and from the pedal (bytes\n"
+           "in hex). Paths in your home folder are written from ~, and your user name in removable-media\n"
+           "folders as USER. It holds nothing else.\n\n";
     field(out, "Written", report.writtenAt + " (" + std::to_string(report.writtenAtMs) + " ms on the trace's clock)");
     field(out, "Editor version", report.editorVersion);
     field(out, "Operating system", report.operatingSystem);
@@ -116,6 +136,10 @@ std::string supportReportText(const SupportReport& report) {
     out += '\n';
     field(out, "Link", report.linkState);
     field(out, "Algorithm held", report.heldAlgorithm);
+    if (!report.editorSettings.empty()) {
+        section(out, "Editor settings:");
+        for (const ReportSetting& setting : report.editorSettings) out += "  " + setting.name + ": " + setting.value + '\n';
+    }
 
     const std::size_t lines = report.consoleLines.size();
     const std::size_t firstLine = lines > kReportConsoleLines ? lines - kReportConsoleLines : 0;

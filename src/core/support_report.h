@@ -1,8 +1,9 @@
 // The support report: one text file a player sends when something goes wrong, with what the
 // editor and the computer are, what the driver layer found, what the pedal holds, the console's
-// last lines and the last messages to and from the pedal. Nothing private beyond that: every
-// path in the home folder is written from "~", except the preset folder's, which support may
-// need to see whole.
+// last lines and the last messages to and from the pedal. Its first lines say all that, so the
+// player can judge it before sending it. Nothing private beyond that: every path in the home
+// folder is written from "~", and the user name in removable-media folders (/media/NAME,
+// /run/media/NAME) as "USER". Serial numbers stay: support needs them, and the header says so.
 #pragma once
 
 #include "core/message_trace.h"
@@ -31,11 +32,16 @@ struct ListedDevice {
     std::string backend;
 };
 
-// Folders the report must not show, and the ones it keeps whole although they lie inside one.
-// Every spelling the console may use (a path with / and with \) is listed.
+// The home folder the report must not show, in every spelling the console may use (a path
+// with / and with \).
 struct PrivateFolders {
     std::vector<std::string> home;
-    std::vector<std::string> kept;
+};
+
+// One of the editor's own settings as the report lists it ("look", "3").
+struct ReportSetting {
+    std::string name;
+    std::string value;
 };
 
 struct SupportReport {
@@ -49,6 +55,7 @@ struct SupportReport {
     std::vector<ListedDevice> devices;
     std::string linkState;
     std::string heldAlgorithm;
+    std::vector<ReportSetting> editorSettings;  // none in qeltx-cli's report
     std::vector<std::string> consoleLines;  // the report keeps the last ones
     std::size_t consoleLinesInAll = 0;      // when more than consoleLines holds: how many the console has
     std::vector<TraceEntry> trace;          // oldest first
@@ -70,7 +77,12 @@ std::string traceLine(const TraceEntry& entry);
 
 // `line` with each home folder written as "~" wherever it stands as a whole folder (followed
 // by a separator, the end, a space, a quote or punctuation that ends a path in a log line, so
-// that "/home/al" is not taken out of "/home/alice"), except where a kept folder starts.
+// that "/home/al" is not taken out of "/home/alice"), and the folder after /media/ or
+// /run/media/ (the user's name, where removable media are mounted) written as "USER".
 std::string withoutHomeFolder(std::string_view line, const PrivateFolders& folders);
+
+// The kernel's version without what the build added ("6.1.0-18-amd64" → "6.1.0"): a custom
+// kernel's build string can name its machine.
+std::string kernelVersionOnly(std::string_view version);
 
 }  // namespace qeltx::core

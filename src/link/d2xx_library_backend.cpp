@@ -112,12 +112,18 @@ void* openLibrary(const std::string& path) {
 #endif
 }
 
-std::string lastLoadError() {
+// Why `path` did not load, without the name: the caller's message names it once.
+std::string lastLoadError(const std::string& path) {
 #if defined(_WIN32)
+    (void)path;
     return "error " + std::to_string(GetLastError());
 #else
     const char* text = dlerror();
-    return text ? text : "unknown error";
+    std::string why = text ? text : "unknown error";
+    // dlerror opens with the name it was given ("libftd2xx.so: cannot open shared object file").
+    const std::string named = path + ": ";
+    if (why.starts_with(named)) why.erase(0, named.size());
+    return why;
 #endif
 }
 
@@ -157,7 +163,7 @@ D2xxLibraryDriver::D2xxLibraryDriver(std::string libraryPath) {
     if (libraryPath.empty()) libraryPath = defaultLibraryName();
     library_ = openLibrary(libraryPath);
     if (!library_) {
-        loadProblem_ = libraryPath + " not loaded: " + lastLoadError();
+        loadProblem_ = libraryPath + " not loaded: " + lastLoadError(libraryPath);
         return;
     }
     auto api = std::make_unique<Api>();

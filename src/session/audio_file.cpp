@@ -2,6 +2,8 @@
 // exactly the bytes that were decoded.
 #include "session/audio_file.h"
 
+#include "core/resampler.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -136,9 +138,14 @@ core::Refusable<AudioFile> readAudioFile(const QString& path, std::uint64_t maxF
                       QStringLiteral("; Load IR takes 16-, 24- or 32-bit integer or 32-bit floating-point samples."));
     }
     if (info.channels < 1 || info.frames < 1) return refuse(QStringLiteral("the file holds no samples."));
+    if (const auto problem = core::sampleRateProblem(info.samplerate)) {
+        return refuse(QString::fromStdString(*problem) + QLatin1Char('.'));
+    }
 
     audio.format = {info.channels, info.samplerate, bits, static_cast<std::uint64_t>(info.frames)};
-    const auto frames = static_cast<sf_count_t>(std::min<std::uint64_t>(maxFrames, audio.format.frames));
+    // A compressed file may hold far more than its size suggests: only what is kept is decoded.
+    const auto frames = static_cast<sf_count_t>(
+        std::min<std::uint64_t>({maxFrames, audio.format.frames, core::maxResponseFrames(info.samplerate)}));
     bool complete = false;
     if (subtype == SF_FORMAT_FLOAT) {
         std::vector<double> samples;

@@ -24,9 +24,11 @@ struct AudioFile {
 // Larger files are refused before they are read: an impulse response is a few seconds at most.
 inline constexpr qint64 kMaxAudioFileBytes = 64LL * 1024 * 1024;
 
-// Reads `path` and decodes its first channel, up to `maxFrames` frames (the whole of it by default). Refused, with the
-// reason in one sentence, when the file cannot be read, is not audio libsndfile understands,
-// holds no samples, or holds samples other than 16/24/32-bit integer or 32-bit float.
+// Reads `path` and decodes its first channel, up to `maxFrames` frames and never more than the
+// first kMaxResponseSeconds (core/resampler.h; format.frames still counts the whole file).
+// Refused, with the reason in one sentence, when the file cannot be read, is not audio
+// libsndfile understands, holds no samples, has a sample rate outside 8 to 384 kHz, or holds
+// samples other than 16/24/32-bit integer or 32-bit float.
 core::Refusable<AudioFile> readAudioFile(const QString& path,
                                         std::uint64_t maxFrames = std::numeric_limits<std::uint64_t>::max());
 

@@ -3,6 +3,8 @@
 
 #include "core/hex.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 namespace qeltx::session {
@@ -17,6 +19,20 @@ constexpr std::uint8_t kNeededCommands[] = {boot::kReadMemory, boot::kWriteMemor
 
 QString hex8(std::uint32_t value) { return QString::fromStdString(core::word32ToHex(value)); }
 QString hex2(std::uint8_t value) { return QString::fromStdString(core::byteToHex(value)); }
+
+// How many bytes of an answer a failure shows; a Read Memory block is far longer.
+constexpr std::size_t kShownReplyBytes = 32;
+
+// A step that failed on the answer `bytes`: the first byte, as the console logs it, and all of
+// them, as the failure shows them.
+FlashFailure failureWith(FlashError error, const QString& step, std::span<const std::uint8_t> bytes) {
+    FlashFailure failure{error, step, QString::fromStdString(core::bootloaderReplyText(bytes)), {}};
+    QStringList shown;
+    for (const std::uint8_t b : bytes.first(std::min(bytes.size(), kShownReplyBytes))) shown << hex2(b);
+    failure.received = shown.join(QLatin1Char(' '));
+    if (bytes.size() > kShownReplyBytes) failure.received += QStringLiteral(" … (%1 bytes in all)").arg(bytes.size());
+    return failure;
+}
 
 // Puts the exchange's time limit to one step's and back. Every answer of the bootloader has a
 // length known before it comes, so only the step's limit ends a wait for the rest of one: a
@@ -53,7 +69,11 @@ QString flashErrorText(FlashError error) {
 
 QString FlashFailure::describe() const {
     QString text = step + QStringLiteral(": ") + flashErrorText(error);
-    if (!reply.isEmpty() && error != FlashError::Refused) text += QStringLiteral(" (received: ") + reply + QLatin1Char(')');
+    const QString shown = received.isEmpty() ? reply : received;
+    // A lone NACK is what the words already say.
+    if (!shown.isEmpty() && !(error == FlashError::Refused && shown == reply)) {
+        text += QStringLiteral(" (received: ") + shown + QLatin1Char(')');
+    }
     return text;
 }
 
@@ -78,7 +98,7 @@ Flasher::Reply Flasher::exchangeFrame(std::span<const std::uint8_t> frame, std::
                                       const QString& step) {
     Reply reply;
     if (!exchange_.sendBufferBytes(frame)) {
-        reply.failure = FlashFailure{FlashError::DriverFailed, step, {}};
+        reply.failure = FlashFailure{FlashError::DriverFailed, step, {}, {}};
         return reply;
     }
     StepLimit limit(exchange_, limitMs);
@@ -92,21 +112,21 @@ Flasher::Reply Flasher::exchangeFrame(std::span<const std::uint8_t> frame, std::
         case core::BootloaderReply::Ack:
             log_(QStringLiteral("ACK"));
             if (reply.bytes.size() < expected) {
-                reply.failure = FlashFailure{drained.outcome == DrainOutcome::DriverFailed ? FlashError::DriverFailed
-                                                                                           : FlashError::ShortReply,
-                                             step, text};
+                reply.failure = failureWith(drained.outcome == DrainOutcome::DriverFailed ? FlashError::DriverFailed
+                                                                                          : FlashError::ShortReply,
+                                            step, reply.bytes);
             }
             break;
         case core::BootloaderReply::Nack:
             log_(QStringLiteral("NOT ACK"));
-            reply.failure = FlashFailure{FlashError::Refused, step, text};
+            reply.failure = failureWith(FlashError::Refused, step, reply.bytes);
             break;
         case core::BootloaderReply::Unexpected:
-            reply.failure = FlashFailure{FlashError::UnexpectedReply, step, text};
+            reply.failure = failureWith(FlashError::UnexpectedReply, step, reply.bytes);
             break;
         case core::BootloaderReply::None:
             reply.failure = FlashFailure{
-                drained.outcome == DrainOutcome::DriverFailed ? FlashError::DriverFailed : FlashError::NoReply, step, {}};
+                drained.outcome == DrainOutcome::DriverFailed ? FlashError::DriverFailed : FlashError::NoReply, step, {}, {}};
             break;
     }
     return reply;
@@ -140,7 +160,7 @@ std::optional<FlashFailure> Flasher::checkCommands() {
     log_(QStringLiteral("SEND GET COMMAND"));
     const core::Frame get = core::commandFrame(boot::kGet);
     // The count byte says how long the answer is: ask for the two bytes that hold it first.
-    if (!exchange_.sendBufferBytes(get)) return FlashFailure{FlashError::DriverFailed, step, {}};
+    if (!exchange_.sendBufferBytes(get)) return FlashFailure{FlashError::DriverFailed, step, {}, {}};
     StepLimit limit(exchange_, limits.ackMs);
     const Drained drained = exchange_.drainReply([](std::span<const std::uint8_t> bytes) {
         if (bytes.empty() || bytes.front() != boot::kAck) return !bytes.empty();
@@ -151,22 +171,22 @@ std::optional<FlashFailure> Flasher::checkCommands() {
     switch (core::classifyBootloaderReply(drained.bytes)) {
         case core::BootloaderReply::None:
             return FlashFailure{
-                drained.outcome == DrainOutcome::DriverFailed ? FlashError::DriverFailed : FlashError::NoReply, step, {}};
+                drained.outcome == DrainOutcome::DriverFailed ? FlashError::DriverFailed : FlashError::NoReply, step, {}, {}};
         case core::BootloaderReply::Nack:
             log_(QStringLiteral("NOT ACK"));
-            return FlashFailure{FlashError::Refused, step, text};
-        case core::BootloaderReply::Unexpected: return FlashFailure{FlashError::UnexpectedReply, step, text};
+            return failureWith(FlashError::Refused, step, drained.bytes);
+        case core::BootloaderReply::Unexpected: return failureWith(FlashError::UnexpectedReply, step, drained.bytes);
         case core::BootloaderReply::Ack: break;
     }
     log_(QStringLiteral("ACK"));
     const auto& bytes = drained.bytes;
     if (bytes.size() < 2 || bytes.size() < std::size_t{bytes[1]} + 1 + kGetOverhead)
-        return FlashFailure{FlashError::ShortReply, step, text};
+        return failureWith(FlashError::ShortReply, step, bytes);
     log_(QStringLiteral("bootloader version: ") + hex2(bytes[2]));
     const auto offered = std::span(bytes).subspan(3, bytes[1]);
     for (std::uint8_t needed : kNeededCommands) {
         if (std::find(offered.begin(), offered.end(), needed) == offered.end()) {
-            return FlashFailure{FlashError::MissingCommand, step + QStringLiteral(": command ") + hex2(needed), text};
+            return failureWith(FlashError::MissingCommand, step + QStringLiteral(": command ") + hex2(needed), bytes);
         }
     }
     return std::nullopt;
@@ -183,7 +203,7 @@ std::optional<FlashFailure> Flasher::eraseAll() {
 
 std::optional<FlashFailure> Flasher::writeChunk(const core::FlashChunk& chunk, const QString& step) {
     const auto data = core::writeDataFrame(chunk.data);
-    if (!data) return FlashFailure{FlashError::ShortReply, step + QStringLiteral(": block size"), {}};
+    if (!data) return FlashFailure{FlashError::ShortReply, step + QStringLiteral(": block size"), {}, {}};
     log_(QStringLiteral("SEND WRITE COMMAND"));
     if (auto failure = commandAndAddress(boot::kWriteMemory, chunk.address, step)) return failure;
     log_(QStringLiteral("SEND N BYTE + DATA + CHECKSUM"));
@@ -195,7 +215,7 @@ std::optional<FlashFailure> Flasher::writeChunk(const core::FlashChunk& chunk, c
 
 std::optional<FlashFailure> Flasher::verifyChunk(const core::FlashChunk& chunk, const QString& step) {
     const auto length = core::readLengthFrame(chunk.data.size());
-    if (!length) return FlashFailure{FlashError::ShortReply, step + QStringLiteral(": block size"), {}};
+    if (!length) return FlashFailure{FlashError::ShortReply, step + QStringLiteral(": block size"), {}, {}};
     log_(QStringLiteral("SEND READ COMMAND"));
     if (auto failure = commandAndAddress(boot::kReadMemory, chunk.address, step)) return failure;
     Reply reply = exchangeFrame(*length, chunk.data.size() + 1, limits.readMs, step + QStringLiteral(": data"));
@@ -207,7 +227,7 @@ std::optional<FlashFailure> Flasher::verifyChunk(const core::FlashChunk& chunk, 
         log_(QStringLiteral("differs at ") + hex8(chunk.address + offset) + QStringLiteral(": read ") +
              hex2(*differs.first) + QStringLiteral(", written ") + hex2(*differs.second));
         return FlashFailure{FlashError::VerifyMismatch,
-                            step + QStringLiteral(": at 0x") + hex8(chunk.address + offset), {}};
+                            step + QStringLiteral(": at 0x") + hex8(chunk.address + offset), {}, {}};
     }
     return std::nullopt;
 }

@@ -36,7 +36,8 @@ QString flashErrorText(FlashError error);
 struct FlashFailure {
     FlashError error;
     QString step;   // which step, e.g. "Write Memory, chunk 17 of 162 at 0x08001000: data"
-    QString reply;  // the first byte back as two hex digits, empty when none came
+    QString reply;     // the first byte back as two hex digits, empty when none came
+    QString received;  // every byte back ("1F 00 41"; a long answer ends with its count)
     // "<step>: <what went wrong>", for the console and the failure message.
     QString describe() const;
 };
@@ -63,8 +64,8 @@ struct FlashPlan {
     bool verify = true;
 };
 
-// Refused, with the reason, when the image is empty or would reach the marker at 0x0801FC00;
-// nothing is sent then.
+// Refused, with the reason, when the image does not start at the flash base, is empty or would
+// reach the marker at 0x0801FC00; nothing is sent then.
 core::Refusable<FlashPlan> planFlash(std::span<const std::uint8_t> image, std::uint32_t base, int firmwareNumber);
 
 enum class FlashStage { Erase, Write, Verify, Go };

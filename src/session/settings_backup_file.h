@@ -1,5 +1,5 @@
 // The settings backup file: versioned, human-readable JSON (docs/backup-format.md). It is
-// written with writeFileAtomically (session/atomic_file.h), as preset files are.
+// written with saveFile (session/save_file.h), as preset files are.
 #pragma once
 
 #include "core/control_layout.h"

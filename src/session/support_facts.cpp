@@ -62,10 +62,9 @@ std::vector<core::ListedDevice> listDevices(link::D2XXUnit& usb) {
     return devices;
 }
 
-core::PrivateFolders privateFolders(const QString& keptFolder) {
+core::PrivateFolders privateFolders() {
     core::PrivateFolders folders;
     addSpellings(folders.home, QDir::homePath());
-    addSpellings(folders.kept, keptFolder);
     return folders;
 }
 
@@ -74,7 +73,9 @@ core::SupportReport supportReportBase(link::D2XXUnit& usb, const QString& progra
     report.program = text(program);
     report.editorVersion = text(version);
     report.operatingSystem = text(QSysInfo::prettyProductName() + QStringLiteral(", ") + QSysInfo::kernelType() +
-                                  QLatin1Char(' ') + QSysInfo::kernelVersion() + QStringLiteral(", ") +
+                                  QLatin1Char(' ') +
+                                  QString::fromStdString(core::kernelVersionOnly(text(QSysInfo::kernelVersion()))) +
+                                  QStringLiteral(", ") +
                                   QSysInfo::currentCpuArchitecture());
     report.qtVersion = std::string(qVersion()) + " (built with " QT_VERSION_STR ")";
     report.writtenAt = text(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss t")));

@@ -19,9 +19,8 @@ std::vector<core::ReportBackend> driverBackends(link::Driver& driver);
 // each. Quiet: a listing that fails gives fewer devices, not a message box.
 std::vector<core::ListedDevice> listDevices(link::D2XXUnit& usb);
 
-// The home folder in every spelling a console line may hold, and `keptFolder` (the preset
-// folder) likewise.
-core::PrivateFolders privateFolders(const QString& keptFolder);
+// The home folder in every spelling a console line may hold.
+core::PrivateFolders privateFolders();
 
 // The report's common part for `program` at `version`, as of now.
 core::SupportReport supportReportBase(link::D2XXUnit& usb, const QString& program, const QString& version);

@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QtTest>
 
@@ -236,6 +237,7 @@ private slots:
     void fullFlashWritesImageAndMarkerAndReturnsToNormal();
     void failedRunStopsSaysWhereAndCanBeRetried_data();
     void failedRunStopsSaysWhereAndCanBeRetried();
+    void anUnexpectedAnswerIsShownWhole();
     void readBackThatDiffersIsAFailure();
     void firmwareFilesOutsideTheFlashAreRefusedBeforeErase_data();
     void firmwareFilesOutsideTheFlashAreRefusedBeforeErase();
@@ -573,6 +575,28 @@ void FirmwareUpgradeTest::readBackThatDiffersIsAFailure() {
     QVERIFY(editor->state.firmwareUpgradeMode);
 }
 
+// Support needs every byte the bootloader sent back, not only the first.
+void FirmwareUpgradeTest::anUnexpectedAnswerIsShownWhole() {
+    Linked e;
+    e.enterBootloader();
+    e.main().menuStartFirmwareUpgrade->trigger();
+    e.editor.dialogs->messages.clear();
+    e.pedal().faults().garbage = true;  // Get's answer, byte for byte noise
+
+    e.window().btnUpgradeFirmware->click();
+
+    QCOMPARE(e.editor.dialogs->messages.size(), 1);
+    const QString message = e.editor.dialogs->messages.front();
+    const QRegularExpression shown(QStringLiteral("Get \\(the bootloader's commands\\): the bootloader gave an unexpected "
+                                                  "answer \\(received: ((?:[0-9A-F]{2} )+[0-9A-F]{2})\\)"));
+    const QRegularExpressionMatch match = shown.match(message);
+    QVERIFY2(match.hasMatch(), qPrintable(message));
+    const QStringList bytes = match.captured(1).split(QLatin1Char(' '));
+    QVERIFY2(bytes.size() > 1, qPrintable(message));
+    // The console's line keeps the first byte, as it always has.
+    QVERIFY(e.console().contains(QStringLiteral("received: ") + bytes.front()));
+}
+
 void FirmwareUpgradeTest::firmwareFilesOutsideTheFlashAreRefusedBeforeErase_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("content");
@@ -581,6 +605,9 @@ void FirmwareUpgradeTest::firmwareFilesOutsideTheFlashAreRefusedBeforeErase_data
         << "qeltx_fw_2.hex" << intelHex(0x0801FBF8, Bytes(16, 0x11)) << "lies outside 0x08000000-0x0801FBFF";
     QTest::newRow("hex below the flash") << "below.hex" << intelHex(0x07FFFFF0, Bytes(32, 0x22))
                                          << "lies outside 0x08000000-0x0801FBFF";
+    // Written there, it would never start: the pedal starts what lies at the flash base.
+    QTest::newRow("hex above the flash base") << "qeltx_fw_1.hex" << intelHex(0x08004000, Bytes(300, 0x44))
+                                              << "starts at 0x08004000, not at the flash base 0x08000000";
     QTest::newRow("bin over 130,048 bytes") << "big_1.bin" << QByteArray(130049, '\x33') << "at most 130048 bytes";
     QTest::newRow("empty bin") << "empty.bin" << QByteArray() << "empty";
 }
@@ -617,9 +644,9 @@ void FirmwareUpgradeTest::openedHexFileFlashesWithoutMarkerForOtherNumbers() {
     e.enterBootloader();
     e.main().menuStartFirmwareUpgrade->trigger();
     app::TformFirmwareUpgrade& window = e.window();
-    Bytes image(700);
+    Bytes image(0x10000 + 700);  // crosses a 64 KiB boundary
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + 3);
-    const std::uint32_t base = 0x0800FF80;  // crosses a 64 KiB boundary
+    const std::uint32_t base = core::kFlashBase;
     const QString path = writeFile(e.editor.platform->documents.path(), QStringLiteral("qeltx_fw_3.hex"), intelHex(base, image));
     e.editor.dialogs->fileNames = {path};
     window.btnOpenFirmwareFile->click();

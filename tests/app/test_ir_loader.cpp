@@ -269,8 +269,9 @@ void IrLoaderTest::samplesBecomeTheTapWords() {
     QCOMPARE(summary.contains(QStringLiteral("first of the file's 2 channels")), fileName == QStringLiteral("stereo.wav"));
 
     const QStringList log = f.console();
-    QVERIFY(log.contains(filePath));
+    // The file's name only: its folder may name the player.
     QVERIFY(log.contains(fileName));
+    QVERIFY(log.filter(QFileInfo(filePath).absolutePath()).isEmpty());
     QVERIFY(log.contains(size));
     QVERIFY(log.contains(QStringLiteral("Sample_Rate: ") + QString::number(rate)));
     QVERIFY(log.contains(QStringLiteral("Num_of_channels: ") + (fileName == "stereo.wav" ? "2" : "1")));

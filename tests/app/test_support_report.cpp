@@ -1,6 +1,6 @@
 // Info ▸ "Save Support Report…" on the virtual pedal: the trace of "Get FX Stored on Pedal" in
-// both directions with its times, the last 500 messages only, the console's last lines, and no
-// path in the home folder but the preset folder's.
+// both directions with its times, the last 500 messages only, the console's last lines (Clear
+// or not), the editor's settings, and no path in the home folder.
 #include "app/main_window.h"
 #include "app/print_console.h"
 #include "core/hex.h"
@@ -69,7 +69,8 @@ class SupportReportTest : public QObject {
 private slots:
     void theQueryIsTracedBothWaysWithItsTimes();
     void onlyTheLast500MessagesAreKept();
-    void noHomeFolderPathButThePresetFolders();
+    void noHomeFolderPathNotEvenThePresetFolders();
+    void clearingTheConsoleKeepsItsLinesForTheReport();
     void aReportThatCannotBeWrittenIsSaid();
 };
 
@@ -139,7 +140,7 @@ void SupportReportTest::onlyTheLast500MessagesAreKept() {
     }
 }
 
-void SupportReportTest::noHomeFolderPathButThePresetFolders() {
+void SupportReportTest::noHomeFolderPathNotEvenThePresetFolders() {
     // The preset folder lies in the home folder, as on a player's computer.
     Linked s;
     const QString home = s.editor.platform->documents.path();
@@ -153,29 +154,50 @@ void SupportReportTest::noHomeFolderPathButThePresetFolders() {
     console.printToConsole(QStringLiteral("in ") + QDir::homePath());
     for (int i = 0; i < 2100; ++i) console.printToConsole(QStringLiteral("filler %1").arg(i));
     console.printToConsole(QStringLiteral("last: ") + QDir::homePath() + QStringLiteral("/x.wav"));
+    console.printToConsole(QStringLiteral("firmware file: /media/") + qEnvironmentVariable("USER", "player") +
+                           QStringLiteral("/STICK/qeltx_fw_2.hex"));
 
     const Report report = s.save(QStringLiteral("private.txt"));
     QVERIFY(!report.text.isEmpty());
-    // Wherever the home folder still shows, the preset folder follows it.
-    qsizetype at = 0;
-    while ((at = report.text.indexOf(QDir::homePath(), at)) >= 0) {
-        QVERIFY2(report.text.mid(at).startsWith(presetFolder), qPrintable(report.text.mid(at, 120)));
-        at += presetFolder.size();
-    }
+    QVERIFY2(!report.text.contains(QDir::homePath()), qPrintable(report.text.mid(report.text.indexOf(QDir::homePath()), 120)));
     QVERIFY(report.lines.contains(QStringLiteral("last: ~/x.wav")));
+    QVERIFY(report.lines.contains(QStringLiteral("firmware file: /media/USER/STICK/qeltx_fw_2.hex")));
     // The console's last 2000 lines: the early ones are gone, the last ones are there.
     const qsizetype total = console.lines().size();
     QVERIFY(report.lines.contains(QStringLiteral("Console, the last 2000 of %1 lines:").arg(total)));
     QVERIFY(!report.text.contains(QStringLiteral("Music/room.wav")));
     QVERIFY(report.lines.contains(QStringLiteral("filler 2099")));
     QVERIFY(!report.lines.contains(QStringLiteral("filler 98")));
+    // What it holds is said before anything else; the editor's settings are in it.
+    QVERIFY2(report.lines.value(1).startsWith(QStringLiteral("This report holds: ")), qPrintable(report.lines.value(1)));
+    QVERIFY(report.text.contains(QStringLiteral("with their serial numbers")));
+    for (const char* line : {"Editor settings:", "  look: 0", "  mode: preset", "  resampling of impulse responses: on",
+                             "  automatic reading of the pedal's values: on", "  new-version notice: on"}) {
+        QVERIFY2(report.lines.contains(QLatin1String(line)), line);
+    }
 
-    // Lines still in the last 2000: the preset folder whole, the rest from ~.
-    console.printToConsole(QStringLiteral("IR file: ") + QDir::homePath() + QStringLiteral("/Music/room.wav"));
+    // Lines still in the last 2000: the preset folder from ~ like the rest.
     console.printToConsole(QStringLiteral("settings backed up: ") + presetFolder + QStringLiteral("/Pedal settings.json"));
     const Report again = s.save(QStringLiteral("private2.txt"));
-    QVERIFY(again.lines.contains(QStringLiteral("IR file: ~/Music/room.wav")));
-    QVERIFY(again.lines.contains(QStringLiteral("settings backed up: ") + presetFolder + QStringLiteral("/Pedal settings.json")));
+    QVERIFY(again.lines.contains(QStringLiteral("settings backed up: ~") + presetFolder.mid(home.size()) +
+                                 QStringLiteral("/Pedal settings.json")));
+}
+
+void SupportReportTest::clearingTheConsoleKeepsItsLinesForTheReport() {
+    Linked s;
+    app::TformPrint& console = *s.editor->formPrint();
+    console.printToConsole(QStringLiteral("before the clear"));
+    const int before = console.lineCount();
+    console.btnClear->click();
+    QCOMPARE(console.lineCount(), 0);
+    console.printToConsole(QStringLiteral("after the clear"));
+
+    const Report report = s.save(QStringLiteral("cleared.txt"));
+    QVERIFY(report.lines.contains(QStringLiteral("before the clear")));
+    QVERIFY(report.lines.contains(QStringLiteral("after the clear")));
+    QVERIFY(report.lines.contains(QStringLiteral("serial number: QXVIRTUAL1")));  // from the Link
+    QVERIFY2(report.lines.contains(QStringLiteral("Console, the last %1 of %1 lines:").arg(before + 1)),
+             qPrintable(report.lines.filter(QStringLiteral("Console,")).join('\n')));
 }
 
 void SupportReportTest::aReportThatCannotBeWrittenIsSaid() {

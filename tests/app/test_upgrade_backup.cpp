@@ -94,6 +94,11 @@ private slots:
     void backupOfferedBeforeUpgradeMode();
     void restoreOfferedAtLinkAfterTheUpgradeGivesEveryFieldBack();
     void offerSurvivesARestartAndIsMadeOnce();
+    void eraseThatNeverReachedThePedalIsNotRemembered();
+    void settingUpThePedalAgainDropsTheOffer_data();
+    void settingUpThePedalAgainDropsTheOffer();
+    void upgradeModeAfterAnEraseBacksUpAndKeepsTheOlderBackup();
+    void eraseSettingsIsRefusedInUpgradeMode();
 };
 
 void UpgradeBackupTest::backupOfferedBeforeEraseSettings_data() {
@@ -198,12 +203,17 @@ void UpgradeBackupTest::restoreOfferedAtLinkAfterTheUpgradeGivesEveryFieldBack()
     s.pedal.powerCycle();
     QVERIFY(!s.pedal.hasAlgorithm());
 
-    // Upgrade Mode does not offer to back up an erased pedal; flashing completes.
+    // Upgrade Mode still offers a backup and says the one made before the erase is kept; the
+    // player declines (the pedal holds nothing of theirs now); flashing completes.
     s.editor.dialogs->confirmations.clear();
+    s.editor.dialogs->answers = {false};
     s.pedal.setButton(pedal_sim::control::kB2, true);
     s.main.menuFirmwareUpgradeMode->trigger();
     s.pedal.setButton(pedal_sim::control::kB2, false);
-    QVERIFY(s.confirmationsStartingWith(kBackupBeforeUpgrade).isEmpty());
+    const QStringList asked = s.confirmationsStartingWith(kBackupBeforeUpgrade);
+    QCOMPARE(asked.size(), 1);
+    QVERIFY2(asked.first().contains("erased since the backup \"" + s.datedBackups().first() + "\"; that backup is kept too"),
+             qPrintable(asked.first()));
     QCOMPARE(s.datedBackups().size(), 1);
     s.main.menuStartFirmwareUpgrade->trigger();
     s.editor->formFirmwareUpgrade()->btnUpgradeFirmware->click();
@@ -261,6 +271,109 @@ void UpgradeBackupTest::offerSurvivesARestartAndIsMadeOnce() {
     main.menuDisconnect->trigger();
     main.menuConnect->trigger();
     QCOMPARE(next.dialogs->confirmations.size(), 1);
+}
+
+void UpgradeBackupTest::eraseThatNeverReachedThePedalIsNotRemembered() {
+    Linked s;
+    s.pedal.faults().writeFails = true;
+    s.editor.dialogs->answers = {true, false};  // erase, without a backup
+
+    s.main.menuEraseSettings->trigger();
+
+    QVERIFY(s.pedal.hasAlgorithm());
+    QVERIFY(!QFile::exists(s.offerFile()));
+    // So the next Link offers nothing, and the next Upgrade Mode asks for a backup as usual.
+    s.pedal.faults().writeFails = false;
+    s.editor.dialogs->confirmations.clear();
+    s.unlinkAndLink();
+    QVERIFY(s.confirmationsStartingWith(QStringLiteral("The pedal's settings were erased.")).isEmpty());
+}
+
+void UpgradeBackupTest::settingUpThePedalAgainDropsTheOffer_data() {
+    QTest::addColumn<bool>("upload");
+    QTest::newRow("Store Settings") << false;
+    QTest::newRow("Upload") << true;
+}
+
+void UpgradeBackupTest::settingUpThePedalAgainDropsTheOffer() {
+    QFETCH(bool, upload);
+    Linked s;
+    s.editor.dialogs->answers = {true, true};  // erase, with a backup
+    s.main.menuEraseSettings->trigger();
+    QVERIFY(QFile::exists(s.offerFile()));
+
+    // Set up again without linking anew.
+    s.editor.dialogs->answers = {true};
+    if (upload) {
+        s.main.btnUpload->click();
+    } else {
+        s.main.btnStoreSettingsOnPedal->click();
+    }
+    QVERIFY(!QFile::exists(s.offerFile()));
+
+    // Upgrade Mode asks for a backup of the new set-up, as for any pedal; after flashing, the
+    // next Link offers that one, never the backup of the settings erased before.
+    s.editor.dialogs->confirmations.clear();
+    s.editor.dialogs->answers = {true};
+    s.pedal.setButton(pedal_sim::control::kB2, true);
+    s.main.menuFirmwareUpgradeMode->trigger();
+    s.pedal.setButton(pedal_sim::control::kB2, false);
+    const QStringList asked = s.confirmationsStartingWith(kBackupBeforeUpgrade);
+    QCOMPARE(asked.size(), 1);
+    QVERIFY2(!asked.first().contains("erased"), qPrintable(asked.first()));
+    QCOMPARE(s.datedBackups().size(), 2);
+    s.main.menuStartFirmwareUpgrade->trigger();
+    s.editor->formFirmwareUpgrade()->btnUpgradeFirmware->click();
+    QVERIFY(s.editor.dialogs->messages.contains(kComplete));
+    s.editor.dialogs->confirmations.clear();
+    s.editor.dialogs->answers = {false};
+    s.unlinkAndLink();
+    const QStringList offers = s.confirmationsStartingWith(kRestoreOffer);
+    QCOMPARE(offers.size(), 1);
+    QVERIFY2(offers.first().contains("\"" + s.datedBackups().last() + "\""), qPrintable(offers.first()));
+}
+
+void UpgradeBackupTest::upgradeModeAfterAnEraseBacksUpAndKeepsTheOlderBackup() {
+    Linked s;
+    s.editor.dialogs->answers = {true, true};
+    s.main.menuEraseSettings->trigger();
+    QCOMPARE(s.datedBackups().size(), 1);
+    const QString older = s.datedBackups().first();
+
+    s.editor.dialogs->confirmations.clear();
+    s.editor.dialogs->answers = {true};
+    s.pedal.setButton(pedal_sim::control::kB2, true);
+    s.main.menuFirmwareUpgradeMode->trigger();
+    s.pedal.setButton(pedal_sim::control::kB2, false);
+
+    const QStringList asked = s.confirmationsStartingWith(kBackupBeforeUpgrade);
+    QCOMPARE(asked.size(), 1);
+    QVERIFY2(asked.first().contains("\"" + older + "\"; that backup is kept too"), qPrintable(asked.first()));
+    // Both are in the preset folder, the older one untouched.
+    QCOMPARE(s.datedBackups().size(), 2);
+    QVERIFY(s.datedBackups().contains(older));
+    QVERIFY(s.pedal.mode() == pedal_sim::PedalMode::Bootloader);
+}
+
+void UpgradeBackupTest::eraseSettingsIsRefusedInUpgradeMode() {
+    Linked s;
+    s.editor.dialogs->answers = {false};  // no backup before the upgrade
+    s.pedal.setButton(pedal_sim::control::kB2, true);
+    s.main.menuFirmwareUpgradeMode->trigger();
+    s.pedal.setButton(pedal_sim::control::kB2, false);
+    QVERIFY(s.editor->state.firmwareUpgradeMode);
+    s.editor.dialogs->confirmations.clear();
+    s.editor.dialogs->messages.clear();
+    const std::size_t mark = s.pedal.received().size();
+
+    s.main.menuEraseSettings->trigger();
+
+    QVERIFY(s.editor.dialogs->confirmations.isEmpty());
+    QCOMPARE(s.editor.dialogs->messages.size(), 1);
+    QVERIFY2(s.editor.dialogs->messages.front().startsWith("Erase Settings is not available in Upgrade Mode"),
+             qPrintable(s.editor.dialogs->messages.front()));
+    QCOMPARE(s.pedal.received().size(), mark);
+    QVERIFY(!QFile::exists(s.offerFile()));
 }
 
 QTEST_MAIN(UpgradeBackupTest)

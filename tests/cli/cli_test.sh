@@ -171,6 +171,17 @@ flash)
     printf ':10000000FFFFFFFF\n' >"$WORK/bad.hex"
     cli 1 --port "$WORK/no-such-port" flash --firmware "$WORK/bad.hex"
     one_error_line "bad.hex:"
+    # A HEX file for 0x08004000 would never start: refused before the port is even opened, and
+    # a pedal in its bootloader keeps the flash it had.
+    printf ':020000040800F2\n:04400000DEADBEEF84\n:00000001FF\n' >"$WORK/high.hex"
+    cli 1 --port "$WORK/no-such-port" flash --firmware "$WORK/high.hex"
+    one_error_line "firmware refused, nothing was erased: the firmware image starts at 0x08004000, not at the flash base 0x08000000"
+    start_sim --bootloader --dump-flash "$WORK/flash-before.bin"
+    stop_sim
+    start_sim --bootloader --dump-flash "$WORK/flash3.bin"
+    cli 1 --port "$PTY" flash --in-bootloader --firmware "$WORK/high.hex"
+    stop_sim
+    cmp -s "$WORK/flash3.bin" "$WORK/flash-before.bin" || fail "flash of a file above the flash base changed the flash"
     ;;
 bootbutton)
     # qeltx-pedal-sim's help says how its bootloader is reached, and each way works.
@@ -358,6 +369,22 @@ files)
     one_error_line "missing.wav: the file could not be opened"
     cli 1 ir-merge "Basic IR Loader" "$WORK/ir.wav" -o "$WORK/no/such/folder/out.txt"
     one_error_line "cannot write $WORK/no/such/folder/out.txt"
+    # A short response at a high rate keeps its samples; it is not resampled into silence.
+    "$SOX" -D -r 176400 -n -b 24 -c 1 "$WORK/ir176.wav" synth 2048s whitenoise fade h 0 2048s 2000s
+    cli 0 ir-merge "Basic IR Loader" "$WORK/ir176.wav"
+    err_has "ir176.wav: kept 557 of 557 samples (11.6 ms of 11.6 ms)"
+    # Rates a recording cannot have are refused at once, however many frames the file holds.
+    head -c 2000000 /dev/zero | "$SOX" -t raw -r 1 -e signed -b 16 -c 1 - "$WORK/ir1hz.wav"
+    cli 1 ir-merge "Basic IR Loader" "$WORK/ir1hz.wav"
+    one_error_line "ir1hz.wav: the sample rate of 1 Hz is outside the 8000 to 384000 Hz the editor takes."
+    head -c 2000 /dev/zero | "$SOX" -t raw -r 100 -e signed -b 16 -c 1 - "$WORK/ir100hz.aiff"
+    cli 1 ir-info "$WORK/ir100hz.aiff"
+    one_error_line "ir100hz.aiff: the sample rate of 100 Hz is outside the 8000 to 384000 Hz the editor takes."
+    # 75 s at 8 kHz would make 3.6 million samples: only the first minute is resampled.
+    "$SOX" -D -r 8000 -n -b 16 -c 1 "$WORK/long.flac" synth 75 sine 100 vol 0.5
+    cli 0 ir-merge "Basic IR Loader" "$WORK/long.flac"
+    err_has "long.flac: The file holds 75.0 s; only its first 60 s were used."
+    err_has "long.flac: kept 912 of 2880000 samples (19.0 ms of 60000.0 ms)"
 
     cli 0 catalogue check
     out_has "files checked: 0 violations, 1 known exception"
@@ -491,6 +518,9 @@ report)
     cli 0 --virtual-pedal report -o "$WORK/virtual.txt"
     out_has "support report written to $WORK/virtual.txt"
     report_has "$WORK/virtual.txt" "qeltx-cli support report"
+    report_has "$WORK/virtual.txt" "This report holds: the program's, Qt's and the operating system's versions; the driver backends"
+    grep -q "Editor settings" "$WORK/virtual.txt" && fail "$LAST: qeltx-cli's report names editor settings it does not have"
+    grep -q "^Operating system: .*-" "$WORK/virtual.txt" && fail "$LAST: the report holds the kernel's build string"
     report_has "$WORK/virtual.txt" "Link: linked to QXVIRTUAL1, normal operation"
     report_has "$WORK/virtual.txt" "Algorithm held: 1 Amber Drive v1, firmware 1"
     grep -q "^  [0-9]*  QXVIRTUAL1  Qelt X Virtual Pedal  (virtual)$" "$WORK/virtual.txt" || fail "report: the virtual pedal is not listed"

@@ -118,10 +118,17 @@ TEST(Chunking, ImagesThatWouldReachTheMarkerAreRefused) {
     EXPECT_FALSE(chunkFirmware(std::vector<std::uint8_t>(512 * 256)).ok());
     EXPECT_FALSE(chunkFirmware({}).ok());
     EXPECT_FALSE(chunkFirmware(std::vector<std::uint8_t>(16), 0x07FFFFF0).ok());
-    EXPECT_FALSE(chunkFirmware(std::vector<std::uint8_t>(0x401), 0x0801F800).ok());
-    const auto shifted = chunkFirmware(std::vector<std::uint8_t>(0x400), 0x0801F800);
-    ASSERT_TRUE(shifted.ok());
-    EXPECT_EQ(shifted->back().address, 0x0801FB00u);
+}
+
+// The pedal starts whatever lies at the flash base after every reset: an image for anywhere else
+// is refused, naming where it starts.
+TEST(Chunking, ImagesNotAtTheFlashBaseAreRefusedNamingTheirStart) {
+    for (const std::uint32_t base : {0x08000001u, 0x08000100u, 0x08004000u, 0x0801F800u, 0x07FFFFF0u}) {
+        const auto chunks = chunkFirmware(std::vector<std::uint8_t>(16), base);
+        ASSERT_FALSE(chunks.ok()) << std::hex << base;
+        EXPECT_NE(chunks.reason().find("0x" + word32ToHex(base)), std::string::npos) << chunks.reason();
+        EXPECT_NE(chunks.reason().find("flash base 0x08000000"), std::string::npos) << chunks.reason();
+    }
 }
 
 TEST(Marker, OnlyFirmwareOneHasOne) {
@@ -230,6 +237,14 @@ TEST(IntelHex, AParsedImageChunksAtItsOwnAddress) {
     ASSERT_TRUE(chunks.ok());
     ASSERT_EQ(chunks->size(), 2u);
     EXPECT_EQ((*chunks)[1].address, 0x08000100u);
+}
+
+TEST(IntelHex, AFileWhoseLowestByteIsAboveTheFlashBaseIsNotFlashed) {
+    const auto image = parseIntelHex(linear(0x0800) + record(0x4000, 0x00, {1, 2, 3}) + kEnd);
+    ASSERT_TRUE(image.ok()) << image.reason();
+    const auto chunks = chunkFirmware(image->bytes, image->baseAddress);
+    ASSERT_FALSE(chunks.ok());
+    EXPECT_NE(chunks.reason().find("starts at 0x08004000"), std::string::npos) << chunks.reason();
 }
 
 }  // namespace

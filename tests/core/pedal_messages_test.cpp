@@ -110,6 +110,63 @@ TEST(ControlFrames, AnIncompleteFrameIsCompletedByTheNextRead) {
     EXPECT_EQ(reader.heldBytes(), 0u);
 }
 
+// A frame cut 1, 2, 3 or 4 bytes short at the end of a read is held, whatever came before it
+// in that read, and completed by the next read whatever follows its rest there.
+class CutControlFrame : public ::testing::TestWithParam<std::tuple<std::size_t, int>> {};
+
+TEST_P(CutControlFrame, IsHeldUntilTheRestComes) {
+    const auto [missing, variant] = GetParam();
+    // Before the frame / after its rest: nothing, a whole frame, a report text, the start of
+    // another frame, or the start of an EEPROM dump.
+    const std::vector<std::pair<std::string, std::string>> surroundings = {
+        {"", ""}, {"AA 00 01 00 10", "AA 05 04 00 01"}, {"", "30 32"}, {"AA 00 01 00 10", "AA 0B"}, {"", "AB FF FF"}};
+    const auto& [before, after] = surroundings.at(static_cast<std::size_t>(variant));
+    const auto frame = hexBytes("AA 0B 07 02 9C");
+    const std::size_t sent = kControlFrameSize - missing;
+
+    PedalMessageReader reader;
+    auto firstRead = hexBytes(before);
+    firstRead.insert(firstRead.end(), frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(sent));
+    const auto first = reader.feed(firstRead);
+    EXPECT_EQ(first.size(), before.empty() ? 0u : 1u) << "cut " << missing;
+    for (const auto& message : first) EXPECT_EQ(std::get<ControlFrame>(message).index, 1) << "cut " << missing;
+    EXPECT_EQ(reader.heldBytes(), sent);
+    EXPECT_FALSE(reader.collectingDump());
+
+    auto secondRead = std::vector<std::uint8_t>(frame.begin() + static_cast<std::ptrdiff_t>(sent), frame.end());
+    const auto follow = hexBytes(after);
+    secondRead.insert(secondRead.end(), follow.begin(), follow.end());
+    const auto second = reader.feed(secondRead);
+    ASSERT_FALSE(second.empty()) << "cut " << missing;
+    const auto completed = std::get<ControlFrame>(second.front());
+    EXPECT_EQ(completed.code, 0x0B);
+    EXPECT_EQ(completed.index, 7);
+    EXPECT_EQ(completed.value, 0x029C);
+    switch (variant) {
+        case 0: EXPECT_EQ(second.size(), 1u); EXPECT_EQ(reader.heldBytes(), 0u); break;
+        case 1:
+            ASSERT_EQ(second.size(), 2u);
+            EXPECT_EQ(std::get<ControlFrame>(second[1]).code, 5);
+            EXPECT_EQ(reader.heldBytes(), 0u);
+            break;
+        case 2: ASSERT_EQ(second.size(), 2u); EXPECT_EQ(std::get<BankReport>(second[1]).bankIndex, 2u); break;
+        case 3: EXPECT_EQ(second.size(), 1u); EXPECT_EQ(reader.heldBytes(), 2u); break;
+        case 4: EXPECT_EQ(second.size(), 1u); EXPECT_TRUE(reader.collectingDump()); break;
+        default: FAIL();
+    }
+}
+
+std::string cutFrameName(const ::testing::TestParamInfo<std::tuple<std::size_t, int>>& info) {
+    static const char* const names[] = {"Alone", "BetweenFrames", "ThenText", "ThenAnotherCutFrame", "ThenADump"};
+    return std::to_string(std::get<0>(info.param)) + "Short" + names[std::get<1>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(OneToFourBytesShort, CutControlFrame,
+                         ::testing::Combine(::testing::Values(std::size_t{1}, std::size_t{2}, std::size_t{3},
+                                                              std::size_t{4}),
+                                            ::testing::Range(0, 5)),
+                         cutFrameName);
+
 TEST(ControlFrames, AnIncompleteFrameCanBeDiscarded) {
     PedalMessageReader reader;
     EXPECT_TRUE(reader.feed(hexBytes("AA 00")).empty());

@@ -97,9 +97,8 @@ TEST(SupportReport, TraceLinesShowTimeDirectionAndHex) {
     for (const Case& c : cases) EXPECT_EQ(traceLine(c.entry), c.line);
 }
 
-TEST(SupportReport, HomeFolderIsWrittenFromTildeExceptThePresetFolder) {
-    const PrivateFolders folders{{"/home/alice", "C:\\Users\\alice"},
-                                 {"/home/alice/Documents/KORVA/Qelt X/Preset", "C:\\Users\\alice\\Documents\\KORVA\\Qelt X\\Preset"}};
+TEST(SupportReport, HomeFolderIsWrittenFromTildeAndMediaFoldersNameNoUser) {
+    const PrivateFolders folders{{"/home/alice", "C:\\Users\\alice"}};
     struct Case {
         std::string line;
         std::string expected;
@@ -113,20 +112,34 @@ TEST(SupportReport, HomeFolderIsWrittenFromTildeExceptThePresetFolder) {
         // Another folder that only starts with the same letters is someone else's.
         {"/home/alicebob/x", "/home/alicebob/x"},
         {"/home/al", "/home/al"},
-        // The preset folder is kept whole, and a file in it too; the documents folder is not.
+        // The preset folder is in the home folder like any other.
         {"settings backed up: /home/alice/Documents/KORVA/Qelt X/Preset/Pedal settings 1.json",
-         "settings backed up: /home/alice/Documents/KORVA/Qelt X/Preset/Pedal settings 1.json"},
+         "settings backed up: ~/Documents/KORVA/Qelt X/Preset/Pedal settings 1.json"},
         {"/home/alice/Documents/KORVA/Qelt X/style.txt", "~/Documents/KORVA/Qelt X/style.txt"},
         {"C:\\Users\\alice\\Music\\ir.wav", "~\\Music\\ir.wav"},
-        {"C:\\Users\\alice\\Documents\\KORVA\\Qelt X\\Preset\\a.txt", "C:\\Users\\alice\\Documents\\KORVA\\Qelt X\\Preset\\a.txt"},
+        {"C:\\Users\\alice\\Documents\\KORVA\\Qelt X\\Preset\\a.txt", "~\\Documents\\KORVA\\Qelt X\\Preset\\a.txt"},
+        // Removable media are mounted in a folder named after the user, whoever it is.
+        {"firmware file: /media/alice/USB STICK/qeltx_fw_2.hex", "firmware file: /media/USER/USB STICK/qeltx_fw_2.hex"},
+        {"IR: /run/media/bob/CARD/cab.wav, 912 taps", "IR: /run/media/USER/CARD/cab.wav, 912 taps"},
+        {"'/media/carol/x.wav' and \"/media/dave/y.wav\"", "'/media/USER/x.wav' and \"/media/USER/y.wav\""},
+        {"/media/cdrom", "/media/cdrom"},                                  // no user's folder
+        {"/srv/backup/media/erin/x.wav", "/srv/backup/media/erin/x.wav"},  // not a mount point
         {"no path here", "no path here"},
         {"", ""},
     };
     for (const Case& c : cases) EXPECT_EQ(withoutHomeFolder(c.line, folders), c.expected) << c.line;
 
     // A home folder of "/" (a service account) or with a trailing separator.
-    EXPECT_EQ(withoutHomeFolder("/dev/ttyUSB0", PrivateFolders{{"/"}, {}}), "/dev/ttyUSB0");
-    EXPECT_EQ(withoutHomeFolder("/home/bob/x.wav", PrivateFolders{{"/home/bob/"}, {}}), "~/x.wav");
+    EXPECT_EQ(withoutHomeFolder("/dev/ttyUSB0", PrivateFolders{{"/"}}), "/dev/ttyUSB0");
+    EXPECT_EQ(withoutHomeFolder("/home/bob/x.wav", PrivateFolders{{"/home/bob/"}}), "~/x.wav");
+}
+
+TEST(SupportReport, TheKernelIsNamedByItsVersionOnly) {
+    EXPECT_EQ(kernelVersionOnly("6.1.0-18-amd64"), "6.1.0");
+    EXPECT_EQ(kernelVersionOnly("6.18.44-fc-v1523"), "6.18.44");
+    EXPECT_EQ(kernelVersionOnly("10.0.22631"), "10.0.22631");
+    EXPECT_EQ(kernelVersionOnly("23.1.0"), "23.1.0");
+    EXPECT_EQ(kernelVersionOnly("#1 SMP PREEMPT_DYNAMIC"), "");
 }
 
 TEST(SupportReport, HoldsEveryPartInOrder) {
@@ -144,11 +157,16 @@ TEST(SupportReport, HoldsEveryPartInOrder) {
     report.consoleLines = {"serial number: QXVIRTUAL1", "opened /home/alice/Music/ir.wav"};
     report.trace = {{100, TraceDirection::Sent, bytesOf({0x06, 0x00}), 2}, {203, TraceDirection::Received, bytesOf({0x31, 0x0D, 0x0A}), 3}};
     report.messagesRecorded = 2;
-    report.privateFolders = {{"/home/alice"}, {}};
+    report.privateFolders = {{"/home/alice"}};
+    report.editorSettings = {{"look", "3"}, {"mode", "bank, Bank II"}};
 
     const std::vector<std::string> lines = linesOf(supportReportText(report));
     const std::vector<std::string> expected = {
         "Qelt X Editor support report",
+        // What it holds comes first, serial numbers and the editor's settings named.
+        "This report holds: the program's, Qt's and the operating system's versions; the driver backends",
+        "and the devices they list, with their serial numbers; the link and the algorithm the pedal holds;",
+        "the editor's settings; the console's last 2000 lines and the last 500 messages to and from the pedal (bytes",
         "Written: 2026-12-10 16:05:00 (98765 ms on the trace's clock)",
         "Editor version: 1.0.0.0",
         "Operating system: Debian GNU/Linux 12 (bookworm), Linux 6.1.0-18-amd64, x86_64",
@@ -160,6 +178,9 @@ TEST(SupportReport, HoldsEveryPartInOrder) {
         "  1  QXVIRTUAL1  Qelt X Virtual Pedal  (virtual)",
         "Link: linked to QXVIRTUAL1, normal operation",
         "Algorithm held: 1 Amber Drive v1, firmware 1",
+        "Editor settings:",
+        "  look: 3",
+        "  mode: bank, Bank II",
         "Console, the last 2 of 2 lines:",
         "serial number: QXVIRTUAL1",
         "opened ~/Music/ir.wav",

@@ -166,13 +166,17 @@ TEST(D2xxLoader, WithoutTheLibraryListsNothing) {
         const char* problem;
     };
     const Case cases[] = {
-        {"/nonexistent/libftd2xx.so", "not loaded"},
-        {"libm.so.6", "lacks FT_ListDevices"},  // a library, but not the chip maker's
+        {"/nonexistent/libftd2xx.so", "/nonexistent/libftd2xx.so not loaded: cannot open shared object file"},
+        {"libftd2xx-not-installed.so", "libftd2xx-not-installed.so not loaded: cannot open shared object file"},
+        {"libm.so.6", "libm.so.6 lacks FT_ListDevices"},  // a library, but not the chip maker's
     };
     for (const Case& c : cases) {
         D2xxLibraryDriver loader{c.path};
         EXPECT_FALSE(loader.isAvailable());
-        EXPECT_NE(loader.loadProblem().find(c.problem), std::string::npos) << loader.loadProblem();
+        const std::string& problem = loader.loadProblem();
+        EXPECT_EQ(problem.rfind(c.problem, 0), 0u) << problem;
+        // The library is named once, by the loader, not again in the system's words.
+        EXPECT_EQ(problem.find(c.path, 1), std::string::npos) << problem;
         std::uint32_t count = 99;
         EXPECT_EQ(loader.listDeviceCount(count), core::FT_OK);
         EXPECT_EQ(count, 0u);

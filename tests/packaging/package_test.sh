@@ -29,7 +29,10 @@ version=$(dpkg-deb -f "$DEB" Version)
 
 shot=${DEB%.deb}-screenshot.png
 rm -f "$shot"
-timeout 60 xvfb-run -a "$ROOT/usr/bin/qeltx-editor" --virtual-pedal --screenshot "$shot" || fail "the editor did not start"
+# Its own home folder: the editor writes its preferences into the documents folder below it.
+mkdir -p "$WORK/home"
+HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/.config" \
+  timeout 60 xvfb-run -a "$ROOT/usr/bin/qeltx-editor" --virtual-pedal --screenshot "$shot" || fail "the editor did not start"
 [ -s "$shot" ] || fail "the editor left no screenshot"
 size=$(identify -format '%w %h' "$shot")
 set -- $size

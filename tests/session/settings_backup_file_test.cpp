@@ -2,7 +2,7 @@
 // every refusal says why, and a failed write leaves the old file as it was.
 #include "core/impulse_response.h"
 #include "resources/resource_store.h"
-#include "session/atomic_file.h"
+#include "session/save_file.h"
 #include "session/settings_backup_file.h"
 
 #include <gtest/gtest.h>
@@ -247,7 +247,7 @@ void expectOldFileIntact(const QTemporaryDir& dir, const QString& path) {
 TEST(BackupFile, ADiskFullWriteLeavesTheOldBackupAsItWas) {
     QTemporaryDir dir;
     const QString path = QDir(dir.path()).filePath(QStringLiteral("pedal.json"));
-    ASSERT_FALSE(session::writeFileAtomically(path, "old backup"));
+    ASSERT_FALSE(session::saveFile(path, "old backup"));
     // A file-size limit fails the write part-way as a full disk does, for root too.
     rlimit before{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
@@ -255,7 +255,7 @@ TEST(BackupFile, ADiskFullWriteLeavesTheOldBackupAsItWas) {
     rlimit small = before;
     small.rlim_cur = 64;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const auto problem = session::writeFileAtomically(path, encode(amberDrive()));
+    const auto problem = session::saveFile(path, encode(amberDrive()));
     setrlimit(RLIMIT_FSIZE, &before);
     std::signal(SIGXFSZ, oldHandler);
     ASSERT_TRUE(problem.has_value());
@@ -267,9 +267,9 @@ TEST(BackupFile, AWriteIntoAReadOnlyFolderLeavesTheOldBackupAsItWas) {
     if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     QTemporaryDir dir;
     const QString path = QDir(dir.path()).filePath(QStringLiteral("pedal.json"));
-    ASSERT_FALSE(session::writeFileAtomically(path, "old backup"));
+    ASSERT_FALSE(session::saveFile(path, "old backup"));
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    const auto problem = session::writeFileAtomically(path, encode(amberDrive()));
+    const auto problem = session::saveFile(path, encode(amberDrive()));
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     ASSERT_TRUE(problem.has_value());
     expectOldFileIntact(dir, path);
