@@ -207,6 +207,8 @@ void TformMain::menuEraseSettingsClick() {
         ++done;
     }
     eraseSettingsDumpsUntil_ = editor_.timing().nowMs() + kEraseSettingsDumpLimitMs;
+    // An erased pedal holds no algorithm: nothing the editor showed of it stays on screen.
+    if (reachesPedal && done > 0) forgetHeldAlgorithm();
     if (reachesPedal) rememberSettingsLost(false);
 }
 

@@ -99,8 +99,12 @@ int runRestore(const Invocation& invocation, const Output& output) {
                               {QStringLiteral("differences"), differences}});
     if (outcome->uploaded) output.line(QStringLiteral("uploaded ") + text(backup->effectName));
     output.line(text(outcome->summary));
+    // The restore ran: what did not take is a warning, with its own status for scripts.
     if (!outcome->differences.empty()) {
-        return output.fail(QStringLiteral("%1 of %2 settings did not take").arg(outcome->differences.size()).arg(outcome->total));
+        output.note(QStringLiteral("qeltx-cli: warning: %1 of %2 settings did not take")
+                        .arg(outcome->differences.size())
+                        .arg(outcome->total));
+        return kExitPartial;
     }
     return kExitSuccess;
 }
