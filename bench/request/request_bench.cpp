@@ -75,7 +75,7 @@ Result measure(bench::BenchEditor& e, pedal_sim::PedalModel& probe) {
     const double wire = static_cast<double>(replyBytes) * bench::byteWireMs();
     const Result result{bench::median(runs), 1.3 * (wire + kBridgeLatencyMs), true};
     std::printf("Request, %s, %d controls, reply %zu bytes (wire time %.1f ms): runs (ms) %s\n",
-                qPrintable(e.main().storedEffectName), numControls, replyBytes, wire, bench::list(runs).c_str());
+                qPrintable(e.main().heldEffectName()), numControls, replyBytes, wire, bench::list(runs).c_str());
     std::printf("  the editor's own processor time per click (ms) %s\n", bench::list(work).c_str());
     std::printf("  median %.1f ms, goal under %.1f ms, ratio %.3f\n", result.medianMs, result.goalMs,
                 result.medianMs / result.goalMs);

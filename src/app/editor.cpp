@@ -86,6 +86,8 @@ Editor::Editor(EditorSetup setup) : serverAddress_(setup.serverAddress) {
     // The trace's times are the editor's own clock, so they match the waits' time limits.
     usb_->traceClock = [this] { return timing_->nowMs(); };
     exchange_ = std::make_unique<session::Exchange>(*usb_, *line_, [this](const QString& line) { printToConsole(line); });
+    // What the pedal holds sends through the one send path.
+    pedal_.setSender([this](const core::PedalCommand& command) { return exchange_->send(command); });
     line_->pollWanted = [this] { return state.linked && !state.firmwareUpgradeMode; };
     line_->onWaiting = [this](session::ConversationKind) { holdInput(true); };
     line_->onEnded = [this](session::ConversationKind) { holdInput(false); };

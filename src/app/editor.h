@@ -5,6 +5,7 @@
 #include "app/editor_state.h"
 #include "session/exchange.h"
 #include "session/line_owner.h"
+#include "session/pedal_state.h"
 #include "app/network.h"
 #include "session/seams.h"
 #include "link/d2xx_unit.h"
@@ -75,6 +76,8 @@ public:
     session::Exchange& exchange() { return *exchange_; }
     // The one owner of the pedal's line: every conversation with the pedal starts there.
     session::LineOwner& line() { return *line_; }
+    // What the pedal holds: the windows draw it, and every change of the player's goes through it.
+    session::PedalState& pedal() { return pedal_; }
     // Runs `work` (guarded) now, or when the running conversation has ended.
     void whenIdle(std::function<void()> work);
     // The in-process virtual pedal, when the editor was started with it.
@@ -129,6 +132,7 @@ private:
     std::unique_ptr<link::D2XXUnit> usb_;
     std::unique_ptr<session::LineOwner> line_;
     std::unique_ptr<session::Exchange> exchange_;
+    session::PedalState pedal_;
     bool inputHeld_ = false;
     bool refusalPending_ = false;
     bool ended_ = false;

@@ -17,8 +17,9 @@ struct EditorState {
     bool linkEstablished = false;
     // The pedal's device is open (Link succeeded, in either mode, and no Unlink or loss since).
     bool linked = false;
+    // A read-back is being applied: switching to bank mode then keeps the panel open. (Echoes
+    // need no flag: the panel draws with its controls' signals held.)
     bool applyingReadBack = false;
-    bool applyingPedalReport = false;
     bool showUpdateMessage = true;
     // Request runs by itself after Link and after the pedal reports "Upload complete".
     bool readValuesAutomatically = true;

@@ -12,6 +12,8 @@
 #include "core/resource_names.h"
 #include "core/hex.h"
 #include "core/parameter_block.h"
+#include "core/pedal_messages.h"
+#include "session/pedal_state.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -20,6 +22,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <QSlider>
 
@@ -106,8 +109,19 @@ TformFXParameters::TformFXParameters(Editor& editor) : QWidget(nullptr), editor_
     lblPanelStatus->setFixedHeight(kStatusHeight);
     layout->addWidget(lblPanelStatus);
     resize(kPanelWidth, windowHeight());
-    assignments.fill(kNoAssignment);
-    readbackAssignments.fill(kNoAssignment);
+    // The panel draws what the pedal holds, whichever way it changed.
+    session::PedalState& pedal = editor_.pedal();
+    connect(&pedal, &session::PedalState::valuesReplaced, this, [this] {
+        if (isBuilt() && editor_.pedal().hasValuesFor(editor_.state.currentEffectName)) showValues();
+    });
+    connect(&pedal, &session::PedalState::valueChanged, this, [this](int i) {
+        const session::PedalState& held = editor_.pedal();
+        if (!isBuilt() || !held.hasValuesFor(editor_.state.currentEffectName)) return;
+        if (i >= 0 && static_cast<std::size_t>(i) < held.values().size()) drawValue(i, held.values()[static_cast<std::size_t>(i)]);
+    });
+    connect(&pedal, &session::PedalState::settingsReplaced, this, [this] {
+        if (isBuilt() && editor_.pedal().hasValuesFor(editor_.state.currentEffectName)) showSettings();
+    });
 }
 
 void TformFXParameters::showEvent(QShowEvent* event) {
@@ -326,23 +340,13 @@ bool TformFXParameters::OnShow() {
 }
 
 void TformFXParameters::showLastKnownValues() {
-    // The values the editor last read (or loaded) for this very algorithm, rather than zeros;
-    // set as a read-back sets them, so nothing is sent back to the pedal.
-    if (paramValuesEffect.isEmpty() || paramValuesEffect != editor_.state.currentEffectName) {
+    // The values the editor last read (or applied) for this very algorithm, rather than zeros.
+    if (!editor_.pedal().hasValuesFor(editor_.state.currentEffectName)) {
         lblPanelStatus->clear();
         return;
     }
-    bool& applying = editor_.state.applyingReadBack;
-    const bool wasApplying = applying;
-    applying = true;
     showValues();
-    for (int i = 0; i < numControls; ++i) {
-        const auto slot = static_cast<std::size_t>(i);
-        const std::uint8_t code = assignments[slot];
-        const int index = code == kNoAssignment ? assignChoices.size() - 1 : code;
-        if (assignBoxes[slot] && index < assignChoices.size()) assignBoxes[slot]->setCurrentIndex(index);
-    }
-    applying = wasApplying;
+    showSettings();
     lblPanelStatus->setText(QStringLiteral("Showing the values last read from the pedal."));
 }
 
@@ -413,24 +417,44 @@ std::uint16_t addressOf(const QString& field) {
 }
 }  // namespace
 
+bool TformFXParameters::changeValue(int i, std::int32_t value, const core::PedalCommand& command,
+                                    const QString& sentLine) {
+    session::PedalState& pedal = editor_.pedal();
+    const auto slot = static_cast<std::size_t>(i);
+    bool sent = false;
+    if (const auto talk = editor_.line().begin(session::ConversationKind::LiveEdit)) {
+        sent = pedal.change(slot, value, command);
+        if (sent) editor_.printToConsole(sentLine);
+        else editor_.tellNotSent(QStringLiteral("The change on the panel"));
+    }
+    // Not sent: the control goes back to what the pedal holds.
+    if (!sent && pedal.hasValuesFor(editor_.state.currentEffectName) && slot < pedal.values().size()) {
+        drawValue(i, pedal.values()[slot]);
+    }
+    return sent;
+}
+
 void TformFXParameters::SendPotValue(int i) {
     const auto slot = static_cast<std::size_t>(i);
-    const core::PedalCommand command = core::potCommand(addressOf(paramAddresses[slot]), potTrackBars[slot]->value());
-    sendLive(command, QStringLiteral("data sent pot ") + QString::number(i) + QStringLiteral(": ") +
-                          QString::fromStdString(command.text));
+    const int value = potTrackBars[slot]->value();
+    const core::PedalCommand command = core::potCommand(addressOf(paramAddresses[slot]), value);
+    changeValue(i, value, command,
+                QStringLiteral("data sent pot ") + QString::number(i) + QStringLiteral(": ") + QString::fromStdString(command.text));
 }
 
 void TformFXParameters::SendSwitchValue(int i) {
     const auto slot = static_cast<std::size_t>(i);
-    const core::PedalCommand command =
-        core::switchCommand(addressOf(paramAddresses[slot]), paramSwitches[slot]->isChecked());
-    sendLive(command, QStringLiteral("data sent switch ") + QString::number(i) + QStringLiteral(": ") +
-                          QString::fromStdString(command.text));
+    const bool on = paramSwitches[slot]->isChecked();
+    const core::PedalCommand command = core::switchCommand(addressOf(paramAddresses[slot]), on);
+    changeValue(i, on ? static_cast<std::int32_t>(core::kOnValue) : 0, command,
+                QStringLiteral("data sent switch ") + QString::number(i) + QStringLiteral(": ") +
+                    QString::fromStdString(command.text));
 }
 
 void TformFXParameters::SendButtonValue(int i, bool pressed) {
     const auto slot = static_cast<std::size_t>(i);
     buttonStates[slot] = pressed ? 1 : 0;
+    // A press is an action, not a setting: nothing of it is kept.
     const core::PedalCommand command = core::buttonCommand(addressOf(paramAddresses[slot]), pressed);
     sendLive(command, QStringLiteral("data sent button ") + QString::number(i) + QStringLiteral(": ") +
                           QString::fromStdString(command.text));
@@ -438,11 +462,13 @@ void TformFXParameters::SendButtonValue(int i, bool pressed) {
 
 void TformFXParameters::SendMultiSwitchValue(int i) {
     const auto slot = static_cast<std::size_t>(i);
-    const auto command = core::multiSwitchCommand(addressOf(paramAddresses[slot]), optionCounts[slot],
-                                                  multiSwitchBoxes[slot]->currentIndex());
+    const int option = multiSwitchBoxes[slot]->currentIndex();
+    const auto command = core::multiSwitchCommand(addressOf(paramAddresses[slot]), optionCounts[slot], option);
     if (!command) return;  // no option selected
-    sendLive(*command, QStringLiteral("data sent multiswitch ") + QString::number(i) + QStringLiteral(": ") +
-                           QString::fromStdString(command->text));
+    const auto step = core::multiSwitchStep(optionCounts[slot]);
+    changeValue(i, static_cast<std::int32_t>(step.value_or(0)) * option, *command,
+                QStringLiteral("data sent multiswitch ") + QString::number(i) + QStringLiteral(": ") +
+                    QString::fromStdString(command->text));
 }
 
 void TformFXParameters::UpdateSwitchStateLabel(int i) {
@@ -450,14 +476,14 @@ void TformFXParameters::UpdateSwitchStateLabel(int i) {
     stateLabels[slot]->setText(paramSwitches[slot]->isChecked() ? onTexts[slot] : offTexts[slot]);
 }
 
+// The handlers below are the player's only: the panel draws with its controls' signals blocked,
+// so a value from the pedal or from a read-back never comes back here to be sent.
 void TformFXParameters::PotParameterChange(QObject* sender) {
-    if (editor_.state.applyingReadBack || editor_.state.applyingPedalReport) return;
     const int i = indexOf(potTrackBars, sender, 0, numPots - 1);
     if (i >= 0) SendPotValue(i);
 }
 
 void TformFXParameters::SwitchParameterClick(QObject* sender) {
-    if (editor_.state.applyingReadBack) return;
     const int i = indexOf(paramSwitches, sender, numPots, numPots + numSwitches - 1);
     if (i < 0) return;
     SendSwitchValue(i);
@@ -465,7 +491,6 @@ void TformFXParameters::SwitchParameterClick(QObject* sender) {
 }
 
 void TformFXParameters::ButtonParameterPress(QObject* sender, bool pressed) {
-    if (editor_.state.applyingReadBack) return;
     const int i = indexOf(paramButtons, sender, numPots, numPots + numSwitches - 1);
     if (i < 0) return;
     SendButtonValue(i, pressed);
@@ -473,26 +498,35 @@ void TformFXParameters::ButtonParameterPress(QObject* sender, bool pressed) {
 }
 
 void TformFXParameters::MultiSwitchOnChange(QObject* sender) {
-    if (editor_.state.applyingReadBack) return;
     const int i = indexOf(multiSwitchBoxes, sender, numPots + numSwitches, numControls - 1);
     if (i >= 0) SendMultiSwitchValue(i);
 }
 
 void TformFXParameters::ReverseCheckBoxOnClick(QObject* sender) {
-    if (editor_.state.applyingReadBack) return;
     const int i = indexOf(reverseCheckBoxes, sender, 0, numControls - 1);
     if (i < 0) return;
-    const bool on = reverseCheckBoxes[static_cast<std::size_t>(i)]->isChecked();
-    reverseUnconfirmed[static_cast<std::size_t>(i)] = on;
+    QCheckBox* box = reverseCheckBoxes[static_cast<std::size_t>(i)];
+    const bool on = box->isChecked();
     const auto command = core::reverseCommand(on, i);
     if (!command) return;
     editor_.printToConsole(QString::fromStdString(command->text));
-    sendLive(*command);
+    bool sent = false;
+    if (const auto talk = editor_.line().begin(session::ConversationKind::LiveEdit)) {
+        sent = editor_.pedal().changeReverse(static_cast<std::size_t>(i), on, *command);
+        if (!sent) editor_.tellNotSent(QStringLiteral("The change on the panel"));
+    }
+    if (!sent) {
+        const QSignalBlocker quiet(box);
+        box->setChecked(!on);
+        return;
+    }
+    // Ticked for an Assign that is still to be confirmed: a declined Assign takes it back.
+    reverseUnconfirmed[static_cast<std::size_t>(i)] = on;
 }
 
 void TformFXParameters::update_FXParameters(const core::ParameterBlock& block) {
-    paramValues.assign(block.values.begin(), block.values.end());
-    paramValuesEffect = editor_.state.currentEffectName;
+    editor_.pedal().takeReadBack(editor_.state.currentEffectName, block, static_cast<std::size_t>(numControls),
+                                 static_cast<std::size_t>(numReadbacks));
     setItems();
 }
 
@@ -502,54 +536,90 @@ void TformFXParameters::setItems() {
 }
 
 void TformFXParameters::showValues() {
-    const auto count = std::min<std::size_t>(paramValues.size(), static_cast<std::size_t>(numControls));
-    for (std::size_t slot = 0; slot < count; ++slot) {
-        const int i = static_cast<int>(slot);
-        const std::int32_t value = paramValues[slot];
-        if (i < numPots) {
-            if (potTrackBars[slot]) potTrackBars[slot]->setValue(core::potPositionFromValue(value));
-        } else if (i < numPots + numSwitches) {
-            if (isButton[slot] || !paramSwitches[slot]) continue;
-            if (const auto on = core::switchStateFromValue(value)) paramSwitches[slot]->setChecked(*on);
-            UpdateSwitchStateLabel(i);
-        } else if (multiSwitchBoxes[slot]) {
-            const auto option = core::multiSwitchOptionFromValue(value, optionCounts[slot]);
-            multiSwitchBoxes[slot]->setCurrentIndex(option.value_or(-1));
+    const std::vector<std::int32_t>& values = editor_.pedal().values();
+    const auto count = std::min<std::size_t>(values.size(), static_cast<std::size_t>(numControls));
+    for (std::size_t slot = 0; slot < count; ++slot) drawValue(static_cast<int>(slot), values[slot]);
+}
+
+void TformFXParameters::drawValue(int i, std::int32_t value) {
+    if (i < 0 || i >= numControls) return;
+    const auto slot = static_cast<std::size_t>(i);
+    if (i < numPots) {
+        if (QSlider* bar = potTrackBars[slot]) {
+            const QSignalBlocker quiet(bar);
+            bar->setValue(core::potPositionFromValue(value));
+            if (potValueLabels[slot]) potValueLabels[slot]->setNum(bar->value());
+        }
+    } else if (i < numPots + numSwitches) {
+        if (isButton[slot] || !paramSwitches[slot]) return;
+        const QSignalBlocker quiet(paramSwitches[slot]);
+        if (const auto on = core::switchStateFromValue(value)) paramSwitches[slot]->setChecked(*on);
+        UpdateSwitchStateLabel(i);
+    } else if (QComboBox* box = multiSwitchBoxes[slot]) {
+        const QSignalBlocker quiet(box);
+        box->setCurrentIndex(core::multiSwitchOptionFromValue(value, optionCounts[slot]).value_or(-1));
+    }
+}
+
+std::optional<std::int32_t> TformFXParameters::reportedValue(int i, core::ControlHandling handling,
+                                                             std::uint16_t reported) const {
+    if (i < 0 || i >= numControls) return std::nullopt;
+    const auto slot = static_cast<std::size_t>(i);
+    switch (handling) {
+        case core::ControlHandling::Continuous:
+            if (i < numPots) return static_cast<std::int32_t>(reported);
+            // A multi-switch holds the knob's position, which the panel shows as its option.
+            if (i >= numPots + numSwitches && core::multiSwitchOptionFromReport(reported, optionCounts[slot])) {
+                return static_cast<std::int32_t>(reported);
+            }
+            return std::nullopt;
+        case core::ControlHandling::OnOff:
+            // A button's press is shown as the pedal's button is held, and kept nowhere.
+            if (paramButtons[slot]) paramButtons[slot]->setDown(core::onOffFromReport(reported));
+            if (i >= numPots && i < numPots + numSwitches && !isButton[slot]) {
+                return core::onOffFromReport(reported) ? static_cast<std::int32_t>(core::kOnValue) : 0;
+            }
+            return std::nullopt;
+        case core::ControlHandling::None:
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+void TformFXParameters::receive_assignments_from_device(const core::ParameterBlock&) {
+    // What the pedal reports is confirmed; nothing is left for a declined Assign to take back.
+    reverseUnconfirmed.fill(false);
+    showSettings();
+}
+
+void TformFXParameters::receive_reverse_data_from_device(const core::ParameterBlock&) { showSettings(); }
+
+void TformFXParameters::showSettings() {
+    const session::PedalState& pedal = editor_.pedal();
+    auto select = [](QComboBox* box, int index, int count) {
+        if (!box) return;
+        const QSignalBlocker quiet(box);
+        box->setCurrentIndex(index >= 0 && index < count ? index : -1);
+    };
+    for (int i = 0; i < numControls; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        // A code outside the list selects nothing; the stored code is the byte itself.
+        const std::uint8_t code = pedal.assignments()[slot];
+        select(assignBoxes[slot], code == kNoAssignment ? assignChoices.size() - 1 : code, assignChoices.size());
+        if (QCheckBox* reverse = reverseCheckBoxes[slot]) {
+            const QSignalBlocker quiet(reverse);
+            if (const auto on = core::reverseFlagState(pedal.reverseFlags()[slot])) reverse->setChecked(*on);
         }
     }
-}
-
-void TformFXParameters::receive_assignments_from_device(const core::ParameterBlock& block) {
-    assignments.fill(kNoAssignment);
-    reverseUnconfirmed.fill(false);
-    for (int i = 0; i < numControls && i < static_cast<int>(block.assignments.size()); ++i) {
-        const auto slot = static_cast<std::size_t>(i);
-        const std::uint8_t code = block.assignments[slot];
-        // A code outside the list selects nothing; the stored code is the byte itself.
-        const int index = code == kNoAssignment ? assignChoices.size() - 1 : code;
-        assignBoxes[slot]->setCurrentIndex(index < assignChoices.size() ? index : -1);
-        assignments[slot] = code;
-    }
-    auto selectFootswitch = [](QComboBox* box, std::uint8_t code) {
-        const int index = code == kNoAssignment ? footswitchChoices.size() - 1 : code - kFootswitchCodeOffset;
-        box->setCurrentIndex(index >= 0 && index < footswitchChoices.size() ? index : -1);
+    auto footswitchIndex = [](std::uint8_t code) {
+        return code == kNoAssignment ? footswitchChoices.size() - 1 : code - kFootswitchCodeOffset;
     };
-    selectFootswitch(bypassAssignBox, block.bypassAssignment);
-    selectFootswitch(presetAssignBox, block.presetAssignment);
-    readbackAssignments.fill(kNoAssignment);
-    for (int j = 0; j < numReadbacks && j < static_cast<int>(block.readbackAssignments.size()); ++j) {
-        const auto slot = static_cast<std::size_t>(j);
-        const std::uint8_t code = block.readbackAssignments[slot];
-        const int index = code == kNoAssignment ? readbackChoices.size() - 1 : code;
-        readbackAssignBoxes[slot]->setCurrentIndex(index < readbackChoices.size() ? index : -1);
-        readbackAssignments[slot] = code;
-    }
-}
-
-void TformFXParameters::receive_reverse_data_from_device(const core::ParameterBlock& block) {
-    for (int i = 0; i < numControls && i < static_cast<int>(block.reverseFlags.size()); ++i) {
-        const auto slot = static_cast<std::size_t>(i);
-        if (const auto on = core::reverseFlagState(block.reverseFlags[slot])) reverseCheckBoxes[slot]->setChecked(*on);
+    select(bypassAssignBox, footswitchIndex(pedal.bypassAssignment()), footswitchChoices.size());
+    select(presetAssignBox, footswitchIndex(pedal.presetAssignment()), footswitchChoices.size());
+    for (int j = 0; j < numReadbacks; ++j) {
+        const std::uint8_t code = pedal.readbackAssignments()[static_cast<std::size_t>(j)];
+        select(readbackAssignBoxes[static_cast<std::size_t>(j)], code == kNoAssignment ? readbackChoices.size() - 1 : code,
+               readbackChoices.size());
     }
 }
 
@@ -584,12 +654,13 @@ void TformFXParameters::boxAssignPresetOnChange() { FootswitchAssignChanged(fals
 
 void TformFXParameters::AssignBoxChanged(int i) {
     const auto slot = static_cast<std::size_t>(i);
-    assignments[slot] = assignCodeOf(assignBoxes[slot]);
+    const std::uint8_t code = assignCodeOf(assignBoxes[slot]);
+    editor_.pedal().chooseAssignment(slot, code);
     QCheckBox* reverse = reverseCheckBoxes[slot];
     if (!reverse) return;  // the reverse boxes are built after the assignment boxes
-    if (assignments[slot] == kNoAssignment) {
+    if (code == kNoAssignment) {
         reverse->setEnabled(false);
-        if (reverse->isChecked()) reverse->setChecked(false);  // sends 08 FF i unless a read-back runs
+        if (reverse->isChecked()) reverse->setChecked(false);  // the player's change: sends 08 FF i
     } else {
         reverse->setEnabled(true);
     }
@@ -607,17 +678,20 @@ void TformFXParameters::takeBackUnconfirmedReverse() {
 
 void TformFXParameters::ReadbackAssignChanged(int j) {
     const auto slot = static_cast<std::size_t>(j);
-    readbackAssignments[slot] = readbackCodeOf(readbackAssignBoxes[slot]);
-    editor_.printToConsole(QString::fromStdString(core::byteToHex(readbackAssignments[slot])));
+    const std::uint8_t code = readbackCodeOf(readbackAssignBoxes[slot]);
+    editor_.pedal().chooseReadbackAssignment(slot, code);
+    editor_.printToConsole(QString::fromStdString(core::byteToHex(code)));
 }
 
 void TformFXParameters::FootswitchAssignChanged(bool bypassBox) {
     if (bypassBox) {
-        bypassAssignment = footswitchCodeOf(bypassAssignBox);
-        editor_.printToConsole(QStringLiteral("BypassAssignment: ") + QString::fromStdString(core::byteToHex(bypassAssignment)));
+        const std::uint8_t code = footswitchCodeOf(bypassAssignBox);
+        editor_.pedal().chooseBypassAssignment(code);
+        editor_.printToConsole(QStringLiteral("BypassAssignment: ") + QString::fromStdString(core::byteToHex(code)));
     } else {
-        presetAssignment = footswitchCodeOf(presetAssignBox);
-        editor_.printToConsole(QStringLiteral("PresetAssignment: ") + QString::fromStdString(core::byteToHex(presetAssignment)));
+        const std::uint8_t code = footswitchCodeOf(presetAssignBox);
+        editor_.pedal().choosePresetAssignment(code);
+        editor_.printToConsole(QStringLiteral("PresetAssignment: ") + QString::fromStdString(core::byteToHex(code)));
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ class QSlider;
 namespace qeltx::core {
 struct ParameterBlock;
 struct PedalCommand;
+enum class ControlHandling;
 }
 
 namespace qeltx::app {
@@ -87,11 +89,16 @@ public:
     std::array<bool, kPanelSlots> reverseUnconfirmed{};
     void takeBackUnconfirmedReverse();
 
-    // Applying the pedal's parameter block (a read-back).
+    // Applying the pedal's parameter block (a read-back): what the pedal holds takes it, and
+    // the panel draws it.
     void update_FXParameters(const core::ParameterBlock& block);
     void setItems();
-    // Puts paramValues into the controls (setItems without enabling Request).
+    // Draws the values the editor knows of the pedal into the controls; sends nothing.
     void showValues();
+    // Draws value `value` into control i; sends nothing.
+    void drawValue(int i, std::int32_t value);
+    // The parameter value a report of the pedal's control i means (nothing for a button).
+    std::optional<std::int32_t> reportedValue(int i, core::ControlHandling handling, std::uint16_t reported) const;
     // A panel built again for the algorithm whose values the editor knows shows those values.
     void showLastKnownValues();
     // The status line says that Request reads the pedal's values (automatic reading is off).
@@ -121,15 +128,6 @@ public:
     std::array<bool, kPanelSlots> isButton{};
     std::array<std::uint8_t, kPanelSlots> buttonStates{};
     std::array<QString, kPanelSlots> paramAddresses;
-    // Stored assignment codes (255 = none): they follow the boxes and outlive a rebuild.
-    std::array<std::uint8_t, kPanelSlots> assignments;
-    std::array<std::uint8_t, kReadbackSlots> readbackAssignments;
-    std::uint8_t bypassAssignment = 255;
-    std::uint8_t presetAssignment = 255;
-    // The values read back from the pedal or loaded from a preset file, by control index.
-    std::vector<std::int32_t> paramValues;
-    // The algorithm those values were read back or loaded for (empty: none yet).
-    QString paramValuesEffect;
 
     std::array<QSlider*, kPanelSlots> potTrackBars{};
     std::array<QCheckBox*, kPanelSlots> paramSwitches{};
@@ -171,6 +169,11 @@ private:
     // `sentLine`, the console's record of it, is logged once it has gone out whole; a failed
     // send is told to the user instead.
     bool sendLive(const core::PedalCommand& command, const QString& sentLine = {});
+    // A player's change of control i: sent through what the pedal holds, and kept only when it
+    // went out whole; otherwise the control shows the pedal's value again.
+    bool changeValue(int i, std::int32_t value, const core::PedalCommand& command, const QString& sentLine);
+    // Draws the assignment boxes and reverse flags the editor knows; sends nothing.
+    void showSettings();
     QLabel* addLabel(const QString& text, int row, int x, int width, const QString& table, int index);
     QComboBox* addChoiceBox(const QStringList& choices, int row, const QString& table, int index);
 

@@ -31,6 +31,8 @@ class QCheckBox;
 
 
 namespace qeltx::core {
+struct ControlLayout;
+struct ImageHeader;
 struct ParameterBlock;
 struct PresetFile;
 }
@@ -104,6 +106,8 @@ public:
     void move_up_or_down(int key);
     bool search_effect_name(int category);
     bool locate_effect();
+    // The catalogue's number of the algorithm called `name` (0 when it has none).
+    static std::uint32_t catalogueNumberOf(const QString& name);
     void show_parameter_window(const QString& caption, bool setWidth);
     // Puts the shown panel beside this window, fully on the screen.
     void placePanel(int width);
@@ -111,7 +115,13 @@ public:
     // Which algorithm the pedal holds (main_window_query.cpp).
     void btnOpenEffectClick();
     void query_stored_effect();
-    void show_stored_effect();
+    // Makes the catalogue's algorithm `number` the pedal's held one and the current one.
+    void show_stored_effect(std::uint32_t number, std::optional<std::uint32_t> version);
+    // The name of the algorithm the pedal holds (empty: none known).
+    QString heldEffectName() const;
+    // The pedal holds nothing the editor showed (erased, or no algorithm): the panel and its
+    // values go, and Request waits for the next algorithm.
+    void forgetHeldAlgorithm();
 
     // Upload (main_window_upload.cpp).
     void btnUploadClick();
@@ -130,8 +140,6 @@ public:
     // After Link and after "Upload complete": Request by itself when the setting is on, else
     // the panel says how its values are read.
     void readPedalValuesAutomatically();
-    // The algorithm the last upload sent, until the pedal reports "Upload complete".
-    QString uploadingEffectName;
     void readImpulseResponsePreferences();
     // File ▸ "Impulse Response": the window that shows the loaded response.
     void menuImpulseResponseClick();
@@ -163,6 +171,10 @@ public:
     // preset's algorithm (the catalogue's image) and then put every value of the preset on it.
     void offerPresetAlgorithm(const core::PresetFile& preset, const QString& path);
     void refusePreset(const QString& path, const QString& why);
+    // Sends every value of `preset` through what the pedal holds (inside the caller's
+    // conversation); false, told, when one did not go out whole.
+    bool applyPresetValues(const core::PresetFile& preset, const core::ControlLayout& layout,
+                           const core::ImageHeader& header);
     // For the Open Preset File dialog: "Algorithm: Amber Drive" for the file at a path.
     std::function<QString(const QString&)> presetDescription();
 
@@ -170,9 +182,11 @@ public:
     void menuBackUpSettingsClick();
     void menuRestoreSettingsClick();
     // Reads the pedal's settings into a backup file at `path` (logged); the reason when it
-    // could not, for the caller to tell.
-    std::optional<QString> backUpPedalTo(const QString& path);
+    // could not, for the caller to tell. `note` gets what the player should know of a backup
+    // made (no impulse response included).
+    std::optional<QString> backUpPedalTo(const QString& path, QString* note = nullptr);
     // Checks the backup at `path`, restores it, and shows the pedal's settings afterwards.
+    // True when every setting took; a partial restore is a warning and keeps the offer.
     bool restorePedalFrom(const QString& path);
     // "Pedal settings <date and time>.json" in the preset folder.
     QString datedBackupPath();
@@ -313,10 +327,6 @@ public:
     std::vector<QListWidgetItem*> categoryItems;
     QStringList resourceLines;
     QStringList sizeProbeLines;
-    QString storedEffectName;
-    std::uint32_t storedEffectNumber = 0;
-    std::uint32_t storedEffectVersion = 0;
-    std::uint32_t firmwareVersion = 0;
     // The impulse-response image Load IR merged, and the algorithm it was merged for.
     QString irImage;
     QString irImageEffectName;

@@ -3,6 +3,7 @@
 #include "app/busy_window.h"
 #include "app/editor.h"
 #include "app/main_window.h"
+#include "core/impulse_response.h"
 #include "resources/resource_store.h"
 #include "session/save_file.h"
 #include "session/settings_backup_file.h"
@@ -46,15 +47,16 @@ void TformMain::menuBackUpSettingsClick() {
     const QString chosen = editor_.dialogs().saveFile(QStringLiteral("Back Up Pedal Settings"), datedBackupPath(), kFilter);
     if (chosen.isEmpty()) return;
     const QString path = chosen.endsWith(kExtension, Qt::CaseInsensitive) ? chosen : chosen + kExtension;
-    if (const auto problem = backUpPedalTo(path)) {
+    QString note;
+    if (const auto problem = backUpPedalTo(path, &note)) {
         editor_.dialogs().message(QStringLiteral("The pedal's settings could not be backed up: ") + *problem,
                                   session::MessageKind::Error);
         return;
     }
-    editor_.dialogs().message(QStringLiteral("Pedal settings backed up: ") + path);
+    editor_.dialogs().message(QStringLiteral("Pedal settings backed up: ") + path + note);
 }
 
-std::optional<QString> TformMain::backUpPedalTo(const QString& path) {
+std::optional<QString> TformMain::backUpPedalTo(const QString& path, QString* note) {
     auto failed = [this](const QString& why) {
         editor_.printToConsole(QStringLiteral("The pedal's settings could not be backed up: ") + why);
         return std::optional<QString>(why);
@@ -71,10 +73,19 @@ std::optional<QString> TformMain::backUpPedalTo(const QString& path) {
         if (!result) return failed(QString::fromStdString(result.reason()));
         read = *result;
     }
-    // The impulse response the editor merged for this algorithm is what the pedal runs (the
-    // pedal cannot say which one it holds).
-    if (!irImage.isEmpty() && irImageEffectName == QString::fromStdString(read->backup.effectName)) {
-        read->backup.irImage = irImage.toStdString();
+    // The pedal cannot say which impulse response it runs: the backup holds the one the pedal
+    // confirmed taking from this editor, never one only loaded to look at. Without it, the
+    // backup says that none is included.
+    const QString effectName = QString::fromStdString(read->backup.effectName);
+    const session::ImpulseResponseImage& confirmed = editor_.pedal().confirmedIr();
+    if (!confirmed.empty() && confirmed.effectName == effectName) {
+        read->backup.irImage = confirmed.image.toStdString();
+    } else if (core::irLoaderGeometry(read->backup.effectName)) {
+        const QString none = QStringLiteral("The backup holds no impulse response: this editor did not upload the one "
+                                            "the pedal runs. A restore uploads ") +
+                             effectName + QStringLiteral(" with its own.");
+        editor_.printToConsole(none);
+        if (note) *note = QStringLiteral("\n") + none;
     }
     const QByteArray file = session::encodeBackup(read->backup, &read->layout,
                                                   session::BackupOrigin{editor_.state.appVersion, QDateTime::currentDateTime()});
@@ -107,23 +118,45 @@ bool TformMain::restorePedalFrom(const QString& path) {
     if (!editor_.state.linked) return refuse(QStringLiteral("Link the pedal first."));
 
     QString summary;
+    std::optional<QString> failure;
+    bool partial = false;
+    bool ran = false;
     {
         const auto talk = editor_.line().begin(session::ConversationKind::RestoreSettings);
         if (!talk) return false;
         BusyWindow busy(*this, kRestoring, editor_.line());
         session::PedalLine line{editor_.exchange(), editor_.usb(), editor_.line(),
                                 [this](const QString& text) { editor_.printToConsole(text); }};
-        const auto outcome = session::restorePedalSettings(line, *backup, catalogue());
-        if (!outcome) return refuse(QString::fromStdString(outcome.reason()));
-        summary = QString::fromStdString(outcome->summary);
+        const auto outcome = session::restorePedalSettings(line, *backup, catalogue(), &ran);
+        if (outcome) {
+            summary = QString::fromStdString(outcome->summary);
+            partial = !outcome->differences.empty();
+            if (outcome->uploaded) {
+                editor_.pedal().uploadTaken({backup->effectNumber, std::nullopt, QString::fromStdString(backup->effectName)},
+                                            QString::fromStdString(backup->irImage));
+            }
+        } else {
+            failure = QString::fromStdString(outcome.reason());
+        }
+    }
+    if (ran) {
+        // Whatever came of it, the pedal may hold another algorithm and other values now: the
+        // editor shows what it holds, so no live edit goes to the old algorithm's addresses.
+        query_stored_effect();
+        if (btnRequest->isEnabled()) btnRequestClick();
+    }
+    if (failure) return refuse(*failure);
+    const QString told = QStringLiteral("Pedal settings restored from ") + QFileInfo(path).fileName() +
+                         QStringLiteral(": ") + summary;
+    if (partial) {
+        // Not all of it took: the offer stays for the next Link, and the player is warned.
+        editor_.printToConsole(told);
+        editor_.dialogs().message(told, session::MessageKind::Warning);
+        return false;
     }
     // Put back by hand, the settings need no offer at the next Link.
     QFile::remove(restoreOfferPath());
-    editor_.dialogs().message(QStringLiteral("Pedal settings restored from ") + QFileInfo(path).fileName() +
-                              QStringLiteral(": ") + summary);
-    // Show what the pedal holds now: its algorithm, and its values in the panel.
-    query_stored_effect();
-    if (btnRequest->isEnabled()) btnRequestClick();
+    editor_.dialogs().message(told);
     return true;
 }
 

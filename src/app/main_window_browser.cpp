@@ -136,7 +136,7 @@ void TformMain::effetto_cliccato(QListWidgetItem* item) {
     EditorState& state = editor_.state;
     state.currentEffectName = item->text();
     editor_.printToConsole(QStringLiteral("selected effect name: ") + state.currentEffectName);
-    state.effectChosen = state.currentEffectName == storedEffectName;
+    state.effectChosen = state.currentEffectName == heldEffectName();
     if (state.effectChosen) {
         btnRequest->setEnabled(true);
     } else {
@@ -168,7 +168,7 @@ void TformMain::move_up_or_down(int key) {
 }
 
 bool TformMain::search_effect_name(int category) {
-    const int found = resourceLines.indexOf(storedEffectName);
+    const int found = resourceLines.indexOf(heldEffectName());
     if (found < 0) return false;
     lstCategory->setCurrentRow(category);
     foundEffectRow_ = found;
@@ -218,6 +218,16 @@ bool TformMain::eventFilterForEffectList(QKeyEvent* key) {
         return true;
     }
     return false;
+}
+
+}  // namespace qeltx::app
+
+namespace qeltx::app {
+
+std::uint32_t TformMain::catalogueNumberOf(const QString& name) {
+    const auto list = resources::catalogueResource(core::kEffectListResource);
+    const auto number = list ? core::effectNumberByName(core::splitLines(*list), name.toStdString()) : std::nullopt;
+    return number.value_or(0);
 }
 
 }  // namespace qeltx::app

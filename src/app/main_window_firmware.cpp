@@ -229,6 +229,7 @@ void TformMain::menuEraseSettingsClick() {
     constexpr auto kDumpBytes = static_cast<int>(core::kEepromDumpFrameSize);
     progress.setRange(0, kDumps * kDumpBytes);
     int dumpsDone = 0;
+    int stepsDone = 0;
     int stepNumber = 0;
     struct Step {
         QString doing;
@@ -261,14 +262,19 @@ void TformMain::menuEraseSettingsClick() {
         // follow it into a link that is not carrying commands. The dumps are listed, and
         // "Memory Erased" said for both, once this conversation has ended.
         if (!step.run()) break;
+        ++stepsDone;
         if (step.asksForDump) {
             ++eraseSettingsDumpsAwaited_;
             ++dumpsDone;
         }
     }
     eraseSettingsDumpsUntil_ = editor_.timing().nowMs() + kEraseSettingsDumpLimitMs;
-    // Remembered only when the settings memory's erase went out to the pedal.
-    if (reachesPedal && done > 0) rememberSettingsLost(false);
+    // The first step erases the settings memory: once it went out, the pedal holds no algorithm
+    // (nothing the editor showed of it stays on screen) and the settings are to be restored.
+    if (reachesPedal && stepsDone > 0) {
+        forgetHeldAlgorithm();
+        rememberSettingsLost(false);
+    }
 }
 
 }  // namespace qeltx::app

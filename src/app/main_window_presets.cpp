@@ -19,6 +19,8 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 
 namespace qeltx::app {
@@ -53,22 +55,34 @@ QString TformMain::presetFolder() {
 
 void TformMain::menuSaveConfigurationClick() {
     TformFXParameters& panel = *editor_.formFXParameters();
-    // Only values that belong to the open panel's algorithm are worth keeping.
-    if (!panel.isBuilt() || panel.paramValuesEffect.isEmpty() ||
-        panel.paramValuesEffect != editor_.state.currentEffectName) {
+    session::PedalState& pedal = editor_.pedal();
+    const QString& effect = editor_.state.currentEffectName;
+    const bool ours = panel.isBuilt() && editor_.state.effectChosen && pedal.hasValuesFor(effect);
+    // A preset holds the pedal's values, read back. Linked, a panel changed since the last
+    // read-back is read again first (the panel shows what was sent, and the pedal's own knobs
+    // may have moved since), and an algorithm uploaded since the last query is asked its
+    // version; unlinked, the values the panel shows are saved.
+    if (ours && editor_.state.linked && (pedal.changedSinceReadBack() || !pedal.algorithm().version)) {
+        if (!pedal.algorithm().version) query_stored_effect();
+        if (btnRequest->isEnabled()) btnRequestClick();
+        // A Request that did not run or failed has said why; nothing is saved then.
+        if (pedal.changedSinceReadBack() || !pedal.hasValuesFor(effect)) return;
+    }
+    if (!panel.isBuilt() || !pedal.hasValuesFor(effect)) {
         editor_.dialogs().message(QStringLiteral("There are no values to save yet: select the effect stored on the "
                                                  "pedal and press Request first."),
                                   session::MessageKind::Warning);
         return;
     }
     core::PresetFile preset;
-    preset.effectNumber = storedEffectNumber;
-    preset.effectVersion = storedEffectVersion;
-    preset.values = panel.paramValues;
-    preset.assignments.assign(panel.assignments.begin(), panel.assignments.begin() + panel.numControls);
-    preset.readbackAssignments.assign(panel.readbackAssignments.begin(),
-                                      panel.readbackAssignments.begin() + panel.numReadbacks);
-    SaveTextWithDialog(QByteArray::fromStdString(core::formatPresetFile(preset)), editor_.state.currentEffectName);
+    preset.effectNumber = pedal.algorithm().number;
+    preset.effectVersion = pedal.algorithm().version.value_or(0);
+    preset.values = pedal.values();
+    const auto& assignments = pedal.assignments();
+    const auto& readbacks = pedal.readbackAssignments();
+    preset.assignments.assign(assignments.begin(), assignments.begin() + panel.numControls);
+    preset.readbackAssignments.assign(readbacks.begin(), readbacks.begin() + panel.numReadbacks);
+    SaveTextWithDialog(QByteArray::fromStdString(core::formatPresetFile(preset)), effect);
 }
 
 void TformMain::SaveTextWithDialog(const QByteArray& TextContent, const QString& NameOfFile) {
@@ -98,6 +112,7 @@ std::optional<QByteArray> TformMain::LoadTextWithDialog(QString& path) {
 
 void TformMain::menuLoadConfigurationClick() {
     TformFXParameters& panel = *editor_.formFXParameters();
+    session::PedalState& pedal = editor_.pedal();
     QString path;
     const std::optional<QByteArray> text = LoadTextWithDialog(path);
     if (!text) return;
@@ -114,7 +129,7 @@ void TformMain::menuLoadConfigurationClick() {
         refuse(QStringLiteral("Open the effect stored on the pedal first (Get FX Stored on Pedal)."));
         return;
     }
-    if (preset->effectNumber != storedEffectNumber) {
+    if (preset->effectNumber != pedal.algorithm().number) {
         offerPresetAlgorithm(*preset, path);
         return;
     }
@@ -124,11 +139,39 @@ void TformMain::menuLoadConfigurationClick() {
                    .arg(panel.numControls));
         return;
     }
+    const auto loaded = core::loadCatalogueEffect(preset->effectNumber, resources::catalogueResource);
+    const auto layout = loaded.effect ? core::parseControlLayoutText(loaded.effect->name, loaded.effect->layoutText)
+                                      : core::ControlLayoutResult{};
+    if (!layout.layout) {
+        refuse(QString::fromStdString(loaded.effect ? layout.error : loaded.error));
+        return;
+    }
+    // The values the preset does not set are the pedal's: read them first when not known.
+    if (!pedal.hasValuesFor(editor_.state.currentEffectName) && btnRequest->isEnabled()) btnRequestClick();
+    if (!pedal.hasValuesFor(editor_.state.currentEffectName)) {
+        refuse(QStringLiteral("The pedal's values could not be read; press Request and load the preset again."));
+        return;
+    }
+    {
+        const auto talk = editor_.line().begin(session::ConversationKind::LiveEdit);
+        if (!talk) return;
+        if (!applyPresetValues(*preset, *layout.layout, loaded.effect->header)) return;
+    }
+    panel.lblPanelStatus->setText(QStringLiteral("Values of the preset file sent to the pedal: ") + QFileInfo(path).fileName());
     editor_.dialogs().message(QStringLiteral("File loaded successfully: ") + path);
-    storedEffectVersion = preset->effectVersion;
-    panel.paramValues = preset->values;
-    panel.paramValuesEffect = editor_.state.currentEffectName;
-    panel.setItems();
+}
+
+bool TformMain::applyPresetValues(const core::PresetFile& preset, const core::ControlLayout& layout,
+                                  const core::ImageHeader& header) {
+    // Every value the panel will show goes out, switches included; the first that does not go
+    // out whole ends it, and what the pedal holds keeps only what went out.
+    for (const core::PresetValueCommand& change : core::presetValueChanges(preset, layout, header)) {
+        if (!editor_.pedal().change(change.control, change.value, change.command, session::ValueOrigin::File)) {
+            editor_.tellNotSent(QStringLiteral("The preset's values"));
+            return false;
+        }
+    }
+    return true;
 }
 
 void TformMain::refusePreset(const QString& path, const QString& why) {
@@ -140,7 +183,7 @@ void TformMain::refusePreset(const QString& path, const QString& why) {
 void TformMain::offerPresetAlgorithm(const core::PresetFile& preset, const QString& path) {
     const QString presetFor = QString::fromStdString(core::presetAlgorithmText(preset, effectListLines()));
     // Players know their algorithms by name, not by number.
-    const QString refusal = QStringLiteral("This preset is for %1; the pedal holds %2.").arg(presetFor, storedEffectName);
+    const QString refusal = QStringLiteral("This preset is for %1; the pedal holds %2.").arg(presetFor, heldEffectName());
     const auto loaded = core::loadCatalogueEffect(preset.effectNumber, resources::catalogueResource);
     if (!loaded.effect) {
         refusePreset(path, refusal);
@@ -169,6 +212,7 @@ void TformMain::offerPresetAlgorithm(const core::PresetFile& preset, const QStri
     }
     const auto target = chosenUploadTarget();
     if (!target) return;
+    bool applied = false;
     {
         const auto talk = editor_.line().begin(session::ConversationKind::Upload);
         if (!talk) return;
@@ -180,17 +224,17 @@ void TformMain::offerPresetAlgorithm(const core::PresetFile& preset, const QStri
         const auto uploaded = session::uploadAndConfirm(line, loaded.effect->imageText, *target, name);
         if (!uploaded) {
             refusePreset(path, QString::fromStdString(uploaded.reason()));
-            return;
-        }
-        // The pedal holds the algorithm's starting values: every value of the preset is sent,
-        // not only those that differ from what the panel shows.
-        for (const core::PedalCommand& command :
-             core::presetValueCommands(preset, *layout.layout, loaded.effect->header)) {
-            editor_.exchange().send(command);
+        } else {
+            editor_.pedal().uploadTaken({preset.effectNumber, std::nullopt, name}, QString());
+            // The pedal holds the algorithm's starting values: every value of the preset is
+            // sent, not only those that differ from what the panel shows.
+            applied = applyPresetValues(preset, *layout.layout, loaded.effect->header);
         }
     }
-    // The panel of the new algorithm, with the values the pedal now holds.
-    query_stored_effect();
+    // Whatever came of it, the pedal may hold another algorithm now: the panel is built again
+    // for what it holds, so no live edit goes to the old algorithm's addresses.
+    if (editor_.state.linked) query_stored_effect();
+    if (!applied) return;
     if (btnRequest->isEnabled()) btnRequestClick();
     editor_.dialogs().message(QStringLiteral("File loaded successfully: ") + path);
 }

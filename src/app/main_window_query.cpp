@@ -69,39 +69,53 @@ void TformMain::query_stored_effect() {
         editor_.dialogs().message(text, session::MessageKind::Error);
         return;
     }
-    storedEffectNumber = parsed->effectNumber;
-    storedEffectVersion = parsed->effectVersion;
-    firmwareVersion = parsed->firmwareVersion;
+    editor_.pedal().setFirmwareVersion(parsed->firmwareVersion);
     for (const std::string& line : core::storedEffectLogLines(*parsed)) editor_.printToConsole(QString::fromStdString(line));
-    lblFirmwareVersion->setText(QString::fromStdString(core::firmwareVersionLabel(firmwareVersion)));
+    lblFirmwareVersion->setText(QString::fromStdString(core::firmwareVersionLabel(parsed->firmwareVersion)));
     if (!parsed->effectStored) {
+        forgetHeldAlgorithm();
         editor_.dialogs().message(QString::fromUtf8(core::kNoEffectMessage.data(), static_cast<qsizetype>(core::kNoEffectMessage.size())));
         btnRequest->setEnabled(false);
         btnOpenEffect->setEnabled(false);
         return;
     }
 
-    show_stored_effect();
-    show_parameter_window(storedEffectName + QStringLiteral(" v") + QString::number(storedEffectVersion), true);
+    show_stored_effect(parsed->effectNumber, parsed->effectVersion);
+    show_parameter_window(heldEffectName() + QStringLiteral(" v") + QString::number(parsed->effectVersion), true);
     editor_.formFXParameters()->EnableDisableControls(false);
     btnRequest->setEnabled(true);
     locate_effect();
 }
 
-void TformMain::show_stored_effect() {
+QString TformMain::heldEffectName() const { return editor_.pedal().algorithm().name; }
+
+void TformMain::show_stored_effect(std::uint32_t number, std::optional<std::uint32_t> version) {
     read_file_from_stream(QStringLiteral("EFFECT_LIST"));
-    if (storedEffectNumber >= static_cast<std::uint32_t>(resourceLines.size())) {
-        throw core::ConversionError("The pedal holds algorithm number " + std::to_string(storedEffectNumber) +
+    if (number >= static_cast<std::uint32_t>(resourceLines.size())) {
+        throw core::ConversionError("The pedal holds algorithm number " + std::to_string(number) +
                                     ", which this editor's catalogue does not list.");
     }
-    const QString line = resourceLines[static_cast<qsizetype>(storedEffectNumber)];
+    const QString line = resourceLines[static_cast<qsizetype>(number)];
     editor_.printToConsole(line);
-    storedEffectName = QString::fromStdString(core::parseEffectListLine(line.toStdString()).name);
-    editor_.printToConsole(QString::fromStdString(core::storedEffectNameLogLine(storedEffectName.toStdString())));
-    editor_.state.currentEffectName = storedEffectName;
+    const QString name = QString::fromStdString(core::parseEffectListLine(line.toStdString()).name);
+    editor_.printToConsole(QString::fromStdString(core::storedEffectNameLogLine(name.toStdString())));
+    editor_.pedal().setHeldAlgorithm({number, version, name});
+    editor_.state.currentEffectName = name;
     editor_.state.effectChosen = true;
     btnRequest->setEnabled(true);
     btnRequest->setFocus();
+}
+
+void TformMain::forgetHeldAlgorithm() {
+    editor_.pedal().setHeldAlgorithm({});
+    editor_.pedal().forgetValues();
+    if (editor_.state.effectChosen) {
+        editor_.state.effectChosen = false;
+        editor_.formFXParameters()->close();
+    }
+    btnRequest->setEnabled(false);
+    btnAssign->setEnabled(false);
+    btnStoreSettingsOnPedal->setEnabled(false);
 }
 
 }  // namespace qeltx::app

@@ -189,19 +189,20 @@ void TformMain::writeModeFile(const QString& word) {
 
 void TformMain::btnAssignClick() {
     TformFXParameters* panel = editor_.formFXParameters();
+    session::PedalState& pedal = editor_.pedal();
     std::vector<std::uint8_t> controls;
     std::vector<std::uint8_t> readbacks;
     for (int i = 0; i < panel->numControls; ++i) {
         const auto slot = static_cast<std::size_t>(i);
-        panel->assignments[slot] = TformFXParameters::assignCodeOf(panel->assignBoxes[slot]);
-        controls.push_back(panel->assignments[slot]);
+        pedal.chooseAssignment(slot, TformFXParameters::assignCodeOf(panel->assignBoxes[slot]));
+        controls.push_back(pedal.assignments()[slot]);
     }
     for (int j = 0; j < panel->numReadbacks; ++j) {
         const auto slot = static_cast<std::size_t>(j);
-        panel->readbackAssignments[slot] = TformFXParameters::readbackCodeOf(panel->readbackAssignBoxes[slot]);
-        readbacks.push_back(panel->readbackAssignments[slot]);
+        pedal.chooseReadbackAssignment(slot, TformFXParameters::readbackCodeOf(panel->readbackAssignBoxes[slot]));
+        readbacks.push_back(pedal.readbackAssignments()[slot]);
     }
-    const auto command = core::assignCommand(controls, readbacks, panel->bypassAssignment, panel->presetAssignment);
+    const auto command = core::assignCommand(controls, readbacks, pedal.bypassAssignment(), pedal.presetAssignment());
     if (!command) return;
     if (!editor_.dialogs().confirm(QStringLiteral("Assign parameters?"))) {
         panel->takeBackUnconfirmedReverse();

@@ -64,11 +64,12 @@ bool TformMain::saveSupportReport(const QString& path) {
     } else {
         report.linkState = "linked to " + serial + ", normal operation";
     }
-    if (storedEffectName.isEmpty()) {
+    const session::HeldAlgorithm& held = editor_.pedal().algorithm();
+    if (!held.known()) {
         report.heldAlgorithm = "not read (Get FX Stored on Pedal reads it)";
     } else {
-        report.heldAlgorithm = core::heldAlgorithmText(true, storedEffectNumber, storedEffectName.toStdString(),
-                                                       storedEffectVersion, firmwareVersion);
+        report.heldAlgorithm = core::heldAlgorithmText(true, held.number, held.name.toStdString(), held.version.value_or(0),
+                                                       editor_.pedal().firmwareVersion());
         if (!state.linked) report.heldAlgorithm += ", as last read";
     }
     report.editorSettings = editorSettingsForReport();

@@ -107,11 +107,14 @@ void TformMain::btnUploadClick() {
         editor_.tellNotSent(uploadOf);
         return;
     }
-    uploadingEffectName = editor_.state.currentEffectName;
+    const QString& name = editor_.state.currentEffectName;
+    const bool impulseResponse = editor_.state.selectedCategory == kImpulseResponse;
+    const bool ownResponse = impulseResponse && carriesOwnResponse(name);
+    // The pedal's version of the algorithm is known again at the next query.
+    editor_.pedal().uploadSent({catalogueNumberOf(name), std::nullopt, name},
+                               impulseResponse && !ownResponse ? *image : QString());
     forgetSettingsLost();
     editor_.printToConsole(QStringLiteral("write to device"));
-    const bool ownResponse =
-        editor_.state.selectedCategory == kImpulseResponse && carriesOwnResponse(editor_.state.currentEffectName);
     lblStatus->setText(ownResponse ? QStringLiteral("Uploading...") + kOwnResponseNote : QStringLiteral("Uploading..."));
 }
 

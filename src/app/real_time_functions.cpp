@@ -8,6 +8,7 @@
 #include "app/print_console.h"
 #include "core/pedal_messages.h"
 #include "core/stored_effect.h"
+#include "session/pedal_state.h"
 
 #include <QComboBox>
 #include <QCheckBox>
@@ -84,10 +85,8 @@ void TformMain::applyPedalMessage(const core::PedalMessage& message) {
 void TformMain::uploadComplete() {
     // The pedal now holds what was uploaded; when the panel shows that algorithm, its values
     // are the pedal's to read.
-    const QString uploaded = uploadingEffectName;
-    uploadingEffectName.clear();
-    if (uploaded.isEmpty() || uploaded != editor_.state.currentEffectName) return;
-    storedEffectName = uploaded;
+    const auto uploaded = editor_.pedal().uploadConfirmed();
+    if (!uploaded || uploaded->name != editor_.state.currentEffectName) return;
     editor_.state.effectChosen = true;
     btnRequest->setEnabled(true);
     readPedalValuesAutomatically();
@@ -105,47 +104,34 @@ void TformMain::select_reported_effect(std::uint16_t number) {
                                QStringLiteral(", which this editor's catalogue does not list."));
         return;
     }
-    storedEffectNumber = number;
-    storedEffectName = QString::fromStdString(core::parseEffectListLine(resourceLines[number].toStdString()).name);
-    editor_.printToConsole(QString::fromStdString(core::storedEffectNameLogLine(storedEffectName.toStdString())));
-    editor_.state.currentEffectName = storedEffectName;
+    const QString name = QString::fromStdString(core::parseEffectListLine(resourceLines[number].toStdString()).name);
+    // The report names no version: the one known stays only for the same algorithm.
+    const session::HeldAlgorithm& before = editor_.pedal().algorithm();
+    const auto version = before.known() && before.number == number ? before.version : std::nullopt;
+    editor_.pedal().setHeldAlgorithm({number, version, name});
+    editor_.printToConsole(QString::fromStdString(core::storedEffectNameLogLine(name.toStdString())));
+    editor_.state.currentEffectName = name;
     editor_.state.effectChosen = true;
     btnRequest->setEnabled(true);
     btnRequest->setFocus();
-    show_parameter_window(storedEffectName + QStringLiteral(" v") + QString::number(storedEffectVersion), false);
+    show_parameter_window(version ? name + QStringLiteral(" v") + QString::number(*version) : name, false);
     editor_.formFXParameters()->EnableDisableControls(false);
     btnRequest->setEnabled(true);
     locate_effect();
 }
 
 void TformMain::apply_control_frame(const core::ControlFrame& frame) {
+    // From the pedal: what it holds changes and the panel follows; nothing goes back.
     TformFXParameters& panel = *editor_.formFXParameters();
-    editor_.state.applyingPedalReport = true;
-    struct Clear {
-        bool& flag;
-        ~Clear() { flag = false; }
-    } clear{editor_.state.applyingPedalReport};
     const int i = frame.index;
-    if (i >= kPanelSlots) return;
-    const auto slot = static_cast<std::size_t>(i);
-    switch (core::controlHandling(frame.code)) {
-        case core::ControlHandling::Continuous:
-            if (i < panel.numPots + panel.numSwitches) {
-                if (panel.potTrackBars[slot]) panel.potTrackBars[slot]->setValue(frame.value);
-            } else if (i < panel.numControls && panel.multiSwitchBoxes[slot]) {
-                const auto option = core::multiSwitchOptionFromReport(frame.value, panel.optionCounts[slot]);
-                panel.multiSwitchBoxes[slot]->setCurrentIndex(option.value_or(-1));
-            }
-            break;
-        case core::ControlHandling::OnOff:
-            if (panel.paramSwitches[slot]) {
-                panel.paramSwitches[slot]->setChecked(core::onOffFromReport(frame.value));
-                panel.UpdateSwitchStateLabel(i);
-            }
-            if (panel.paramButtons[slot]) panel.paramButtons[slot]->setDown(core::onOffFromReport(frame.value));
-            break;
-        case core::ControlHandling::None:
-            break;
+    if (i >= kPanelSlots || i >= panel.numControls) return;
+    const std::optional<std::int32_t> value = panel.reportedValue(i, core::controlHandling(frame.code), frame.value);
+    if (!value) return;
+    session::PedalState& pedal = editor_.pedal();
+    if (pedal.hasValuesFor(editor_.state.currentEffectName) && static_cast<std::size_t>(i) < pedal.values().size()) {
+        pedal.takePedalReport(static_cast<std::size_t>(i), *value);
+    } else {
+        panel.drawValue(i, *value);
     }
 }
 

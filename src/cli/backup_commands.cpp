@@ -3,6 +3,7 @@
 #include "cli/cli_commands.h"
 #include "cli/exit_codes.h"
 #include "cli/pedal_link.h"
+#include "cli/stored_algorithm.h"
 #include "core/impulse_response.h"
 #include "core/ir_preparation.h"
 #include "session/save_file.h"
@@ -20,10 +21,6 @@ namespace qeltx::cli {
 
 namespace {
 
-session::PedalLine lineOf(PedalLink& link, const Output& output) {
-    return session::PedalLine{link.exchange(), link.usb(), link.line(), output.logSink()};
-}
-
 QString text(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
@@ -31,7 +28,7 @@ QString text(const std::string& s) { return QString::fromStdString(s); }
 int runBackup(const Invocation& invocation, const Output& output) {
     PedalLink link(invocation.connection, output);
     if (const auto problem = link.open()) return output.fail(*problem);
-    session::PedalLine line = lineOf(link, output);
+    session::PedalLine line = pedalLineOf(link);
     auto read = session::readPedalSettings(line, catalogueLookup());
     if (!read) return output.fail(text(read.reason()));
     core::SettingsBackup backup = read->backup;
@@ -86,7 +83,7 @@ int runRestore(const Invocation& invocation, const Output& output) {
 
     PedalLink link(invocation.connection, output);
     if (const auto problem = link.open()) return output.fail(*problem);
-    session::PedalLine line = lineOf(link, output);
+    session::PedalLine line = pedalLineOf(link);
     const auto outcome = session::restorePedalSettings(line, *backup, catalogueLookup());
     if (!outcome) return output.fail(text(outcome.reason()));
 
@@ -99,8 +96,12 @@ int runRestore(const Invocation& invocation, const Output& output) {
                               {QStringLiteral("differences"), differences}});
     if (outcome->uploaded) output.line(QStringLiteral("uploaded ") + text(backup->effectName));
     output.line(text(outcome->summary));
+    // The restore ran: what did not take is a warning, with its own status for scripts.
     if (!outcome->differences.empty()) {
-        return output.fail(QStringLiteral("%1 of %2 settings did not take").arg(outcome->differences.size()).arg(outcome->total));
+        output.note(QStringLiteral("qeltx-cli: warning: %1 of %2 settings did not take")
+                        .arg(outcome->differences.size())
+                        .arg(outcome->total));
+        return kExitPartial;
     }
     return kExitSuccess;
 }

@@ -9,6 +9,7 @@
 #include "core/commands.h"
 #include "core/parameter_block.h"
 #include "core/replies.h"
+#include "core/settings_backup.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -21,33 +22,11 @@ namespace {
 
 QString text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-// What kind of control index i is, in the layout's order: pots, two-state rows, multi-switches.
-enum class ControlKind { Pot, Switch, Button, MultiSwitch };
+// The control kinds and names are the backup's own (core), so both say the same.
+QString kindName(core::ParameterKind kind) { return text(core::parameterKindName(kind)); }
 
-ControlKind kindOf(const core::ControlLayout& layout, std::size_t i) {
-    const auto pots = static_cast<std::size_t>(layout.counts.pots);
-    const auto twoState = static_cast<std::size_t>(layout.counts.switches);
-    if (i < pots) return ControlKind::Pot;
-    if (i < pots + twoState) return layout.twoStateRows[i - pots].isButton ? ControlKind::Button : ControlKind::Switch;
-    return ControlKind::MultiSwitch;
-}
-
-QString kindName(ControlKind kind) {
-    switch (kind) {
-        case ControlKind::Pot: return QStringLiteral("pot");
-        case ControlKind::Switch: return QStringLiteral("switch");
-        case ControlKind::Button: return QStringLiteral("button");
-        case ControlKind::MultiSwitch: return QStringLiteral("multi-switch");
-    }
-    return {};
-}
-
-QString controlName(const core::ControlLayout& layout, std::size_t i) {
-    const auto pots = static_cast<std::size_t>(layout.counts.pots);
-    const auto twoState = static_cast<std::size_t>(layout.counts.switches);
-    if (i < pots) return QString::fromStdString(layout.potNames[i]);
-    if (i < pots + twoState) return QString::fromStdString(layout.twoStateRows[i - pots].name);
-    return QString::fromStdString(layout.multiSwitchRows[i - pots - twoState].name);
+QString nameOfControl(const core::ControlLayout& layout, std::size_t i) {
+    return QString::fromStdString(core::controlName(layout, i));
 }
 
 const core::MultiSwitchRow& multiSwitchRow(const core::ControlLayout& layout, std::size_t i) {
@@ -147,23 +126,11 @@ int runRequest(const Invocation& invocation, const Output& output) {
     const auto numControls = static_cast<std::size_t>(layout.counts.controls());
     const auto numReadbacks = static_cast<std::size_t>(layout.counts.readbacks);
 
-    session::Exchange& exchange = link.exchange();
+    // The editor's own Request conversation.
+    session::PedalLine line = pedalLineOf(link);
     session::LatencyLowered latency(link.usb());
-    if (!exchange.send(core::requestCommand(numControls))) return output.fail(link.exchange().notSentText(QStringLiteral("the request")));
-    const std::size_t expected = core::parameterBlockLength(numControls);
-    const session::Drained reply = exchange.drainReply(
-        [expected](std::span<const std::uint8_t> bytes) { return core::isNumericReplyComplete(bytes, expected); },
-        core::kRequestSpec.replyLimitMs);
-    link.usb().PurgeFTDeviceTx();
-    link.usb().PurgeFTDeviceRx();
-    if (reply.bytes.empty() || reply.outcome == session::DrainOutcome::DriverFailed) {
-        return output.fail(noReplyText(reply.outcome, QStringLiteral("Request")));
-    }
-    const auto decoded = core::DecodeReplyNumbers(reply.bytes);
-    if (!decoded) return output.fail(QStringLiteral("the pedal's parameters were not understood: ") + QString::fromStdString(decoded.reason()));
-    for (const std::string& line : core::decodeLogLines(*decoded)) output.log(QString::fromStdString(line));
-    const auto block = core::parseParameterBlock(decoded->values, numControls, numReadbacks);
-    if (!block) return output.fail(QString::fromStdString(block.reason()));
+    const auto block = session::requestParameterBlock(line, numControls, numReadbacks);
+    if (!block) return output.fail(QString::fromStdString(commandLineReason(block.reason())));
 
     output.line(QStringLiteral("algorithm: %1 %2 v%3")
                     .arg(stored->reply.effectNumber)
@@ -171,18 +138,18 @@ int runRequest(const Invocation& invocation, const Output& output) {
                     .arg(stored->reply.effectVersion));
     QJsonArray controls;
     for (std::size_t i = 0; i < numControls; ++i) {
-        const ControlKind kind = kindOf(layout, i);
+        const core::ParameterKind kind = core::parameterKindOf(layout, i);
         const std::int32_t value = block->values[i];
         QJsonObject control{{QStringLiteral("index"), static_cast<qint64>(i)},
-                            {QStringLiteral("name"), controlName(layout, i)},
+                            {QStringLiteral("name"), nameOfControl(layout, i)},
                             {QStringLiteral("kind"), kindName(kind)},
                             {QStringLiteral("value"), value},
                             {QStringLiteral("assignment"), assignmentText(block->assignments[i])},
                             {QStringLiteral("reverse"), reverseJson(block->reverseFlags[i])}};
         QString shown = QString::number(value);
-        if (kind == ControlKind::Switch || kind == ControlKind::Button) {
+        if (kind == core::ParameterKind::Switch || kind == core::ParameterKind::Button) {
             if (const auto on = core::switchStateFromValue(value)) shown = *on ? QStringLiteral("on") : QStringLiteral("off");
-        } else if (kind == ControlKind::MultiSwitch) {
+        } else if (kind == core::ParameterKind::MultiSwitch) {
             const core::MultiSwitchRow& row = multiSwitchRow(layout, i);
             const auto option = core::multiSwitchOptionFromValue(value, static_cast<int>(row.options.size()));
             control.insert(QStringLiteral("option"), option ? QJsonValue(*option) : QJsonValue());
@@ -195,7 +162,7 @@ int runRequest(const Invocation& invocation, const Output& output) {
         controls.append(control);
         output.line(QStringLiteral("  %1 %2 [%3]: %4, assigned %5, reverse %6")
                         .arg(i)
-                        .arg(controlName(layout, i), kindName(kind), shown, assignmentText(block->assignments[i]),
+                        .arg(nameOfControl(layout, i), kindName(kind), shown, assignmentText(block->assignments[i]),
                              reverseText(block->reverseFlags[i])));
     }
     QJsonArray readbacks;
@@ -258,23 +225,23 @@ int runSet(const Invocation& invocation, const Output& output) {
                                 .arg(*index));
     }
     const std::uint16_t address = stored->effect.header.addresses[*index];
-    const ControlKind kind = kindOf(layout, *index);
+    const core::ParameterKind kind = core::parameterKindOf(layout, *index);
     std::optional<core::PedalCommand> command;
     QString label;
     switch (kind) {
-        case ControlKind::Pot:
+        case core::ParameterKind::Pot:
             if (const auto v = parseDecimal(valueText, core::kPotMax)) command = core::potCommand(address, *v);
             label = QStringLiteral("data sent pot ");
             break;
-        case ControlKind::Switch:
-        case ControlKind::Button: {
+        case core::ParameterKind::Switch:
+        case core::ParameterKind::Button: {
             const bool on = valueText == "on" || valueText == "1" || valueText == "1024";
             const bool off = valueText == "off" || valueText == "0";
-            if (on || off) command = kind == ControlKind::Switch ? core::switchCommand(address, on) : core::buttonCommand(address, on);
-            label = kind == ControlKind::Switch ? QStringLiteral("data sent switch ") : QStringLiteral("data sent button ");
+            if (on || off) command = kind == core::ParameterKind::Switch ? core::switchCommand(address, on) : core::buttonCommand(address, on);
+            label = kind == core::ParameterKind::Switch ? QStringLiteral("data sent switch ") : QStringLiteral("data sent button ");
             break;
         }
-        case ControlKind::MultiSwitch: {
+        case core::ParameterKind::MultiSwitch: {
             const core::MultiSwitchRow& row = multiSwitchRow(layout, *index);
             const int count = static_cast<int>(row.options.size());
             std::optional<std::uint32_t> option = parseDecimal(valueText, static_cast<std::uint32_t>(count - 1));
@@ -287,23 +254,23 @@ int runSet(const Invocation& invocation, const Output& output) {
         }
     }
     if (!command) {
-        const QString expected = kind == ControlKind::Pot ? QStringLiteral("0..1023")
-                                 : kind == ControlKind::MultiSwitch
+        const QString expected = kind == core::ParameterKind::Pot ? QStringLiteral("0..1023")
+                                 : kind == core::ParameterKind::MultiSwitch
                                      ? QStringLiteral("an option 0..%1 or its name").arg(multiSwitchRow(layout, *index).options.size() - 1)
                                      : QStringLiteral("on or off");
         return output.usage(QStringLiteral("control %1 (%2) is a %3 and takes %4, not '%5'")
                                 .arg(*index)
-                                .arg(controlName(layout, *index), kindName(kind), expected, QString::fromStdString(valueText)));
+                                .arg(nameOfControl(layout, *index), kindName(kind), expected, QString::fromStdString(valueText)));
     }
     const QString commandText = QString::fromStdString(command->text);
     output.log(label + QString::number(*index) + QStringLiteral(": ") + commandText);
     if (!link.exchange().send(*command)) return output.fail(link.exchange().notSentText(QStringLiteral("the parameter command")));
     output.line(QStringLiteral("%1 %2 = %3 (sent %4)")
                     .arg(*index)
-                    .arg(controlName(layout, *index), QString::fromStdString(valueText), commandText));
+                    .arg(nameOfControl(layout, *index), QString::fromStdString(valueText), commandText));
     output.result(QJsonObject{{QStringLiteral("algorithm"), algorithmJson(*stored)},
                               {QStringLiteral("index"), static_cast<qint64>(*index)},
-                              {QStringLiteral("name"), controlName(layout, *index)},
+                              {QStringLiteral("name"), nameOfControl(layout, *index)},
                               {QStringLiteral("kind"), kindName(kind)},
                               {QStringLiteral("command"), commandText}});
     return kExitSuccess;

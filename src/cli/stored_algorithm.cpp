@@ -4,27 +4,28 @@
 #include "cli/catalogue_access.h"
 #include "core/commands.h"
 #include "core/replies.h"
+#include "session/settings_conversation.h"
 
 namespace qeltx::cli {
 
+std::string commandLineReason(const std::string& reason) {
+    // The session's sentences, as the command line words its errors: lower case, no full stop.
+    std::string text = reason;
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    return text;
+}
+
+session::PedalLine pedalLineOf(PedalLink& link) {
+    return session::PedalLine{link.exchange(), link.usb(), link.line(), link.output().logSink()};
+}
+
 core::Refusable<core::StoredEffectReply> askStoredEffect(PedalLink& link) {
-    using Result = core::Refusable<core::StoredEffectReply>;
-    session::Exchange& exchange = link.exchange();
-    if (!exchange.send(core::storedEffectQueryCommand())) {
-        return Result::refused(link.exchange().notSentText(QStringLiteral("the stored-effect query")).toStdString());
-    }
-    const session::Drained reply =
-        exchange.drainReply([](std::span<const std::uint8_t> bytes) { return core::isTextReplyComplete(bytes); },
-                            core::kStoredEffectQuerySpec.replyLimitMs);
-    link.output().log(QString::fromStdString(core::receivedBytesLogLine(reply.bytes.size())));
-    link.usb().PurgeFTDeviceRx();
-    if (reply.bytes.empty() || reply.outcome == session::DrainOutcome::DriverFailed) {
-        return Result::refused(noReplyText(reply.outcome, QStringLiteral("the stored-effect query")).toStdString());
-    }
-    const auto parsed = core::parse_stored_effect_reply(std::span<const std::uint8_t>(reply.bytes));
-    if (!parsed) return Result::refused("the pedal's answer to the stored-effect query was not understood: " + parsed.reason());
-    for (const std::string& line : core::storedEffectLogLines(*parsed)) link.output().log(QString::fromStdString(line));
-    return parsed;
+    // The editor's own query conversation.
+    session::PedalLine line = pedalLineOf(link);
+    const auto reply = session::queryStoredEffect(line);
+    if (!reply) return core::Refusable<core::StoredEffectReply>::refused(commandLineReason(reply.reason()));
+    return reply;
 }
 
 core::Refusable<StoredAlgorithm> storedAlgorithm(PedalLink& link) {

@@ -20,17 +20,24 @@ std::string presetAlgorithmText(const PresetFile& preset, const std::vector<std:
     return "algorithm number " + std::to_string(preset.effectNumber) + ", which this editor's catalogue does not have";
 }
 
-std::vector<PedalCommand> presetValueCommands(const PresetFile& preset, const ControlLayout& layout,
-                                              const ImageHeader& header) {
-    std::vector<PedalCommand> commands;
+std::vector<PresetValueCommand> presetValueChanges(const PresetFile& preset, const ControlLayout& layout,
+                                                   const ImageHeader& header) {
+    std::vector<PresetValueCommand> changes;
     const std::size_t count = std::min({preset.values.size(), static_cast<std::size_t>(layout.counts.controls()),
                                         header.addresses.size()});
     for (std::size_t i = 0; i < count; ++i) {
         const ParameterKind kind = parameterKindOf(layout, i);
         const std::int32_t value = preset.values[i];
         if (kind == ParameterKind::Button || value < 0 || value > maxParameterValue(kind)) continue;
-        commands.push_back(parameterCommand(header.addresses[i], valueWord(static_cast<std::uint32_t>(value))));
+        changes.push_back({i, value, parameterCommand(header.addresses[i], valueWord(static_cast<std::uint32_t>(value)))});
     }
+    return changes;
+}
+
+std::vector<PedalCommand> presetValueCommands(const PresetFile& preset, const ControlLayout& layout,
+                                              const ImageHeader& header) {
+    std::vector<PedalCommand> commands;
+    for (PresetValueCommand& change : presetValueChanges(preset, layout, header)) commands.push_back(std::move(change.command));
     return commands;
 }
 

@@ -29,4 +29,13 @@ std::string presetAlgorithmText(const PresetFile& preset, const std::vector<std:
 std::vector<PedalCommand> presetValueCommands(const PresetFile& preset, const ControlLayout& layout,
                                               const ImageHeader& header);
 
+// The same commands, each with the control it sets and the value it gives it.
+struct PresetValueCommand {
+    std::size_t control = 0;
+    std::int32_t value = 0;
+    PedalCommand command;
+};
+std::vector<PresetValueCommand> presetValueChanges(const PresetFile& preset, const ControlLayout& layout,
+                                                   const ImageHeader& header);
+
 }  // namespace qeltx::core

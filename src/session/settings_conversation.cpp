@@ -2,6 +2,7 @@
 #include "session/settings_conversation.h"
 
 #include "core/catalogue_lists.h"
+#include "core/impulse_response.h"
 #include "core/pedal_messages.h"
 #include "core/replies.h"
 
@@ -152,7 +153,7 @@ core::Refusable<PedalBackupRead> readPedalSettings(PedalLine& line, const core::
 }
 
 core::Refusable<RestoreOutcome> restorePedalSettings(PedalLine& line, const core::SettingsBackup& backup,
-                                                     const core::ResourceLookup& lookup) {
+                                                     const core::ResourceLookup& lookup, bool* changedPedal) {
     using Result = core::Refusable<RestoreOutcome>;
     const auto target = core::checkBackup(backup, lookup);
     if (!target) return Result::refused(target.reason());
@@ -173,6 +174,7 @@ core::Refusable<RestoreOutcome> restorePedalSettings(PedalLine& line, const core
     RestoreOutcome outcome;
     outcome.uploaded = core::restoreNeedsUpload(backup, held->effectStored, held->effectNumber,
                                                 heldSettings ? &*heldSettings : nullptr);
+    if (changedPedal) *changedPedal = true;
     if (outcome.uploaded) {
         const std::string& image = backup.irImage.empty() ? target->effect.imageText : backup.irImage;
         const auto uploaded = uploadAndConfirm(line, image, core::uploadTargetOf(backup),
@@ -198,6 +200,12 @@ core::Refusable<RestoreOutcome> restorePedalSettings(PedalLine& line, const core
     outcome.total = core::settingsCount(backup);
     outcome.differences = core::settingsDifferences(backup, layout, after->effectStored ? after->effectNumber : 0, *block);
     outcome.summary = core::restoreSummary(outcome.total, outcome.differences);
+    // An impulse-response algorithm uploaded from a backup without its response runs the
+    // catalogue's own: said, since the player's response is not on the pedal.
+    if (outcome.uploaded && backup.irImage.empty() && core::irLoaderGeometry(backup.effectName)) {
+        outcome.summary += "; the backup holds no impulse response, so " + backup.effectName +
+                           " was uploaded with its own";
+    }
     line.log(QString::fromStdString(outcome.summary));
     return Result::accepted(std::move(outcome));
 }

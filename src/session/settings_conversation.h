@@ -67,8 +67,9 @@ struct RestoreOutcome {
 // Checks the backup (a refusal sends nothing), uploads its algorithm when the pedal needs it,
 // sends every setting and Store, then reads everything back and compares. Refused when the
 // backup is refused or the pedal stops answering; a restore that ran but did not take fully
-// is accepted with its differences.
+// is accepted with its differences. `changedPedal` (when given) is set once anything that
+// changes the pedal was sent, refused or not: the pedal's algorithm is then to be asked again.
 core::Refusable<RestoreOutcome> restorePedalSettings(PedalLine& line, const core::SettingsBackup& backup,
-                                                     const core::ResourceLookup& lookup);
+                                                     const core::ResourceLookup& lookup, bool* changedPedal = nullptr);
 
 }  // namespace qeltx::session

@@ -191,7 +191,7 @@ void ClosingTest::closingDuringRequestEndsTheProgramWhenRequestHasFinished() {
     QVERIFY(editor->state.linked);
     const std::vector<QWidget*> others = openOtherWindows(*editor);
     const std::size_t mark = pedal.received().size();
-    const std::size_t parameters = static_cast<std::size_t>(editor->formFXParameters()->paramValues.size());
+    const std::size_t parameters = static_cast<std::size_t>(editor->pedal().values().size());
 
     bool visibleDuringRequest = false;
     bool heldDuringRequest = false;

@@ -98,7 +98,7 @@ std::vector<Row> rows() {
         {"Request x select another algorithm (got through)", Conversation::Request,
          [](Fixture& f) { Q_EMIT f.main.lstEffects->itemClicked(f.otherAlgorithm()); }, true,
          [](Fixture& f) {
-             QCOMPARE(f.editor->state.currentEffectName, f.main.storedEffectName);
+             QCOMPARE(f.editor->state.currentEffectName, f.editor->pedal().algorithm().name);
              QVERIFY(f.panel.isVisible());
              QVERIFY(f.panel.potTrackBars[0]->isEnabled());
          }},
@@ -108,7 +108,7 @@ std::vector<Row> rows() {
              QTest::mouseClick(f.main.lstEffects->viewport(), Qt::LeftButton, {},
                                f.main.lstEffects->visualItemRect(item).center());
          },
-         false, [](Fixture& f) { QCOMPARE(f.editor->state.currentEffectName, f.main.storedEffectName); }},
+         false, [](Fixture& f) { QCOMPARE(f.editor->state.currentEffectName, f.editor->pedal().algorithm().name); }},
         {"Request x Unlink", Conversation::Request, [](Fixture& f) { f.main.menuDisconnect->trigger(); }, true,
          [](Fixture& f) { QVERIFY(f.editor->state.linked); }},
         {"Request x Request", Conversation::Request, [](Fixture& f) { Q_EMIT f.main.btnRequest->clicked(); }, true, {}},

@@ -35,7 +35,7 @@ private slots:
     void twoStateAndMultiSwitchRows();
     void layoutBeyondTheLimitsIsRefused();
     void closingDestroysEveryRow();
-    void suppressionFlags();
+    void drawingSendsNothing();
     void liveControlsSendTheirCommands();
     void switchesTakeAClickAnywhereOnThem();
 };
@@ -117,24 +117,25 @@ void PanelTest::closingDestroysEveryRow() {
     editor->formMain()->apply_control_frame({0, 0, 1023});
 }
 
-void PanelTest::suppressionFlags() {
+void PanelTest::drawingSendsNothing() {
+    // The panel draws what the pedal holds (a read-back, the pedal's own controls) with its
+    // controls' signals held: nothing drawn goes back to the pedal, and no flag is needed for it.
     testing::TestEditor editor;
     editor->formMain()->menuConnect->trigger();
     app::TformFXParameters& panel = showPanel(editor, "Square Synth");
     pedal_sim::PedalModel& pedal = *editor->virtualPedal();
-    std::size_t before = pedal.received().size();
-    editor->state.applyingReadBack = true;
-    panel.potTrackBars[0]->setValue(10);
-    panel.multiSwitchBoxes[12]->setCurrentIndex(1);
-    panel.paramSwitches[7]->click();
+    const std::size_t before = pedal.received().size();
+    panel.drawValue(0, 10);
+    panel.drawValue(12, 1024 / panel.optionCounts[12]);
+    panel.drawValue(7, 1024);
     QCOMPARE(pedal.received().size(), before);
-    editor->state.applyingReadBack = false;
-    editor->state.applyingPedalReport = true;
-    panel.potTrackBars[0]->setValue(20);
-    QCOMPARE(pedal.received().size(), before);
+    QCOMPARE(panel.potTrackBars[0]->value(), 10);
+    QCOMPARE(panel.potValueLabels[0]->text(), QStringLiteral("10"));
+    QCOMPARE(panel.multiSwitchBoxes[12]->currentIndex(), 1);
+    QVERIFY(panel.paramSwitches[7]->isChecked());
+    // The player's own change still goes out.
     panel.multiSwitchBoxes[12]->setCurrentIndex(2);
     QCOMPARE(pedal.received().size(), before + 7);
-    editor->state.applyingPedalReport = false;
 }
 
 void PanelTest::liveControlsSendTheirCommands() {
@@ -167,14 +168,14 @@ void PanelTest::liveControlsSendTheirCommands() {
     QCOMPARE(lastSent(7), parameter(10, 0u));
     // Reverse boxes follow the assignment boxes; "--" turns an active one off and says so.
     panel.assignBoxes[5]->setCurrentIndex(11);  // EXP
-    QCOMPARE(int(panel.assignments[5]), 11);
+    QCOMPARE(int(editor->pedal().assignments()[5]), 11);
     QVERIFY(panel.reverseCheckBoxes[5]->isEnabled());
     panel.reverseCheckBoxes[5]->click();
     QCOMPARE(lastSent(3), (std::vector<std::uint8_t>{0x08, 0x01, 0x05}));
     panel.assignBoxes[5]->setCurrentIndex(12);  // --
     QCOMPARE(lastSent(3), (std::vector<std::uint8_t>{0x08, 0xFF, 0x05}));
     QVERIFY(!panel.reverseCheckBoxes[5]->isEnabled());
-    QCOMPARE(int(panel.assignments[5]), 255);
+    QCOMPARE(int(editor->pedal().assignments()[5]), 255);
 }
 
 void PanelTest::switchesTakeAClickAnywhereOnThem() {

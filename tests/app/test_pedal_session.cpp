@@ -71,7 +71,7 @@ void PedalSessionTest::linkShowsTheStoredAlgorithmsPanelDisabled() {
     Linked s;
     QVERIFY(s.editor.dialogs->messages.isEmpty());
     QVERIFY(s.pedal.hasAlgorithm());
-    const QString name = s.main.storedEffectName;
+    const QString name = s.editor->pedal().algorithm().name;
     QVERIFY(!name.isEmpty());
     QCOMPARE(s.editor->state.currentEffectName, name);
     QVERIFY(s.editor->state.effectChosen);
@@ -107,10 +107,13 @@ void PedalSessionTest::requestFillsThePanelAndSendsNothingBack() {
     // Set a value on the pedal itself, then read it back.
     s.main.btnRequest->click();
     const int lastRead = s.panel.potTrackBars[0]->value();
+    QVERIFY(lastRead != 700);
     s.panel.potTrackBars[0]->setValue(700);
-    // Selecting the stored algorithm again rebuilds the panel with the values last read.
+    // Selecting the stored algorithm again rebuilds the panel with what the pedal holds: the
+    // value read, as the player changed it since.
     s.main.effetto_cliccato(s.main.lstEffects->currentItem());
-    QCOMPARE(s.panel.potTrackBars[0]->value(), lastRead);
+    QCOMPARE(s.panel.potTrackBars[0]->value(), 700);
+    QCOMPARE(s.pedal.controlValue(0), std::optional<std::uint32_t>(700u * 8192u));
     const std::size_t before = s.pedal.received().size();
     s.main.btnRequest->click();
     const auto sent = s.sentSince(before);

@@ -62,14 +62,14 @@ private slots:
 void PresetByNameTest::declinedSendsNothing() {
     Session s;
     const std::size_t before = s.pedal.received().size();
-    const std::vector<std::int32_t> shown = s.editor->formFXParameters()->paramValues;
+    const std::vector<std::int32_t> shown = s.editor->pedal().values();
     s.editor.dialogs->fileNames.push_back(s.preset);
     s.editor.dialogs->answers = {false};
     s.main.menuLoadConfiguration->trigger();
     QCOMPARE(s.editor.dialogs->confirmations.last(), kOffer);
     QCOMPARE(s.pedal.received().size(), before);
     QCOMPARE(int(s.pedal.algorithmNumber()), 1);
-    QCOMPARE(s.editor->formFXParameters()->paramValues, shown);
+    QCOMPARE(s.editor->pedal().values(), shown);
     QVERIFY(s.editor.dialogs->messages.filter("File loaded successfully").isEmpty());
 }
 
@@ -87,7 +87,7 @@ void PresetByNameTest::acceptedUploadsTheAlgorithmAndAppliesThePreset() {
     }
     // The editor shows the new algorithm with the values read back from the pedal.
     QCOMPARE(s.editor->state.currentEffectName, QStringLiteral("Glass Phaser"));
-    QCOMPARE(s.editor->formFXParameters()->paramValues, kPhaserValues);
+    QCOMPARE(s.editor->pedal().values(), kPhaserValues);
     QCOMPARE(s.editor.dialogs->messages.last(), "File loaded successfully: " + s.preset);
 }
 

@@ -39,7 +39,8 @@ void push(pedal_sim::PedalModel& pedal, std::string_view bytes) {
 }
 
 // The panel shows what the pedal holds: every pot's value and every assignment.
-void checkPanelShowsThePedal(app::TformFXParameters& panel, const pedal_sim::PedalModel& pedal) {
+void checkPanelShowsThePedal(app::TformFXParameters& panel, const session::PedalState& pedalState,
+                             const pedal_sim::PedalModel& pedal) {
     QVERIFY(panel.isBuilt());
     QCOMPARE(static_cast<int>(pedal.algorithmNumber()) > 0, true);
     for (int i = 0; i < panel.numPots; ++i) {
@@ -48,11 +49,11 @@ void checkPanelShowsThePedal(app::TformFXParameters& panel, const pedal_sim::Ped
         // A signed word; the track bar keeps to 0..1023.
         const int value = static_cast<std::int32_t>(*word) / static_cast<std::int32_t>(pedal_sim::kValueScale);
         QCOMPARE(panel.potTrackBars[static_cast<std::size_t>(i)]->value(), std::clamp(value, 0, 1023));
-        QCOMPARE(panel.paramValues[static_cast<std::size_t>(i)], value);
+        QCOMPARE(pedalState.values()[static_cast<std::size_t>(i)], value);
         QVERIFY(panel.potTrackBars[static_cast<std::size_t>(i)]->isEnabled());
     }
     for (int i = 0; i < panel.numControls; ++i) {
-        QCOMPARE(panel.assignments[static_cast<std::size_t>(i)], pedal.settings().assignments[static_cast<std::size_t>(i)]);
+        QCOMPARE(pedalState.assignments()[static_cast<std::size_t>(i)], pedal.settings().assignments[static_cast<std::size_t>(i)]);
     }
 }
 
@@ -105,8 +106,8 @@ void StrayBytesTest::beforeRequest() {
     QVERIFY2(editor.dialogs->messages.isEmpty(), qPrintable(editor.dialogs->messages.join('\n')));
     const std::array<QRadioButton*, 3> banks{main.rdbtnBank1, main.rdbtnBank2, main.rdbtnBank3};
     if (bank >= 0) QVERIFY(banks[static_cast<std::size_t>(bank)]->isChecked());
-    if (algorithm > 0) QCOMPARE(main.storedEffectNumber, static_cast<std::uint32_t>(algorithm));
-    checkPanelShowsThePedal(panel, pedal);
+    if (algorithm > 0) QCOMPARE(editor->pedal().algorithm().number, static_cast<std::uint32_t>(algorithm));
+    checkPanelShowsThePedal(panel, editor->pedal(), pedal);
     QVERIFY(main.btnAssign->isEnabled());
 }
 
@@ -131,9 +132,9 @@ void StrayBytesTest::beforeTheQuery() {
     main.btnOpenEffect->click();
     QVERIFY2(editor.dialogs->messages.isEmpty(), qPrintable(editor.dialogs->messages.join('\n')));
     QVERIFY2(editor.dialogs->errors.isEmpty(), qPrintable(editor.dialogs->errors.join('\n')));
-    QCOMPARE(main.storedEffectNumber, held);
-    QCOMPARE(main.firmwareVersion, pedal.firmwareVersion());
-    QCOMPARE(editor->state.currentEffectName, main.storedEffectName);
+    QCOMPARE(editor->pedal().algorithm().number, held);
+    QCOMPARE(editor->pedal().firmwareVersion(), pedal.firmwareVersion());
+    QCOMPARE(editor->state.currentEffectName, editor->pedal().algorithm().name);
 }
 
 void StrayBytesTest::aReplySplitOverManyReadsIsDecodedWhole() {
@@ -151,7 +152,7 @@ void StrayBytesTest::aReplySplitOverManyReadsIsDecodedWhole() {
     main.btnRequest->click();
     QVERIFY2(editor.dialogs->messages.isEmpty(), qPrintable(editor.dialogs->messages.join('\n')));
     QVERIFY(splitting.reads - readsBefore > 10);
-    checkPanelShowsThePedal(*editor->formFXParameters(), pedal);
+    checkPanelShowsThePedal(*editor->formFXParameters(), editor->pedal(), pedal);
 }
 
 void StrayBytesTest::aRequestReplyOfTheWrongLengthIsRefused_data() {

@@ -224,18 +224,18 @@ void PanelMouseTest::everyRowKindAnswersTheMouse() {
         const auto slot = static_cast<std::size_t>(i);
         const std::size_t before = desk.pedal.received().size();
         CHOOSE(panel.assignBoxes[slot], 11);  // "EXP"
-        QCOMPARE(panel.assignments[slot], std::uint8_t{11});
+        QCOMPARE(desk.editor->pedal().assignments()[slot], std::uint8_t{11});
         QVERIFY(desk.sentSince(before).empty());
         CLICK(panel.reverseCheckBoxes[slot]);
         QTRY_COMPARE_WITH_TIMEOUT(desk.sentSince(before), (std::vector<std::uint8_t>{0x08, 0x01, static_cast<std::uint8_t>(i)}), kSlowMachineMs);
     }
     CHOOSE(panel.bypassAssignBox, 1);  // "FL"
-    QCOMPARE(panel.bypassAssignment, std::uint8_t{9});
+    QCOMPARE(desk.editor->pedal().bypassAssignment(), std::uint8_t{9});
     CHOOSE(panel.presetAssignBox, 2);  // "RMT"
-    QCOMPARE(panel.presetAssignment, std::uint8_t{10});
+    QCOMPARE(desk.editor->pedal().presetAssignment(), std::uint8_t{10});
     for (int j = 0; j < panel.numReadbacks; ++j) {
         CHOOSE(panel.readbackAssignBoxes[static_cast<std::size_t>(j)], 3);  // "GREEN"
-        QCOMPARE(panel.readbackAssignments[static_cast<std::size_t>(j)], std::uint8_t{3});
+        QCOMPARE(desk.editor->pedal().readbackAssignments()[static_cast<std::size_t>(j)], std::uint8_t{3});
     }
 }
 
