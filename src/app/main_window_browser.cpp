@@ -149,7 +149,7 @@ void TformMain::effetto_cliccato(QListWidgetItem* item) {
                                              : state.currentEffectName + QStringLiteral(" (preview)"),
                           true);
     if (state.effectChosen) btnRequest->setEnabled(true);
-    else editor_.formFXParameters()->showPreviewNote(storedEffectName);
+    else editor_.formFXParameters()->showPreviewNote(heldEffectName());
     // Upload follows the algorithm selected now: a grey row chosen before does not keep it off.
     btnUpload->setEnabled(menuDisconnect->isEnabled() && !menuStartFirmwareUpgrade->isEnabled());
     menuLoadIR->setEnabled(state.selectedCategory == kImpulseResponse);

@@ -26,6 +26,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QMenu>
 #include <QtTest>
 
 using namespace qeltx;
@@ -112,8 +113,18 @@ void FlashingHoldTest::everythingThatCanSendIsHeldUntilTheEnd() {
     // upgrade window's own are there to be held.
     const QStringList before = enabledControls(windows, true);
     QVERIFY2(before.size() > 10, qPrintable(before.join('\n')));
-    // A menu entry with a shortcut would bypass the held menu bar.
-    for (QAction* action : f.main.findChildren<QAction*>()) QVERIFY2(action->shortcut().isEmpty(), qPrintable(action->objectName()));
+    // A shortcut is held with the menu bar only while its entry lives in the bar's menus alone
+    // (Qt matches a menu entry's shortcut through the menus it is in); one added to a window
+    // itself would start its action in the middle of the flash.
+    int withShortcut = 0;
+    for (QAction* action : f.main.findChildren<QAction*>()) {
+        if (action->shortcut().isEmpty()) continue;
+        ++withShortcut;
+        for (QObject* holder : action->associatedObjects()) {
+            QVERIFY2(qobject_cast<QMenu*>(holder), qPrintable(action->objectName()));
+        }
+    }
+    QVERIFY(withShortcut >= 4);
 
     QStringList during;
     bool menuBarHeld = false;

@@ -307,6 +307,10 @@ void UpgradeBackupTest::settingUpThePedalAgainDropsTheOffer() {
     if (upload) {
         s.main.btnUpload->click();
     } else {
+        // The erase cleared what the editor showed: the player asks the pedal again first.
+        s.main.menuGetFXStored->trigger();
+        s.main.btnRequest->click();
+        QVERIFY(s.main.btnStoreSettingsOnPedal->isEnabled());
         s.main.btnStoreSettingsOnPedal->click();
     }
     QVERIFY(!QFile::exists(s.offerFile()));
