@@ -15,6 +15,9 @@
 #include "pedal_sim/pedal_model.h"
 #include "pedal_sim/virtual_pedal_driver.h"
 
+#include <QAction>
+#include <QKeySequence>
+#include <QVariant>
 #include <QApplication>
 #include <QComboBox>
 #include <QMenuBar>
@@ -225,6 +228,19 @@ void Editor::holdInput(bool hold) {
     }
     for (QWidget* surface : surfaces) {
         if (surface) surface->setEnabled(!hold);
+    }
+    // A menu entry's shortcut would reach past the held menu bar: the keys are taken off while
+    // the hold lasts and given back after.
+    if (!formMain_) return;
+    static constexpr const char* kHeldKeys = "heldShortcut";
+    for (QAction* action : formMain_->findChildren<QAction*>()) {
+        if (hold && !action->shortcut().isEmpty()) {
+            action->setProperty(kHeldKeys, action->shortcut());
+            action->setShortcut(QKeySequence());
+        } else if (!hold && action->property(kHeldKeys).isValid()) {
+            action->setShortcut(action->property(kHeldKeys).value<QKeySequence>());
+            action->setProperty(kHeldKeys, QVariant());
+        }
     }
 }
 

@@ -34,10 +34,6 @@ struct Linked {
     Linked() : main(*editor->formMain()), panel(*editor->formFXParameters()), pedal(*editor->virtualPedal()) {
         main.menuConnect->trigger();
     }
-    std::vector<std::uint8_t> lastSent(std::size_t n) const {
-        const auto& all = pedal.received();
-        return {all.end() - static_cast<std::ptrdiff_t>(n), all.end()};
-    }
 };
 
 }  // namespace
