@@ -29,8 +29,6 @@ namespace {
 const QString kPresetFolder = QStringLiteral("Preset");
 const QString kFilter = QStringLiteral("Preset files (*.txt)");
 const QString kExtension = QStringLiteral(".txt");
-// A preset file is a few hundred bytes; anything much larger is not one and is not read whole.
-constexpr qint64 kLargestPreset = 64 * 1024;
 
 std::vector<std::string> effectListLines() {
     const auto list = resources::catalogueResource(core::kEffectListResource);
@@ -42,7 +40,7 @@ std::function<QString(const QString&)> TformMain::presetDescription() {
     return [lines = effectListLines()](const QString& path) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("Algorithm: the file cannot be read");
-        if (file.size() > kLargestPreset) return QStringLiteral("Algorithm: not a preset file");
+        if (file.size() > core::kLargestPresetFile) return QStringLiteral("Algorithm: not a preset file");
         return QStringLiteral("Algorithm: ") + QString::fromStdString(core::presetAlgorithmText(file.readAll().toStdString(), lines));
     };
 }

@@ -73,7 +73,11 @@ constexpr std::array<OptionSpec, 1> kCatalogueListOptions{{
                            "Impulse Response, Other; letter case is ignored)", ""},
 }};
 
-constexpr std::array<CommandSpec, 15> kCommands{{
+constexpr std::array<OptionSpec, 1> kPresetLoadOptions{{
+    {"--upload", "", "when the pedal holds another algorithm, upload the preset's algorithm first", ""},
+}};
+
+constexpr std::array<CommandSpec, 17> kCommands{{
     {CommandId::List, "list", "", 0, 0, {}, "the devices the driver layer finds",
      "Lists every device of every backend (the chip maker's D2XX library, serial ports, libftdi1, and the\n"
      "virtual pedal or --port when given): index, serial number, description and backend.\n"
@@ -139,6 +143,17 @@ constexpr std::array<CommandSpec, 15> kCommands{{
      "devices they list, the link, the algorithm held, this run's console lines and every message to\n"
      "and from the pedal with its time in milliseconds (bytes in hex). Paths in the home folder are\n"
      "written from ~. A pedal that cannot be reached is no failure: the report says why.\n"},
+    {CommandId::PresetSave, "preset save", "FILE", 1, 1, {}, "save the pedal's values as a preset file",
+     "Asks the pedal which algorithm it holds, reads its parameter block and writes a preset file\n"
+     "(the editor's Save Configuration: the algorithm's number and version, every control's value and\n"
+     "assignment, the read-back assignments). The file is written beside the old one and renamed over it.\n"},
+    {CommandId::PresetLoad, "preset load", "FILE", 1, 1, kPresetLoadOptions, "apply a preset file to the pedal",
+     "Applies the preset FILE as the editor's Load Configuration does: every pot, switch and\n"
+     "multi-position switch value is sent (buttons are not; a value out of its control's range is left\n"
+     "as the pedal has it), stopping at the first that does not go out. A file that is no preset, a\n"
+     "preset for an algorithm the catalogue lacks or with another parameter count is refused, and so\n"
+     "is a preset for another algorithm than the pedal holds, unless --upload is given: the preset's\n"
+     "algorithm is then uploaded first (as a preset) and the values are sent after its \"Upload complete\".\n"},
 }};
 
 // Whether `group` is the first word or words of the command's name ("eeprom" of "eeprom read").

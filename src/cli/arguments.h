@@ -31,6 +31,8 @@ enum class CommandId {
     CatalogueCheck,
     CatalogueList,
     Report,
+    PresetSave,
+    PresetLoad,
 };
 
 struct OptionSpec {

@@ -21,5 +21,7 @@ int runIrInfo(const Invocation& invocation, const Output& output);
 int runCatalogueCheck(const Invocation& invocation, const Output& output);
 int runCatalogueList(const Invocation& invocation, const Output& output);
 int runReport(const Invocation& invocation, const Output& output);
+int runPresetSave(const Invocation& invocation, const Output& output);
+int runPresetLoad(const Invocation& invocation, const Output& output);
 
 }  // namespace qeltx::cli

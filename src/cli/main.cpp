@@ -34,6 +34,8 @@ int dispatch(const Invocation& invocation, const Output& output) {
         case CommandId::CatalogueCheck: return runCatalogueCheck(invocation, output);
         case CommandId::CatalogueList: return runCatalogueList(invocation, output);
         case CommandId::Report: return runReport(invocation, output);
+        case CommandId::PresetSave: return runPresetSave(invocation, output);
+        case CommandId::PresetLoad: return runPresetLoad(invocation, output);
     }
     return kExitUsage;
 }

@@ -12,6 +12,9 @@
 
 namespace qeltx::core {
 
+// A preset file is a few hundred bytes; anything much larger is not one and is not read whole.
+inline constexpr long long kLargestPresetFile = 64 * 1024;
+
 struct PresetFile {
     std::uint32_t effectNumber = 0;   // 4 digits
     std::uint32_t effectVersion = 0;  // 2 digits

@@ -1,7 +1,7 @@
 #!/bin/sh
 # qeltx-cli's commands, exit status and messages, one group of cases per CTest test:
 #   cli_test.sh GROUP QELTX_CLI QELTX_PEDAL_SIM SOX CATALOGUE_DIR
-# GROUP is virtual, pty, flash, bootbutton, failures, usage, files, backup or report.
+# GROUP is virtual, pty, flash, bootbutton, failures, usage, files, backup, report or preset.
 set -u
 GROUP=$1 CLI=$2 SIM=$3 SOX=$4 CATALOGUE=$5
 WORK=$(mktemp -d)
@@ -502,6 +502,68 @@ bad-value.json|The value of control 1 (Tone) is 1024; it must be 0 to 1023.
 CASES
     cli 1 --port "$WORK/no-such-port" restore "$WORK/missing.json"
     one_error_line "cannot read $WORK/missing.json"
+    ;;
+preset)
+    # Octa X Fuzz: pots 0..3, switch 4, multi-switch 5 (Low, Mid, High).
+    start_sim
+    cli 0 --port "$PTY" upload "Octa X Fuzz"
+    cli 0 --port "$PTY" set 0 111
+    cli 0 --port "$PTY" set 4 off
+    cli 0 --port "$PTY" set 5 High
+    cli 0 --port "$PTY" preset save "$WORK/octa.txt"
+    out_has "File saved successfully: $WORK/octa.txt"
+    # The editor's preset bytes: BOM, CR-ended hex lines of number, version, count, the values
+    # the pedal holds (its starting values beside the three just set), assignments.
+    printf '\357\273\2770005\r01\r06\r0000006F\r00000390\r00000091\r00000192\r00000000\r000002AA\rFF\rFF\rFF\rFF\rFF\rFF\r' >"$WORK/expected.txt"
+    cmp -s "$WORK/octa.txt" "$WORK/expected.txt" || fail "preset save: the file is not the editor's preset of what the pedal holds"
+    cli 0 --port "$PTY" --json preset save "$WORK/octa2.txt"
+    out_has '"name": "Octa X Fuzz"'
+    cmp -s "$WORK/octa.txt" "$WORK/octa2.txt" || fail "preset save twice: the files differ"
+
+    # Loading puts every value back, the switch and multi-switch included.
+    cli 0 --port "$PTY" set 0 900
+    cli 0 --port "$PTY" set 4 on
+    cli 0 --port "$PTY" set 5 Low
+    cli 0 --port "$PTY" preset load "$WORK/octa.txt"
+    out_has "File loaded successfully: $WORK/octa.txt"
+    cli 0 --port "$PTY" request
+    out_has "0 Fuzz [pot]: 111"
+    out_has "4 Octave [switch]: off"
+    out_has "5 Range [multi-switch]: 682 (High)"
+
+    # A preset of another algorithm: refused naming both, nothing sent; applied with --upload.
+    cli 0 --port "$PTY" upload "Amber Drive"
+    cli 1 --port "$PTY" preset load "$WORK/octa.txt"
+    one_error_line "this preset is for Octa X Fuzz; the pedal holds Amber Drive"
+    cli 0 --port "$PTY" query
+    out_has "algorithm: 1 Amber Drive"
+    cli 0 --port "$PTY" --json preset load "$WORK/octa.txt" --upload
+    out_has '"uploaded": true'
+    out_has '"valuesSent": 6'
+    cli 0 --port "$PTY" request
+    out_has "algorithm: 5 Octa X Fuzz"
+    out_has "0 Fuzz [pot]: 111"
+    out_has "4 Octave [switch]: off"
+    out_has "5 Range [multi-switch]: 682 (High)"
+
+    # Files that are no preset for this catalogue are refused before the pedal is reached.
+    printf 'not a preset\r' >"$WORK/bad.txt"
+    cli 1 --port "$PTY" preset load "$WORK/bad.txt"
+    one_error_line "it is not a preset file"
+    printf '0005\r01\r03\r00000001\r00000002\r00000003\r' >"$WORK/short.txt"
+    cli 1 --port "$PTY" preset load "$WORK/short.txt" --upload
+    one_error_line "the preset has 3 parameters; Octa X Fuzz has 6"
+    printf '0FFF\r01\r01\r00000001\r' >"$WORK/unknown.txt"
+    cli 1 --port "$PTY" preset load "$WORK/unknown.txt" --upload
+    one_error_line "this preset is for algorithm number 4095"
+    cli 1 --port "$PTY" preset load "$WORK/none.txt"
+    one_error_line "error loading file"
+    cli 1 --port "$PTY" preset save "$WORK/no-such-folder/x.txt"
+    one_error_line "error saving file"
+    cli 2 --port "$PTY" preset load
+    cli 0 preset save --help
+    out_has "usage: qeltx-cli [DEVICE] preset save FILE"
+    stop_sim
     ;;
 report)
     # report_has FILE LINE: the report holds that whole line.

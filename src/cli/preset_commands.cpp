@@ -1,0 +1,132 @@
+// qeltx-cli preset save and preset load: the editor's Save Configuration and Load Configuration
+// from the command line, on the same query, Request and upload conversations and the same
+// preset file reader and writer.
+#include "cli/catalogue_access.h"
+#include "cli/cli_commands.h"
+#include "cli/exit_codes.h"
+#include "cli/pedal_link.h"
+#include "cli/stored_algorithm.h"
+#include "core/preset_algorithm.h"
+#include "core/preset_file.h"
+#include "core/resource_names.h"
+#include "core/text_lines.h"
+#include "resources/resource_store.h"
+#include "session/save_file.h"
+#include "session/settings_conversation.h"
+
+#include <QFile>
+#include <QJsonObject>
+
+namespace qeltx::cli {
+
+namespace {
+
+std::vector<std::string> effectListLines() {
+    const auto list = resources::catalogueResource(core::kEffectListResource);
+    return list ? core::splitLines(*list) : std::vector<std::string>{};
+}
+
+QJsonObject algorithmJson(std::uint32_t number, const std::string& name, std::uint32_t version) {
+    return QJsonObject{{QStringLiteral("number"), static_cast<qint64>(number)},
+                       {QStringLiteral("name"), QString::fromStdString(name)},
+                       {QStringLiteral("version"), static_cast<qint64>(version)}};
+}
+
+}  // namespace
+
+int runPresetSave(const Invocation& invocation, const Output& output) {
+    const QString path = QString::fromStdString(invocation.positionals[0]);
+    PedalLink link(invocation.connection, output);
+    if (const auto problem = link.open()) return output.fail(*problem);
+    const auto stored = storedAlgorithm(link);
+    if (!stored) return output.fail(QString::fromStdString(stored.reason()));
+    const auto numControls = static_cast<std::size_t>(stored->layout.counts.controls());
+    const auto numReadbacks = static_cast<std::size_t>(stored->layout.counts.readbacks);
+
+    // A preset holds the pedal's values as the editor's Request reads them.
+    session::PedalLine line = pedalLineOf(link);
+    session::LatencyLowered latency(link.usb());
+    const auto block = session::requestParameterBlock(line, numControls, numReadbacks);
+    if (!block) return output.fail(QString::fromStdString(commandLineReason(block.reason())));
+
+    core::PresetFile preset;
+    preset.effectNumber = stored->reply.effectNumber;
+    preset.effectVersion = stored->reply.effectVersion;
+    preset.values = block->values;
+    preset.assignments = block->assignments;
+    preset.readbackAssignments = block->readbackAssignments;
+    if (const auto problem = session::saveFile(path, QByteArray::fromStdString(core::formatPresetFile(preset)))) {
+        return output.fail(QStringLiteral("error saving file: ") + *problem);
+    }
+    output.line(QStringLiteral("File saved successfully: ") + path);
+    output.result(QJsonObject{{QStringLiteral("algorithm"), algorithmJson(preset.effectNumber, stored->effect.name, preset.effectVersion)},
+                              {QStringLiteral("file"), path},
+                              {QStringLiteral("controls"), static_cast<qint64>(numControls)},
+                              {QStringLiteral("readbacks"), static_cast<qint64>(numReadbacks)}});
+    return kExitSuccess;
+}
+
+int runPresetLoad(const Invocation& invocation, const Output& output) {
+    const QString path = QString::fromStdString(invocation.positionals[0]);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return output.fail(QStringLiteral("error loading file: ") + file.errorString());
+    if (file.size() > core::kLargestPresetFile) return output.fail(QStringLiteral("it is not a preset file: ") + path);
+    const auto preset = core::parsePresetFile(file.readAll().toStdString());
+    if (!preset) {
+        return output.fail(QStringLiteral("it is not a preset file: ") + QString::fromStdString(preset.reason()));
+    }
+    // Nothing goes to the pedal until the preset is known to fit an algorithm of the catalogue.
+    const QString presetFor = QString::fromStdString(core::presetAlgorithmText(*preset, effectListLines()));
+    const auto effect = catalogueEffectByNumber(preset->effectNumber);
+    if (!effect) return output.fail(QStringLiteral("this preset is for ") + presetFor);
+    const auto layout = layoutOf(*effect);
+    if (!layout) return output.fail(QString::fromStdString(layout.reason()));
+    const QString name = QString::fromStdString(effect->name);
+    if (preset->values.size() != static_cast<std::size_t>(layout->counts.controls())) {
+        return output.fail(QStringLiteral("the preset has %1 parameters; %2 has %3")
+                               .arg(preset->values.size())
+                               .arg(name)
+                               .arg(layout->counts.controls()));
+    }
+
+    PedalLink link(invocation.connection, output);
+    if (const auto problem = link.open()) return output.fail(*problem);
+    const auto reply = askStoredEffect(link);
+    if (!reply) return output.fail(QString::fromStdString(reply.reason()));
+    const bool holdsIt = reply->effectStored && reply->effectNumber == preset->effectNumber;
+    bool uploaded = false;
+    if (!holdsIt) {
+        QString held = QStringLiteral("no algorithm");
+        if (reply->effectStored) {
+            const auto heldEffect = catalogueEffectByNumber(reply->effectNumber);
+            held = heldEffect ? QString::fromStdString(heldEffect->name)
+                              : QStringLiteral("algorithm number ") + QString::number(reply->effectNumber);
+        }
+        const QString refusal = QStringLiteral("this preset is for %1; the pedal holds %2").arg(presetFor, held);
+        if (!invocation.has("--upload")) return output.fail(refusal + QStringLiteral(" (--upload uploads %1 first)").arg(name));
+        output.log(refusal);
+        session::PedalLine line = pedalLineOf(link);
+        // The catalogue's own image: a response merged for an IR loader belongs to another sound.
+        const auto confirmed = session::uploadAndConfirm(line, effect->imageText, core::UploadTarget::Preset, name);
+        if (!confirmed) return output.fail(QString::fromStdString(commandLineReason(confirmed.reason())));
+        uploaded = true;
+    }
+    // Every value the editor's panel would show goes out, switches included; the first that does
+    // not go out whole ends it.
+    qint64 sent = 0;
+    for (const core::PresetValueCommand& change : core::presetValueChanges(*preset, *layout, effect->header)) {
+        output.log(QStringLiteral("data sent %1: ").arg(change.control) + QString::fromStdString(change.command.text));
+        if (!link.exchange().send(change.command)) {
+            return output.fail(link.exchange().notSentText(QStringLiteral("the preset's values")));
+        }
+        ++sent;
+    }
+    output.line(QStringLiteral("File loaded successfully: ") + path);
+    output.result(QJsonObject{{QStringLiteral("algorithm"), algorithmJson(preset->effectNumber, effect->name, preset->effectVersion)},
+                              {QStringLiteral("file"), path},
+                              {QStringLiteral("uploaded"), uploaded},
+                              {QStringLiteral("valuesSent"), sent}});
+    return kExitSuccess;
+}
+
+}  // namespace qeltx::cli
