@@ -16,6 +16,8 @@ using Result = Refusable<std::vector<double>>;
 
 // Room beyond the expected length, so a few samples more than promised never stop the flush.
 constexpr std::size_t kOutputSlack = 64;
+// How many input samples each call hands libsoxr.
+constexpr std::size_t kInputBlock = 16384;
 
 struct SoxrDeleter {
     void operator()(soxr_t resampler) const { soxr_delete(resampler); }
@@ -79,8 +81,11 @@ Refusable<std::vector<double>> resample(std::span<const double> samples, int fro
         const bool ended = fed == input.size();
         std::size_t used = 0;
         std::size_t done = 0;
-        error = soxr_process(resampler.get(), ended ? nullptr : input.data() + fed, input.size() - fed, &used,
-                             out.data() + made, out.size() - made, &done);
+        // A block at a time: handed the whole input at once, libsoxr copies it into a buffer that
+        // it grows step by step, which takes seconds for a minute of audio.
+        const std::size_t block = std::min(kInputBlock, input.size() - fed);
+        error = soxr_process(resampler.get(), ended ? nullptr : input.data() + fed, block, &used, out.data() + made,
+                             out.size() - made, &done);
         if (error) return failed(error);
         if (!ended) fed += used;
         made += done;
