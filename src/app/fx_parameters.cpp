@@ -504,9 +504,11 @@ void TformFXParameters::MultiSwitchOnChange(QObject* sender) {
 
 void TformFXParameters::ReverseCheckBoxOnClick(QObject* sender) {
     const int i = indexOf(reverseCheckBoxes, sender, 0, numControls - 1);
-    if (i < 0) return;
+    if (i >= 0) sendReverse(i, reverseCheckBoxes[static_cast<std::size_t>(i)]->isChecked());
+}
+
+void TformFXParameters::sendReverse(int i, bool on) {
     QCheckBox* box = reverseCheckBoxes[static_cast<std::size_t>(i)];
-    const bool on = box->isChecked();
     const auto command = core::reverseCommand(on, i);
     if (!command) return;
     editor_.printToConsole(QString::fromStdString(command->text));
@@ -670,11 +672,19 @@ void TformFXParameters::takeBackUnconfirmedReverse() {
     for (int i = 0; i < numControls; ++i) {
         const auto slot = static_cast<std::size_t>(i);
         QCheckBox* reverse = reverseCheckBoxes[slot];
-        // Unticking sends 08 FF i through the box's own handler; the box stays usable.
-        if (reverseUnconfirmed[slot] && reverse && reverse->isChecked()) reverse->setChecked(false);
+        // The box is cleared and 08 FF i sent; the box stays usable.
+        if (reverseUnconfirmed[slot] && reverse && reverse->isChecked()) {
+            {
+                const QSignalBlocker quiet(reverse);
+                reverse->setChecked(false);
+            }
+            sendReverse(i, false);
+        }
         reverseUnconfirmed[slot] = false;
     }
 }
+
+void TformFXParameters::confirmReverse() { reverseUnconfirmed.fill(false); }
 
 void TformFXParameters::ReadbackAssignChanged(int j) {
     const auto slot = static_cast<std::size_t>(j);

@@ -85,9 +85,10 @@ public:
     // while it is ticked (so a flag the pedal keeps for an unassigned control can be cleared).
     void EnableRevCheckBoxes();
     // Reverse flags turned on since the pedal last took or reported the assignments: when
-    // Assign is declined they belong to assignments the pedal never got, and are turned off.
-    std::array<bool, kPanelSlots> reverseUnconfirmed{};
+    // Assign is declined they belong to assignments the pedal never got, and are turned off;
+    // once the pedal took them they are confirmed.
     void takeBackUnconfirmedReverse();
+    void confirmReverse();
 
     // Applying the pedal's parameter block (a read-back): what the pedal holds takes it, and
     // the panel draws it.
@@ -174,6 +175,10 @@ private:
     bool changeValue(int i, std::int32_t value, const core::PedalCommand& command, const QString& sentLine);
     // Draws the assignment boxes and reverse flags the editor knows; sends nothing.
     void showSettings();
+    // The player's reverse flag for control i, sent as a live edit; the box shows the pedal's
+    // flag again when it did not go out.
+    void sendReverse(int i, bool on);
+    std::array<bool, kPanelSlots> reverseUnconfirmed{};
     QLabel* addLabel(const QString& text, int row, int x, int width, const QString& table, int index);
     QComboBox* addChoiceBox(const QStringList& choices, int row, const QString& table, int index);
 

@@ -218,7 +218,7 @@ void TformMain::btnAssignClick() {
     }
     // The console records what the pedal was sent, once it has gone out.
     editor_.printToConsole(QString::fromStdString(command->text));
-    panel->reverseUnconfirmed.fill(false);
+    panel->confirmReverse();
     lblStatus->setText(QStringLiteral("Assignments sent to the pedal (%1 parameters, bypass and preset change%2).")
                            .arg(panel->numControls)
                            .arg(panel->numReadbacks > 0 ? QStringLiteral(", read-backs") : QString()));
