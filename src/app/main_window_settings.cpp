@@ -233,7 +233,7 @@ void TformMain::btnStoreSettingsOnPedalClick() {
     editor_.printToConsole(QStringLiteral("Store settings message (HEX): ") + QString::fromStdString(command.text));
     const auto talk = editor_.line().begin(session::ConversationKind::StoreSettings);
     if (!talk) return;
-    if (!editor_.exchange().send(command)) {
+    if (!editor_.pedal().storeValues(command)) {
         editor_.tellNotSent(QStringLiteral("Store Settings On Pedal"));
         return;
     }

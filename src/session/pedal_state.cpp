@@ -30,12 +30,22 @@ bool PedalState::changedSinceReadBack() const {
     return std::any_of(origins_.begin(), origins_.end(), [](ValueOrigin o) { return o != ValueOrigin::Pedal; });
 }
 
+std::vector<std::size_t> PedalState::differencesFromStored() const {
+    std::vector<std::size_t> differing;
+    if (storedValues_.size() != values_.size()) return differing;
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        if (values_[i] != storedValues_[i]) differing.push_back(i);
+    }
+    return differing;
+}
+
 void PedalState::takeReadBack(const QString& effect, const core::ParameterBlock& block, std::size_t numControls,
                               std::size_t numReadbacks) {
     valuesEffect_ = effect;
     values_.assign(block.values.begin(), block.values.begin() + static_cast<std::ptrdiff_t>(
                                                                     std::min(numControls, block.values.size())));
     origins_.assign(values_.size(), ValueOrigin::Pedal);
+    storedValues_ = values_;
     assignments_.fill(kNoCode);
     for (std::size_t i = 0; i < numControls && i < block.assignments.size() && i < kHeldControls; ++i) {
         assignments_[i] = block.assignments[i];
@@ -56,6 +66,7 @@ void PedalState::takeReadBack(const QString& effect, const core::ParameterBlock&
     midiChannel_ = block.midiChannel;
     Q_EMIT valuesReplaced();
     Q_EMIT settingsReplaced();
+    Q_EMIT storedValuesReplaced();
 }
 
 void PedalState::takePedalReport(std::size_t i, std::int32_t value) {
@@ -69,13 +80,22 @@ void PedalState::forgetValues() {
     valuesEffect_.clear();
     values_.clear();
     origins_.clear();
+    storedValues_.clear();
     assignments_.fill(kNoCode);
     readbackAssignments_.fill(kNoCode);
     reverseFlags_.fill(kNoCode);
     Q_EMIT valuesReplaced();
+    Q_EMIT storedValuesReplaced();
 }
 
 bool PedalState::send(const core::PedalCommand& command) { return send_ && send_(command); }
+
+bool PedalState::storeValues(const core::PedalCommand& command) {
+    if (!send(command)) return false;
+    storedValues_ = values_;
+    Q_EMIT storedValuesReplaced();
+    return true;
+}
 
 bool PedalState::change(std::size_t i, std::int32_t value, const core::PedalCommand& command, ValueOrigin origin) {
     if (!send(command)) return false;

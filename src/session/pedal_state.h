@@ -77,6 +77,13 @@ public:
     // Whether any value was changed by the player since the pedal's values were last read.
     bool changedSinceReadBack() const;
 
+    // ---- The pedal's stored sound: the values last read from it or stored on it. ----
+    // Empty when none is known for `valuesEffect()`.
+    const std::vector<std::int32_t>& storedValues() const { return storedValues_; }
+    // The parameters whose value differs from the stored sound, in order (none when no stored
+    // sound is known).
+    std::vector<std::size_t> differencesFromStored() const;
+
     // ---- From the pedal: the state follows, nothing is sent. ----
     // A read-back of `effect`'s parameter block: values, assignments, reverse flags, mode,
     // bank and MIDI channel.
@@ -93,6 +100,9 @@ public:
                 ValueOrigin origin = ValueOrigin::Here);
     // A command that sets no kept value (a button press, bypass).
     bool send(const core::PedalCommand& command);
+    // Store Settings with `command`: when it went out whole, the values held become the
+    // pedal's stored sound.
+    bool storeValues(const core::PedalCommand& command);
     // Reverse flag of control i, with its command.
     bool changeReverse(std::size_t i, bool on, const core::PedalCommand& command);
 
@@ -137,6 +147,8 @@ Q_SIGNALS:
     void valueChanged(int index);
     // Assignments, reverse flags, mode, bank or MIDI channel read back.
     void settingsReplaced();
+    // The stored sound was read back, stored or forgotten.
+    void storedValuesReplaced();
 
 private:
     Sender send_;
@@ -145,6 +157,7 @@ private:
     QString valuesEffect_;
     std::vector<std::int32_t> values_;
     std::vector<ValueOrigin> origins_;
+    std::vector<std::int32_t> storedValues_;
     std::array<std::uint8_t, kHeldControls> assignments_{};
     std::array<std::uint8_t, kHeldReadbacks> readbackAssignments_{};
     std::uint8_t bypassAssignment_ = kNoCode;

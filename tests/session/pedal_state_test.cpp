@@ -191,6 +191,44 @@ TEST(PedalState, Rules) {
              h.state.uploadConfirmed();
          },
          [](const Harness& h) { EXPECT_TRUE(h.state.confirmedIr().empty()); }},
+        {"the stored sound is the read-back; player changes differ from it, Store Settings takes them",
+         [](Harness& h) {
+             h.state.setHeldAlgorithm(kDrive);
+             h.state.takeReadBack(kDrive.name, block({10, 1024, 512}), 3, 0);
+             EXPECT_TRUE(h.state.differencesFromStored().empty());
+             h.state.change(0, 749, command("03 00"));
+             h.state.change(2, 300, command("03 02"));
+             h.state.change(2, 512, command("03 02"));  // back where it was stored
+             EXPECT_EQ(h.state.differencesFromStored(), std::vector<std::size_t>{0});
+             EXPECT_TRUE(h.state.storeValues(command("06")));
+         },
+         [](const Harness& h) {
+             EXPECT_TRUE(h.state.differencesFromStored().empty());
+             EXPECT_EQ(h.state.storedValues(), (std::vector<std::int32_t>{749, 1024, 512}));
+             EXPECT_EQ(h.sent.back(), "06");
+         }},
+        {"a Store Settings that did not go out stores nothing",
+         [](Harness& h) {
+             h.state.setHeldAlgorithm(kDrive);
+             h.state.takeReadBack(kDrive.name, block({10, 1024, 512}), 3, 0);
+             h.state.change(0, 749, command("03 00"));
+             h.linkWorks = false;
+             EXPECT_FALSE(h.state.storeValues(command("06")));
+         },
+         [](const Harness& h) {
+             EXPECT_EQ(h.state.storedValues(), (std::vector<std::int32_t>{10, 1024, 512}));
+             EXPECT_EQ(h.state.differencesFromStored(), std::vector<std::size_t>{0});
+         }},
+        {"another algorithm forgets the stored sound of the last",
+         [](Harness& h) {
+             h.state.setHeldAlgorithm(kDrive);
+             h.state.takeReadBack(kDrive.name, block({10, 1024, 512}), 3, 0);
+             h.state.setHeldAlgorithm(kPhaser);
+         },
+         [](const Harness& h) {
+             EXPECT_TRUE(h.state.storedValues().empty());
+             EXPECT_TRUE(h.state.differencesFromStored().empty());
+         }},
         {"\"Upload complete\" with no upload in flight changes nothing",
          [](Harness& h) {
              h.state.setHeldAlgorithm(kDrive);
