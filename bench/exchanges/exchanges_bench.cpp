@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
              e.boxes->messages = 0;
          },
          [&] { main.menuConnect->trigger(); },
-         [&] { return noBox() && panel.numControls == kSixteenControls && main.btnAssign->isEnabled() && blockRead(); },
+         [&] { return noBox() && panel.numControls() == kSixteenControls && main.btnAssign->isEnabled() && blockRead(); },
          2, 0},
         {"Request (16 controls)", [&] { main.replyBytes.clear(); }, [&] { main.btnRequest->click(); },
          [&] { return noBox() && blockRead(); }, 1, 0},

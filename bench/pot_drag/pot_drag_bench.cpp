@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     if (consoleShown) e->formPrint()->show();
     e.main().btnRequest->click();  // enables the panel's controls
     bench::BenchEditor::settle();
-    QSlider* pot = e->formFXParameters()->potTrackBars[0];
+    QSlider* pot = e->formFXParameters()->potTrackBar(0);
     if (!pot || !pot->isEnabled()) {
         std::printf("the stored algorithm's panel has no enabled pot\n");
         return EXIT_FAILURE;

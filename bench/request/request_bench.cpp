@@ -52,7 +52,7 @@ bool holdAlgorithm(pedal_sim::PedalModel& pedal, const char* resource) {
 }
 
 Result measure(bench::BenchEditor& e, pedal_sim::PedalModel& probe) {
-    const int numControls = e->formFXParameters()->numControls;
+    const int numControls = e->formFXParameters()->numControls();
     const std::size_t replyBytes = replyLength(probe, static_cast<std::uint8_t>(numControls));
     const std::size_t expectedNumbers = core::parameterBlockLength(static_cast<std::size_t>(numControls));
 
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
             return EXIT_FAILURE;
         }
         e.link();
-        if (e->formFXParameters()->numControls != core::kMaxControls) {
+        if (e->formFXParameters()->numControls() != core::kMaxControls) {
             std::printf("%s does not have %d controls on the panel\n", kSixteenControls, core::kMaxControls);
             return EXIT_FAILURE;
         }

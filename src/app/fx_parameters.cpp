@@ -1,5 +1,5 @@
-// The parameter panel: built from the current algorithm's control layout at every show, and
-// the live messages its controls send.
+// The parameter panel: a view of what the pedal holds, built from the current algorithm's
+// control layout at every show, and the path by which the player's changes reach the pedal.
 #include "app/fx_parameters.h"
 
 #include "app/editor.h"
@@ -8,60 +8,24 @@
 #include "core/commands.h"
 #include "core/control_layout.h"
 #include "core/effect_image.h"
-#include "core/text_lines.h"
-#include "core/resource_names.h"
 #include "core/hex.h"
 #include "core/parameter_block.h"
 #include "core/pedal_messages.h"
+#include "core/resource_names.h"
+#include "core/text_lines.h"
 #include "session/pedal_state.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalBlocker>
-#include <QVBoxLayout>
 #include <QSlider>
+#include <QVBoxLayout>
 
 namespace qeltx::app {
-
-namespace {
-
-constexpr int kNameX = 10;
-constexpr int kNameWidth = 150;
-// Pot and two-state rows share their name column with the value readout or the state label,
-// so their names stop where those begin.
-constexpr int kShortNameWidth = 110;
-constexpr int kMultiNameWidth = 100;
-constexpr int kStateX = 120;
-// The state label ends where the switch or button begins: it must never lie over the control.
-constexpr int kStateWidth = 70;
-constexpr int kPotValueX = 120;
-constexpr int kPotValueWidth = 36;
-constexpr int kValueX = 160;
-constexpr int kSwitchX = 190;
-constexpr int kSeparatorX = 280;
-constexpr int kChoiceX = 300;
-constexpr int kReverseX = 380;
-constexpr int kRowHeight = 20;
-constexpr std::uint8_t kNoAssignment = 255;
-constexpr int kFootswitchCodeOffset = 8;
-const QString kReverseHint = QStringLiteral("Toggle the Reverse function for the current parameter");
-
-int rowTop(int row) { return kRowPitch * row + kRowTop; }
-
-template <typename T, std::size_t N>
-int indexOf(const std::array<T*, N>& table, QObject* sender, int first, int last) {
-    for (int i = first; i <= last && i < static_cast<int>(N); ++i) {
-        if (table[static_cast<std::size_t>(i)] == sender) return i;
-    }
-    return -1;
-}
-
-}  // namespace
 
 TformFXParameters::TformFXParameters(Editor& editor) : QWidget(nullptr), editor_(editor) {
     setObjectName(QStringLiteral("formFXParameters"));
@@ -97,17 +61,17 @@ TformFXParameters::TformFXParameters(Editor& editor) : QWidget(nullptr), editor_
     scroll_->setObjectName(QStringLiteral("panelScroll"));
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    rows_ = new QWidget;
-    rows_->setObjectName(QStringLiteral("panelRows"));
-    rows_->resize(kPanelWidth, kRowTop);
-    scroll_->setWidget(rows_);
+    area_ = new QWidget;
+    area_->setObjectName(QStringLiteral("panelRows"));
+    area_->resize(kPanelWidth, kRowTop);
+    scroll_->setWidget(area_);
     layout->addWidget(scroll_, 1);
-    lblPanelStatus = new QLabel(this);
-    lblPanelStatus->setObjectName(QStringLiteral("lblPanelStatus"));
-    lblPanelStatus->setWordWrap(true);
-    lblPanelStatus->setContentsMargins(kNameX, 2, kNameX, 2);
-    lblPanelStatus->setFixedHeight(kStatusHeight);
-    layout->addWidget(lblPanelStatus);
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("lblPanelStatus"));
+    status_->setWordWrap(true);
+    status_->setContentsMargins(kNameX, 2, kNameX, 2);
+    status_->setFixedHeight(kStatusHeight);
+    layout->addWidget(status_);
     resize(kPanelWidth, windowHeight());
     // The panel draws what the pedal holds, whichever way it changed.
     session::PedalState& pedal = editor_.pedal();
@@ -154,33 +118,11 @@ void TformFXParameters::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
 }
 
-QLabel* TformFXParameters::addLabel(const QString& text, int row, int x, int width, const QString& table, int index) {
-    auto* label = new QLabel(text, rows_);
-    label->setObjectName(table + QString::number(index));
-    label->setGeometry(x, rowTop(row), width, kRowHeight);
-    label->setToolTip(text);
-    label->show();
-    return label;
-}
-
-QComboBox* TformFXParameters::addChoiceBox(const QStringList& choices, int row, const QString& table, int index) {
-    auto* box = new QComboBox(rows_);
-    box->setObjectName(table + QString::number(index));
-    box->setGeometry(kChoiceX, rowTop(row), 70, kRowHeight);
-    box->addItems(choices);
-    box->setCurrentIndex(-1);
-    box->setEnabled(editor_.state.effectChosen);
-    box->show();
-    return box;
-}
-
 bool TformFXParameters::OnShow() {
     clearPanel();
     built_ = true;
     const QString name = editor_.state.currentEffectName;
     const std::string base = core::format_resource_name(name.toStdString());
-
-    // The layout.
     // A missing resource raises the editor's error, which ends the build here.
     const std::string layoutText = editor_.formMain()->loadResource(QString::fromStdString(base + "_ctrls"));
     const core::ControlLayoutResult parsed = core::parseControlLayoutText(name.toStdString(), layoutText);
@@ -190,199 +132,99 @@ bool TformFXParameters::OnShow() {
         editor_.dialogs().message(reason, session::MessageKind::Error);
         return false;
     }
-    const core::ControlLayout& layout = *parsed.layout;
-    numPots = layout.counts.pots;
-    numSwitches = layout.counts.switches;
-    numMultiSwitches = layout.counts.multiSwitches;
-    numControls = layout.counts.controls();
-    numReadbacks = layout.counts.readbacks;
-    const std::vector<std::string> layoutLines = core::splitLines(layoutText);
-    for (const std::string& line : core::layoutLogLines(layout, layoutLines.front())) {
+    for (const std::string& line : core::layoutLogLines(*parsed.layout, core::splitLines(layoutText).front())) {
         editor_.printToConsole(QString::fromStdString(line));
     }
-    for (int i = 0; i < numControls; ++i) {
-        controlLines[static_cast<std::size_t>(i)] = QString::fromStdString(layout.controlLines[static_cast<std::size_t>(i)]);
-    }
-    for (int j = 0; j < numReadbacks; ++j) {
-        readbackNames[static_cast<std::size_t>(j)] = QString::fromStdString(layout.readbackNames[static_cast<std::size_t>(j)]);
-    }
-
-    // The parameter addresses from the image's header.
-    const std::vector<std::string> imageLines = core::splitLines(editor_.formMain()->loadResource(QString::fromStdString(base)));
-    const std::string firstLine = imageLines.empty() ? std::string() : imageLines.front();
-    editor_.printToConsole(QStringLiteral("resource name: ") + QString::fromStdString(base));
-    editor_.printToConsole(QStringLiteral("content: ") + QString::fromStdString(firstLine));
-    editor_.printToConsole(QStringLiteral("file content size: ") + QString::number(firstLine.size() / 2));
-    const auto addresses = core::parameterAddressFields(firstLine);
-    for (int i = 0; i < kPanelSlots; ++i) {
-        paramAddresses[static_cast<std::size_t>(i)] = QString::fromStdString(addresses[static_cast<std::size_t>(i)]);
-        editor_.printToConsole(QStringLiteral("parameter address: ") + paramAddresses[static_cast<std::size_t>(i)]);
-    }
-
-    const bool live = editor_.state.effectChosen;
-    // Pots.
-    for (int i = 0; i < numPots; ++i) {
-        const auto slot = static_cast<std::size_t>(i);
-        auto* bar = new QSlider(Qt::Horizontal, rows_);
-        bar->setObjectName(QStringLiteral("potTrackBars") + QString::number(i));
-        bar->setGeometry(kValueX, rowTop(i), 100, kRowHeight);
-        bar->setRange(0, static_cast<int>(core::kPotMax));
-        bar->setEnabled(live);
-        nameLabels[slot] = addLabel(controlLines[slot], i, kNameX, kShortNameWidth, QStringLiteral("nameLabels"), i);
-        QLabel* readout = addLabel(QStringLiteral("0"), i, kPotValueX, kPotValueWidth, QStringLiteral("potValueLabels"), i);
-        readout->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        readout->setToolTip(QString());
-        potValueLabels[slot] = readout;
-        // The readout follows the slider whoever moves it: the player, a read-back, the pedal.
-        connect(bar, &QSlider::valueChanged, readout, [readout](int value) { readout->setNum(value); });
-        connect(bar, &QSlider::valueChanged, this, editor_.guarded([this, bar] { PotParameterChange(bar); }));
-        bar->show();
-        potTrackBars[slot] = bar;
-    }
-    isButton.fill(false);
-    buttonStates.fill(0);
-    // Switches and buttons.
-    for (int i = numPots; i < numPots + numSwitches; ++i) {
-        const auto slot = static_cast<std::size_t>(i);
-        const core::TwoStateRow& row = layout.twoStateRows[static_cast<std::size_t>(i - numPots)];
-        nameLabels[slot] = addLabel(QString::fromStdString(row.name), i, kNameX, kShortNameWidth, QStringLiteral("nameLabels"), i);
-        if (row.isButton) {
-            isButton[slot] = true;
-            auto* button = new QPushButton(QString::fromStdString(row.name), rows_);
-            button->setObjectName(QStringLiteral("paramButtons") + QString::number(i));
-            button->setGeometry(kSwitchX, rowTop(i), 50, kRowHeight);
-            button->setEnabled(live);
-            connect(button, &QPushButton::pressed, this, editor_.guarded([this, button] { ButtonParameterPress(button, true); }));
-            connect(button, &QPushButton::released, this, editor_.guarded([this, button] { ButtonParameterPress(button, false); }));
-            button->show();
-            paramButtons[slot] = button;
-            stateLabels[slot] = addLabel(QString(), i, kStateX, kStateWidth, QStringLiteral("stateLabels"), i);
-        } else {
-            offTexts[slot] = QString::fromStdString(row.offLabel);
-            onTexts[slot] = QString::fromStdString(row.onLabel);
-            editor_.printToConsole(offTexts[slot]);
-            editor_.printToConsole(onTexts[slot]);
-            auto* sw = new SwitchBox(rows_);
-            sw->setObjectName(QStringLiteral("paramSwitches") + QString::number(i));
-            sw->setGeometry(kSwitchX, rowTop(i), 40, kRowHeight);
-            sw->setEnabled(live);
-            connect(sw, &QCheckBox::clicked, this, editor_.guarded([this, sw] { SwitchParameterClick(sw); }));
-            sw->show();
-            paramSwitches[slot] = sw;
-            stateLabels[slot] = addLabel(offTexts[slot], i, kStateX, kStateWidth, QStringLiteral("stateLabels"), i);
-            stateLabels[slot]->setToolTip(QString());
-            clickThrough(stateLabels[slot], sw);
-        }
-    }
-    // Multi-switches.
-    for (int i = numPots + numSwitches; i < numControls; ++i) {
-        const auto slot = static_cast<std::size_t>(i);
-        const core::MultiSwitchRow& row = layout.multiSwitchRows[static_cast<std::size_t>(i - numPots - numSwitches)];
-        auto* box = new QComboBox(rows_);
-        box->setObjectName(QStringLiteral("multiSwitchBoxes") + QString::number(i));
-        box->setGeometry(kValueX, rowTop(i), 100, kRowHeight);
-        box->setEnabled(live);
-        optionCounts[slot] = static_cast<int>(row.options.size());
-        for (const std::string& option : row.options) {
-            box->addItem(QString::fromStdString(option));
-            editor_.printToConsole(QString::fromStdString(option));
-        }
-        box->setCurrentIndex(-1);
-        connect(box, &QComboBox::currentIndexChanged, this, editor_.guarded([this, box] { MultiSwitchOnChange(box); }));
-        box->show();
-        multiSwitchBoxes[slot] = box;
-        QLabel* label = addLabel(QString::fromStdString(row.name), i, kNameX, kMultiNameWidth, QStringLiteral("nameLabels"), i);
-        label->setWordWrap(true);
-        nameLabels[slot] = label;
-    }
-    // Assignment boxes, the separator, the footswitch rows and the read-back rows.
-    for (int i = 0; i < numControls; ++i) {
-        QComboBox* box = addChoiceBox(assignChoices, i, QStringLiteral("assignBoxes"), i);
-        connect(box, &QComboBox::currentIndexChanged, this, editor_.guarded([this, box] { boxAssignOnChange(box); }));
-        assignBoxes[static_cast<std::size_t>(i)] = box;
-    }
-    separatorLine = new QFrame(rows_);
-    separatorLine->setObjectName(QStringLiteral("separatorLine"));
-    separatorLine->setFrameShape(QFrame::VLine);
-    separatorLine->setGeometry(kSeparatorX, kRowTop, 1, static_cast<int>(numControls * 24.5));
-    separatorLine->show();
-    bypassAssignBox = addChoiceBox(footswitchChoices, numControls, QStringLiteral("bypassAssignBox"), 0);
-    bypassAssignBox->setObjectName(QStringLiteral("bypassAssignBox"));
-    bypassLabel = addLabel(QStringLiteral("Bypass Toggle"), numControls, kNameX, kNameWidth, QStringLiteral("bypassLabel"), 0);
-    bypassLabel->setObjectName(QStringLiteral("bypassLabel"));
-    presetAssignBox = addChoiceBox(footswitchChoices, numControls + 1, QStringLiteral("presetAssignBox"), 0);
-    presetAssignBox->setObjectName(QStringLiteral("presetAssignBox"));
-    presetLabel = addLabel(QStringLiteral("Preset Change"), numControls + 1, kNameX, kNameWidth, QStringLiteral("presetLabel"), 0);
-    presetLabel->setObjectName(QStringLiteral("presetLabel"));
-    connect(bypassAssignBox, &QComboBox::currentIndexChanged, this, editor_.guarded([this] { boxAssignBypassOnChange(); }));
-    connect(presetAssignBox, &QComboBox::currentIndexChanged, this, editor_.guarded([this] { boxAssignPresetOnChange(); }));
-    for (int j = 0; j < numReadbacks; ++j) {
-        const auto slot = static_cast<std::size_t>(j);
-        readbackAssignBoxes[slot] = addChoiceBox(readbackChoices, numControls + 2 + j, QStringLiteral("readbackAssignBoxes"), j);
-        readbackLabels[slot] = addLabel(readbackNames[slot], numControls + 2 + j, kNameX, kNameWidth, QStringLiteral("readbackLabels"), j);
-        QComboBox* box = readbackAssignBoxes[slot];
-        connect(box, &QComboBox::currentIndexChanged, this, editor_.guarded([this, box] { boxAssignRdbcksOnChange(box); }));
-    }
-    for (int i = 0; i < numControls; ++i) {
-        auto* box = new SwitchBox(rows_);
-        box->setObjectName(QStringLiteral("reverseCheckBoxes") + QString::number(i));
-        box->setGeometry(kReverseX, rowTop(i), 20, kRowHeight);
-        box->setToolTip(kReverseHint);
-        box->setEnabled(false);
-        connect(box, &QCheckBox::toggled, this, editor_.guarded([this, box] { ReverseCheckBoxOnClick(box); }));
-        box->show();
-        reverseCheckBoxes[static_cast<std::size_t>(i)] = box;
-    }
-    rows_->resize(kPanelWidth, panelHeight());
+    buildRows(*parsed.layout, readAddresses(base));
     DisableBypassAndPresetAssignInBankMode();
     showLastKnownValues();
     return true;
 }
 
+std::vector<std::uint16_t> TformFXParameters::readAddresses(const std::string& base) {
+    const std::vector<std::string> imageLines = core::splitLines(editor_.formMain()->loadResource(QString::fromStdString(base)));
+    const std::string firstLine = imageLines.empty() ? std::string() : imageLines.front();
+    editor_.printToConsole(QStringLiteral("resource name: ") + QString::fromStdString(base));
+    editor_.printToConsole(QStringLiteral("content: ") + QString::fromStdString(firstLine));
+    editor_.printToConsole(QStringLiteral("file content size: ") + QString::number(firstLine.size() / 2));
+    std::vector<std::uint16_t> addresses;
+    for (const std::string& field : core::parameterAddressFields(firstLine)) {
+        editor_.printToConsole(QStringLiteral("parameter address: ") + QString::fromStdString(field));
+        // Four hex digits; a short image leaves the field empty.
+        addresses.push_back(static_cast<std::uint16_t>(core::hexTextToNumber(field)));
+    }
+    return addresses;
+}
+
+void TformFXParameters::buildRows(const core::ControlLayout& layout, const std::vector<std::uint16_t>& addresses) {
+    RowActions actions;
+    actions.changed = [this](int i) { editor_.guard([=, this] { playerChanged(i); }); };
+    actions.buttonPressed = [this](int i, bool pressed) { editor_.guard([=, this] { buttonPressed(i, pressed); }); };
+    actions.assignmentChosen = [this](int i) { editor_.guard([=, this] { assignmentChosen(i); }); };
+    actions.reverseClicked = [this](int i) { editor_.guard([=, this] { reverseClicked(i); }); };
+    PanelRowBuilder build(area_, editor_.state.effectChosen, std::move(actions),
+                          [this](const QString& line) { editor_.printToConsole(line); });
+    numPots_ = layout.counts.pots;
+    numSwitches_ = layout.counts.switches;
+    addresses_ = addresses;
+    rows_ = build.controlRows(layout, addresses);
+    build.separator(numControls());
+    const int n = numControls();
+    bypassRow_ = build.choiceRow(QStringLiteral("Bypass Toggle"), footswitchChoices, n, QStringLiteral("bypassLabel"),
+                                 QStringLiteral("bypassAssignBox"));
+    presetRow_ = build.choiceRow(QStringLiteral("Preset Change"), footswitchChoices, n + 1, QStringLiteral("presetLabel"),
+                                 QStringLiteral("presetAssignBox"));
+    connect(bypassRow_.box, &QComboBox::currentIndexChanged, this, editor_.guarded([this] { footswitchAssignmentChosen(true); }));
+    connect(presetRow_.box, &QComboBox::currentIndexChanged, this, editor_.guarded([this] { footswitchAssignmentChosen(false); }));
+    for (int j = 0; j < layout.counts.readbacks; ++j) {
+        const QString number = QString::number(j);
+        readbackRows_.push_back(build.choiceRow(QString::fromStdString(layout.readbackNames[static_cast<std::size_t>(j)]),
+                                                readbackChoices, n + 2 + j, QStringLiteral("readbackLabels") + number,
+                                                QStringLiteral("readbackAssignBoxes") + number));
+        connect(readbackRows_.back().box, &QComboBox::currentIndexChanged, this,
+                editor_.guarded([this, j] { readbackAssignmentChosen(j); }));
+    }
+    area_->resize(kPanelWidth, panelHeight());
+}
+
 void TformFXParameters::showLastKnownValues() {
     // The values the editor last read (or applied) for this very algorithm, rather than zeros.
     if (!editor_.pedal().hasValuesFor(editor_.state.currentEffectName)) {
-        lblPanelStatus->clear();
+        status_->clear();
         return;
     }
     showValues();
     showSettings();
-    lblPanelStatus->setText(QStringLiteral("Showing the values last read from the pedal."));
+    status_->setText(QStringLiteral("Showing the values last read from the pedal."));
 }
 
 void TformFXParameters::showReadBackHint() {
-    lblPanelStatus->setText(
+    status_->setText(
         QStringLiteral("The controls stay grey until Request (main window) reads the pedal's values into this window."));
 }
 
 void TformFXParameters::showPreviewNote(const QString& stored) {
-    lblPanelStatus->setText(stored.isEmpty()
-                                ? QStringLiteral("Preview only: Upload Selected Effect puts this algorithm on the pedal.")
-                                : QStringLiteral("Preview only: the pedal holds ") + stored +
-                                      QStringLiteral(". Upload Selected Effect puts this algorithm on it."));
+    status_->setText(stored.isEmpty()
+                         ? QStringLiteral("Preview only: Upload Selected Effect puts this algorithm on the pedal.")
+                         : QStringLiteral("Preview only: the pedal holds ") + stored +
+                               QStringLiteral(". Upload Selected Effect puts this algorithm on it."));
 }
+
+void TformFXParameters::showStatus(const QString& text) { status_->setText(text); }
+
+QString TformFXParameters::statusText() const { return status_->text(); }
 
 void TformFXParameters::clearPanel() {
     // Every generated control goes, and every reference with it, so nothing that arrives later
     // (a pedal report, a read-back) reaches a destroyed control.
-    for (QWidget* child : rows_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete child;
-    rows_->resize(kPanelWidth, kRowTop);
-    potTrackBars.fill(nullptr);
-    potValueLabels.fill(nullptr);
-    paramSwitches.fill(nullptr);
-    paramButtons.fill(nullptr);
-    multiSwitchBoxes.fill(nullptr);
-    nameLabels.fill(nullptr);
-    stateLabels.fill(nullptr);
-    assignBoxes.fill(nullptr);
-    reverseCheckBoxes.fill(nullptr);
-    reverseUnconfirmed.fill(false);
-    readbackAssignBoxes.fill(nullptr);
-    readbackLabels.fill(nullptr);
-    bypassAssignBox = presetAssignBox = nullptr;
-    bypassLabel = presetLabel = nullptr;
-    separatorLine = nullptr;
-    numPots = numSwitches = numMultiSwitches = numControls = numReadbacks = 0;
+    rows_.clear();
+    readbackRows_.clear();
+    bypassRow_ = presetRow_ = ChoiceRow{};
+    for (QWidget* child : area_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) delete child;
+    area_->resize(kPanelWidth, kRowTop);
+    reverseUnconfirmed_.fill(false);
+    addresses_.clear();
+    numPots_ = numSwitches_ = 0;
     built_ = false;
 }
 
@@ -394,7 +236,7 @@ void TformFXParameters::OnClose() {
 }
 
 void TformFXParameters::EnableDisableControls(bool AEnable) {
-    for (QWidget* child : rows_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) child->setEnabled(AEnable);
+    for (QWidget* child : area_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) child->setEnabled(AEnable);
 }
 
 bool TformFXParameters::bypass(bool setBypass) { return sendLive(core::bypassCommand(setBypass)); }
@@ -410,107 +252,118 @@ bool TformFXParameters::sendLive(const core::PedalCommand& command, const QStrin
     return true;
 }
 
-namespace {
-std::uint16_t addressOf(const QString& field) {
-    // An address field is four hex digits from the image header; a short image leaves it empty.
-    return static_cast<std::uint16_t>(core::hexTextToNumber(field.toStdString()));
+ControlRow* TformFXParameters::rowAt(int i) const {
+    return i >= 0 && i < numControls() ? rows_[static_cast<std::size_t>(i)].get() : nullptr;
 }
-}  // namespace
 
-bool TformFXParameters::changeValue(int i, std::int32_t value, const core::PedalCommand& command,
-                                    const QString& sentLine) {
+QSlider* TformFXParameters::potTrackBar(int i) const {
+    const PotRow* pot = rowOf<PotRow>(i);
+    return pot ? pot->bar() : nullptr;
+}
+
+QLabel* TformFXParameters::potValueLabel(int i) const {
+    const PotRow* pot = rowOf<PotRow>(i);
+    return pot ? pot->readout() : nullptr;
+}
+
+QCheckBox* TformFXParameters::paramSwitch(int i) const {
+    const SwitchRow* sw = rowOf<SwitchRow>(i);
+    return sw ? sw->box() : nullptr;
+}
+
+QPushButton* TformFXParameters::paramButton(int i) const {
+    const ButtonRow* button = rowOf<ButtonRow>(i);
+    return button ? button->button() : nullptr;
+}
+
+QComboBox* TformFXParameters::multiSwitchBox(int i) const {
+    const MultiSwitchRow* multi = rowOf<MultiSwitchRow>(i);
+    return multi ? multi->box() : nullptr;
+}
+
+QLabel* TformFXParameters::nameLabel(int i) const { return rowAt(i) ? rowAt(i)->nameLabel() : nullptr; }
+
+QLabel* TformFXParameters::stateLabel(int i) const {
+    if (const SwitchRow* sw = rowOf<SwitchRow>(i)) return sw->stateLabel();
+    if (const ButtonRow* button = rowOf<ButtonRow>(i)) return button->stateLabel();
+    return nullptr;
+}
+
+QComboBox* TformFXParameters::assignBox(int i) const { return rowAt(i) ? rowAt(i)->assignBox() : nullptr; }
+
+QCheckBox* TformFXParameters::reverseCheckBox(int i) const { return rowAt(i) ? rowAt(i)->reverseBox() : nullptr; }
+
+QComboBox* TformFXParameters::readbackAssignBox(int j) const {
+    return j >= 0 && j < numReadbacks() ? readbackRows_[static_cast<std::size_t>(j)].box : nullptr;
+}
+
+QLabel* TformFXParameters::readbackLabel(int j) const {
+    return j >= 0 && j < numReadbacks() ? readbackRows_[static_cast<std::size_t>(j)].label : nullptr;
+}
+
+std::uint16_t TformFXParameters::parameterAddress(int i) const {
+    return i >= 0 && static_cast<std::size_t>(i) < addresses_.size() ? addresses_[static_cast<std::size_t>(i)] : 0;
+}
+
+int TformFXParameters::optionCount(int i) const {
+    const MultiSwitchRow* multi = rowOf<MultiSwitchRow>(i);
+    return multi ? multi->optionCount() : 0;
+}
+
+bool TformFXParameters::buttonHeld(int i) const {
+    const ButtonRow* button = rowOf<ButtonRow>(i);
+    return button && button->held();
+}
+
+QString TformFXParameters::offText(int i) const {
+    const SwitchRow* sw = rowOf<SwitchRow>(i);
+    return sw ? sw->offText() : QString();
+}
+
+QString TformFXParameters::onText(int i) const {
+    const SwitchRow* sw = rowOf<SwitchRow>(i);
+    return sw ? sw->onText() : QString();
+}
+
+// The handlers below are the player's only: the panel draws with its controls' signals blocked,
+// so a value from the pedal or from a read-back never comes back here to be sent.
+void TformFXParameters::playerChanged(int i) {
+    ControlRow* row = rowAt(i);
+    if (!row) return;
+    const std::optional<PlayerChange> change = row->playerChange();
+    if (!change) return;
     session::PedalState& pedal = editor_.pedal();
     const auto slot = static_cast<std::size_t>(i);
     bool sent = false;
     if (const auto talk = editor_.line().begin(session::ConversationKind::LiveEdit)) {
-        sent = pedal.change(slot, value, command);
-        if (sent) editor_.printToConsole(sentLine);
+        sent = pedal.change(slot, change->value, change->command);
+        if (sent) editor_.printToConsole(change->sentLine);
         else editor_.tellNotSent(QStringLiteral("The change on the panel"));
     }
     // Not sent: the control goes back to what the pedal holds.
     if (!sent && pedal.hasValuesFor(editor_.state.currentEffectName) && slot < pedal.values().size()) {
         drawValue(i, pedal.values()[slot]);
     }
-    return sent;
+    if (auto* sw = dynamic_cast<SwitchRow*>(row)) sw->showState();
 }
 
-void TformFXParameters::SendPotValue(int i) {
-    const auto slot = static_cast<std::size_t>(i);
-    const int value = potTrackBars[slot]->value();
-    const core::PedalCommand command = core::potCommand(addressOf(paramAddresses[slot]), value);
-    changeValue(i, value, command,
-                QStringLiteral("data sent pot ") + QString::number(i) + QStringLiteral(": ") + QString::fromStdString(command.text));
-}
-
-void TformFXParameters::SendSwitchValue(int i) {
-    const auto slot = static_cast<std::size_t>(i);
-    const bool on = paramSwitches[slot]->isChecked();
-    const core::PedalCommand command = core::switchCommand(addressOf(paramAddresses[slot]), on);
-    changeValue(i, on ? static_cast<std::int32_t>(core::kOnValue) : 0, command,
-                QStringLiteral("data sent switch ") + QString::number(i) + QStringLiteral(": ") +
-                    QString::fromStdString(command.text));
-}
-
-void TformFXParameters::SendButtonValue(int i, bool pressed) {
-    const auto slot = static_cast<std::size_t>(i);
-    buttonStates[slot] = pressed ? 1 : 0;
+void TformFXParameters::buttonPressed(int i, bool pressed) {
+    auto* button = rowOf<ButtonRow>(i);
+    if (!button) return;
     // A press is an action, not a setting: nothing of it is kept.
-    const core::PedalCommand command = core::buttonCommand(addressOf(paramAddresses[slot]), pressed);
-    sendLive(command, QStringLiteral("data sent button ") + QString::number(i) + QStringLiteral(": ") +
-                          QString::fromStdString(command.text));
+    const PlayerChange press = button->press(pressed);
+    sendLive(press.command, press.sentLine);
+    if (!pressed) button->button()->clearFocus();
 }
 
-void TformFXParameters::SendMultiSwitchValue(int i) {
-    const auto slot = static_cast<std::size_t>(i);
-    const int option = multiSwitchBoxes[slot]->currentIndex();
-    const auto command = core::multiSwitchCommand(addressOf(paramAddresses[slot]), optionCounts[slot], option);
-    if (!command) return;  // no option selected
-    const auto step = core::multiSwitchStep(optionCounts[slot]);
-    changeValue(i, static_cast<std::int32_t>(step.value_or(0)) * option, *command,
-                QStringLiteral("data sent multiswitch ") + QString::number(i) + QStringLiteral(": ") +
-                    QString::fromStdString(command->text));
-}
-
-void TformFXParameters::UpdateSwitchStateLabel(int i) {
-    const auto slot = static_cast<std::size_t>(i);
-    stateLabels[slot]->setText(paramSwitches[slot]->isChecked() ? onTexts[slot] : offTexts[slot]);
-}
-
-// The handlers below are the player's only: the panel draws with its controls' signals blocked,
-// so a value from the pedal or from a read-back never comes back here to be sent.
-void TformFXParameters::PotParameterChange(QObject* sender) {
-    const int i = indexOf(potTrackBars, sender, 0, numPots - 1);
-    if (i >= 0) SendPotValue(i);
-}
-
-void TformFXParameters::SwitchParameterClick(QObject* sender) {
-    const int i = indexOf(paramSwitches, sender, numPots, numPots + numSwitches - 1);
-    if (i < 0) return;
-    SendSwitchValue(i);
-    UpdateSwitchStateLabel(i);
-}
-
-void TformFXParameters::ButtonParameterPress(QObject* sender, bool pressed) {
-    const int i = indexOf(paramButtons, sender, numPots, numPots + numSwitches - 1);
-    if (i < 0) return;
-    SendButtonValue(i, pressed);
-    if (!pressed) paramButtons[static_cast<std::size_t>(i)]->clearFocus();
-}
-
-void TformFXParameters::MultiSwitchOnChange(QObject* sender) {
-    const int i = indexOf(multiSwitchBoxes, sender, numPots + numSwitches, numControls - 1);
-    if (i >= 0) SendMultiSwitchValue(i);
-}
-
-void TformFXParameters::ReverseCheckBoxOnClick(QObject* sender) {
-    const int i = indexOf(reverseCheckBoxes, sender, 0, numControls - 1);
-    if (i >= 0) sendReverse(i, reverseCheckBoxes[static_cast<std::size_t>(i)]->isChecked());
+void TformFXParameters::reverseClicked(int i) {
+    if (const ControlRow* row = rowAt(i)) sendReverse(i, row->reverseBox()->isChecked());
 }
 
 void TformFXParameters::sendReverse(int i, bool on) {
-    QCheckBox* box = reverseCheckBoxes[static_cast<std::size_t>(i)];
+    QCheckBox* box = reverseCheckBox(i);
     const auto command = core::reverseCommand(on, i);
-    if (!command) return;
+    if (!command || !box) return;
     editor_.printToConsole(QString::fromStdString(command->text));
     bool sent = false;
     if (const auto talk = editor_.line().begin(session::ConversationKind::LiveEdit)) {
@@ -523,74 +376,35 @@ void TformFXParameters::sendReverse(int i, bool on) {
         return;
     }
     // Ticked for an Assign that is still to be confirmed: a declined Assign takes it back.
-    reverseUnconfirmed[static_cast<std::size_t>(i)] = on;
+    reverseUnconfirmed_[static_cast<std::size_t>(i)] = on;
 }
 
 void TformFXParameters::update_FXParameters(const core::ParameterBlock& block) {
-    editor_.pedal().takeReadBack(editor_.state.currentEffectName, block, static_cast<std::size_t>(numControls),
-                                 static_cast<std::size_t>(numReadbacks));
-    setItems();
-}
-
-void TformFXParameters::setItems() {
+    editor_.pedal().takeReadBack(editor_.state.currentEffectName, block, static_cast<std::size_t>(numControls()),
+                                 static_cast<std::size_t>(numReadbacks()));
     showValues();
     editor_.formMain()->btnRequest->setEnabled(true);
 }
 
 void TformFXParameters::showValues() {
     const std::vector<std::int32_t>& values = editor_.pedal().values();
-    const auto count = std::min<std::size_t>(values.size(), static_cast<std::size_t>(numControls));
-    for (std::size_t slot = 0; slot < count; ++slot) drawValue(static_cast<int>(slot), values[slot]);
+    const auto count = std::min<std::size_t>(values.size(), rows_.size());
+    for (std::size_t slot = 0; slot < count; ++slot) rows_[slot]->draw(values[slot]);
 }
 
 void TformFXParameters::drawValue(int i, std::int32_t value) {
-    if (i < 0 || i >= numControls) return;
-    const auto slot = static_cast<std::size_t>(i);
-    if (i < numPots) {
-        if (QSlider* bar = potTrackBars[slot]) {
-            const QSignalBlocker quiet(bar);
-            bar->setValue(core::potPositionFromValue(value));
-            if (potValueLabels[slot]) potValueLabels[slot]->setNum(bar->value());
-        }
-    } else if (i < numPots + numSwitches) {
-        if (isButton[slot] || !paramSwitches[slot]) return;
-        const QSignalBlocker quiet(paramSwitches[slot]);
-        if (const auto on = core::switchStateFromValue(value)) paramSwitches[slot]->setChecked(*on);
-        UpdateSwitchStateLabel(i);
-    } else if (QComboBox* box = multiSwitchBoxes[slot]) {
-        const QSignalBlocker quiet(box);
-        box->setCurrentIndex(core::multiSwitchOptionFromValue(value, optionCounts[slot]).value_or(-1));
-    }
+    if (ControlRow* row = rowAt(i)) row->draw(value);
 }
 
 std::optional<std::int32_t> TformFXParameters::reportedValue(int i, core::ControlHandling handling,
                                                              std::uint16_t reported) const {
-    if (i < 0 || i >= numControls) return std::nullopt;
-    const auto slot = static_cast<std::size_t>(i);
-    switch (handling) {
-        case core::ControlHandling::Continuous:
-            if (i < numPots) return static_cast<std::int32_t>(reported);
-            // A multi-switch holds the knob's position, which the panel shows as its option.
-            if (i >= numPots + numSwitches && core::multiSwitchOptionFromReport(reported, optionCounts[slot])) {
-                return static_cast<std::int32_t>(reported);
-            }
-            return std::nullopt;
-        case core::ControlHandling::OnOff:
-            // A button's press is shown as the pedal's button is held, and kept nowhere.
-            if (paramButtons[slot]) paramButtons[slot]->setDown(core::onOffFromReport(reported));
-            if (i >= numPots && i < numPots + numSwitches && !isButton[slot]) {
-                return core::onOffFromReport(reported) ? static_cast<std::int32_t>(core::kOnValue) : 0;
-            }
-            return std::nullopt;
-        case core::ControlHandling::None:
-            return std::nullopt;
-    }
-    return std::nullopt;
+    ControlRow* row = rowAt(i);
+    return row ? row->reported(handling, reported) : std::nullopt;
 }
 
 void TformFXParameters::receive_assignments_from_device(const core::ParameterBlock&) {
     // What the pedal reports is confirmed; nothing is left for a declined Assign to take back.
-    reverseUnconfirmed.fill(false);
+    reverseUnconfirmed_.fill(false);
     showSettings();
 }
 
@@ -603,63 +417,32 @@ void TformFXParameters::showSettings() {
         const QSignalBlocker quiet(box);
         box->setCurrentIndex(index >= 0 && index < count ? index : -1);
     };
-    for (int i = 0; i < numControls; ++i) {
-        const auto slot = static_cast<std::size_t>(i);
+    for (const auto& row : rows_) {
+        const auto slot = static_cast<std::size_t>(row->index());
         // A code outside the list selects nothing; the stored code is the byte itself.
         const std::uint8_t code = pedal.assignments()[slot];
-        select(assignBoxes[slot], code == kNoAssignment ? assignChoices.size() - 1 : code, assignChoices.size());
-        if (QCheckBox* reverse = reverseCheckBoxes[slot]) {
-            const QSignalBlocker quiet(reverse);
-            if (const auto on = core::reverseFlagState(pedal.reverseFlags()[slot])) reverse->setChecked(*on);
-        }
+        select(row->assignBox(), code == kNoAssignment ? assignChoices.size() - 1 : code, assignChoices.size());
+        QCheckBox* reverse = row->reverseBox();
+        const QSignalBlocker quiet(reverse);
+        if (const auto on = core::reverseFlagState(pedal.reverseFlags()[slot])) reverse->setChecked(*on);
     }
     auto footswitchIndex = [](std::uint8_t code) {
         return code == kNoAssignment ? footswitchChoices.size() - 1 : code - kFootswitchCodeOffset;
     };
-    select(bypassAssignBox, footswitchIndex(pedal.bypassAssignment()), footswitchChoices.size());
-    select(presetAssignBox, footswitchIndex(pedal.presetAssignment()), footswitchChoices.size());
-    for (int j = 0; j < numReadbacks; ++j) {
+    select(bypassRow_.box, footswitchIndex(pedal.bypassAssignment()), footswitchChoices.size());
+    select(presetRow_.box, footswitchIndex(pedal.presetAssignment()), footswitchChoices.size());
+    for (int j = 0; j < numReadbacks(); ++j) {
         const std::uint8_t code = pedal.readbackAssignments()[static_cast<std::size_t>(j)];
-        select(readbackAssignBoxes[static_cast<std::size_t>(j)], code == kNoAssignment ? readbackChoices.size() - 1 : code,
-               readbackChoices.size());
+        select(readbackAssignBox(j), code == kNoAssignment ? readbackChoices.size() - 1 : code, readbackChoices.size());
     }
 }
 
-std::uint8_t TformFXParameters::assignCodeOf(const QComboBox* box) {
-    const int index = box ? box->currentIndex() : -1;
-    return index >= 0 && index < assignChoices.size() - 1 ? static_cast<std::uint8_t>(index) : kNoAssignment;
-}
-
-std::uint8_t TformFXParameters::readbackCodeOf(const QComboBox* box) {
-    const int index = box ? box->currentIndex() : -1;
-    return index >= 0 && index < readbackChoices.size() - 1 ? static_cast<std::uint8_t>(index) : kNoAssignment;
-}
-
-std::uint8_t TformFXParameters::footswitchCodeOf(const QComboBox* box) {
-    const int index = box ? box->currentIndex() : -1;
-    return index >= 0 && index < footswitchChoices.size() - 1 ? static_cast<std::uint8_t>(index + kFootswitchCodeOffset)
-                                                              : kNoAssignment;
-}
-
-void TformFXParameters::boxAssignOnChange(QObject* sender) {
-    const int i = indexOf(assignBoxes, sender, 0, numControls - 1);
-    if (i >= 0) AssignBoxChanged(i);
-}
-
-void TformFXParameters::boxAssignRdbcksOnChange(QObject* sender) {
-    const int j = indexOf(readbackAssignBoxes, sender, 0, numReadbacks - 1);
-    if (j >= 0) ReadbackAssignChanged(j);
-}
-
-void TformFXParameters::boxAssignBypassOnChange() { FootswitchAssignChanged(true); }
-void TformFXParameters::boxAssignPresetOnChange() { FootswitchAssignChanged(false); }
-
-void TformFXParameters::AssignBoxChanged(int i) {
-    const auto slot = static_cast<std::size_t>(i);
-    const std::uint8_t code = assignCodeOf(assignBoxes[slot]);
-    editor_.pedal().chooseAssignment(slot, code);
-    QCheckBox* reverse = reverseCheckBoxes[slot];
-    if (!reverse) return;  // the reverse boxes are built after the assignment boxes
+void TformFXParameters::assignmentChosen(int i) {
+    const ControlRow* row = rowAt(i);
+    if (!row) return;
+    const std::uint8_t code = assignCodeOf(row->assignBox());
+    editor_.pedal().chooseAssignment(static_cast<std::size_t>(i), code);
+    QCheckBox* reverse = row->reverseBox();
     if (code == kNoAssignment) {
         reverse->setEnabled(false);
         if (reverse->isChecked()) reverse->setChecked(false);  // the player's change: sends 08 FF i
@@ -668,56 +451,61 @@ void TformFXParameters::AssignBoxChanged(int i) {
     }
 }
 
+void TformFXParameters::chooseShownAssignments() {
+    session::PedalState& pedal = editor_.pedal();
+    for (const auto& row : rows_) pedal.chooseAssignment(static_cast<std::size_t>(row->index()), assignCodeOf(row->assignBox()));
+    for (int j = 0; j < numReadbacks(); ++j) pedal.chooseReadbackAssignment(static_cast<std::size_t>(j), readbackCodeOf(readbackAssignBox(j)));
+}
+
 void TformFXParameters::takeBackUnconfirmedReverse() {
-    for (int i = 0; i < numControls; ++i) {
+    for (const auto& row : rows_) {
+        const int i = row->index();
         const auto slot = static_cast<std::size_t>(i);
-        QCheckBox* reverse = reverseCheckBoxes[slot];
+        QCheckBox* reverse = row->reverseBox();
         // The box is cleared and 08 FF i sent; the box stays usable.
-        if (reverseUnconfirmed[slot] && reverse && reverse->isChecked()) {
+        if (reverseUnconfirmed_[slot] && reverse->isChecked()) {
             {
                 const QSignalBlocker quiet(reverse);
                 reverse->setChecked(false);
             }
             sendReverse(i, false);
         }
-        reverseUnconfirmed[slot] = false;
+        reverseUnconfirmed_[slot] = false;
     }
 }
 
-void TformFXParameters::confirmReverse() { reverseUnconfirmed.fill(false); }
+void TformFXParameters::confirmReverse() { reverseUnconfirmed_.fill(false); }
 
-void TformFXParameters::ReadbackAssignChanged(int j) {
-    const auto slot = static_cast<std::size_t>(j);
-    const std::uint8_t code = readbackCodeOf(readbackAssignBoxes[slot]);
-    editor_.pedal().chooseReadbackAssignment(slot, code);
+void TformFXParameters::readbackAssignmentChosen(int j) {
+    const std::uint8_t code = readbackCodeOf(readbackAssignBox(j));
+    editor_.pedal().chooseReadbackAssignment(static_cast<std::size_t>(j), code);
     editor_.printToConsole(QString::fromStdString(core::byteToHex(code)));
 }
 
-void TformFXParameters::FootswitchAssignChanged(bool bypassBox) {
+void TformFXParameters::footswitchAssignmentChosen(bool bypassBox) {
     if (bypassBox) {
-        const std::uint8_t code = footswitchCodeOf(bypassAssignBox);
+        const std::uint8_t code = footswitchCodeOf(bypassRow_.box);
         editor_.pedal().chooseBypassAssignment(code);
         editor_.printToConsole(QStringLiteral("BypassAssignment: ") + QString::fromStdString(core::byteToHex(code)));
     } else {
-        const std::uint8_t code = footswitchCodeOf(presetAssignBox);
+        const std::uint8_t code = footswitchCodeOf(presetRow_.box);
         editor_.pedal().choosePresetAssignment(code);
         editor_.printToConsole(QStringLiteral("PresetAssignment: ") + QString::fromStdString(core::byteToHex(code)));
     }
 }
 
 void TformFXParameters::DisableBypassAndPresetAssignInBankMode() {
-    if (editor_.state.pedalMode != kBankMode || !bypassAssignBox || !presetAssignBox) return;
-    bypassAssignBox->setCurrentIndex(footswitchChoices.indexOf(QStringLiteral("FS")));
-    presetAssignBox->setCurrentIndex(footswitchChoices.indexOf(QStringLiteral("FL")));
-    bypassAssignBox->setEnabled(false);
-    presetAssignBox->setEnabled(false);
+    if (editor_.state.pedalMode != kBankMode || !bypassRow_.box || !presetRow_.box) return;
+    bypassRow_.box->setCurrentIndex(footswitchChoices.indexOf(QStringLiteral("FS")));
+    presetRow_.box->setCurrentIndex(footswitchChoices.indexOf(QStringLiteral("FL")));
+    bypassRow_.box->setEnabled(false);
+    presetRow_.box->setEnabled(false);
 }
 
 void TformFXParameters::EnableRevCheckBoxes() {
-    for (int i = 0; i < numControls; ++i) {
-        const auto slot = static_cast<std::size_t>(i);
-        const bool usable = assignBoxes[slot] && assignCodeOf(assignBoxes[slot]) != kNoAssignment;
-        if (reverseCheckBoxes[slot]) reverseCheckBoxes[slot]->setEnabled(usable || reverseCheckBoxes[slot]->isChecked());
+    for (const auto& row : rows_) {
+        const bool usable = assignCodeOf(row->assignBox()) != kNoAssignment;
+        row->reverseBox()->setEnabled(usable || row->reverseBox()->isChecked());
         editor_.printToConsole(usable ? QStringLiteral("True") : QStringLiteral("False"));
     }
 }

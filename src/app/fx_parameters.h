@@ -1,25 +1,28 @@
-// TformFXParameters: the parameter panel. Every time it is shown it reads the current
-// algorithm's control layout and parameter addresses and builds one row per parameter, the
-// footswitch rows, the read-back rows and the reverse boxes; closing destroys them all.
+// TformFXParameters: the parameter panel, a view of what the pedal holds. Every time it is
+// shown it builds one row per parameter of the current algorithm (through the row builder), the
+// footswitch rows and the read-back rows, and draws the model's values into them; closing
+// destroys them all. A player's change goes to the pedal through the model.
 #pragma once
+
+#include "app/panel_rows.h"
 
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
-#include <string>
 #include <vector>
 
 class QCheckBox;
 class QComboBox;
-class QFrame;
 class QLabel;
 class QPushButton;
 class QScrollArea;
 class QSlider;
 
 namespace qeltx::core {
+struct ControlLayout;
 struct ParameterBlock;
 struct PedalCommand;
 enum class ControlHandling;
@@ -29,20 +32,8 @@ namespace qeltx::app {
 
 class Editor;
 
-inline constexpr int kPanelSlots = 16;
-inline constexpr int kReadbackSlots = 4;
-inline constexpr int kRowPitch = 25;
-inline constexpr int kRowTop = 10;
-inline constexpr int kPanelWidth = 420;
 inline constexpr int kHeadingHeight = 20;
 inline constexpr int kStatusHeight = 36;
-
-// The fixed choices of the assignment, read-back and footswitch boxes; an entry's index is its
-// code, except "--" which is 255.
-inline const QStringList assignChoices = {"KI", "KII", "KIII", "KIV", "KV", "B1", "B2",
-                                          "B3", "FS", "FL", "RMT", "EXP", "--"};
-inline const QStringList readbackChoices = {"SX", "DX", "RED", "GREEN", "--"};
-inline const QStringList footswitchChoices = {"FS", "FL", "RMT", "--"};
 
 class TformFXParameters : public QWidget {
     Q_OBJECT
@@ -57,33 +48,13 @@ public:
     // Bypass on or off (0D 01 / 0D 00); false (told to the user) when it did not go out.
     bool bypass(bool setBypass);
 
-    // Live messages for control i.
-    void SendPotValue(int i);
-    void SendSwitchValue(int i);
-    void SendButtonValue(int i, bool pressed);
-    void SendMultiSwitchValue(int i);
-    void UpdateSwitchStateLabel(int i);
-
-    // Event handlers, finding the sender's index in their table.
-    void PotParameterChange(QObject* sender);
-    void SwitchParameterClick(QObject* sender);
-    void ButtonParameterPress(QObject* sender, bool pressed);
-    void MultiSwitchOnChange(QObject* sender);
-    void ReverseCheckBoxOnClick(QObject* sender);
-
-    // Assignment boxes: their choices are only collected here; Assign sends them.
-    void boxAssignOnChange(QObject* sender);
-    void boxAssignRdbcksOnChange(QObject* sender);
-    void boxAssignBypassOnChange();
-    void boxAssignPresetOnChange();
-    void AssignBoxChanged(int i);
-    void ReadbackAssignChanged(int j);
-    void FootswitchAssignChanged(bool bypassBox);
     // In bank mode the pedal's footswitches are fixed: bypass on FS, preset change on FL.
     void DisableBypassAndPresetAssignInBankMode();
     // After a read-back: a reverse box is usable while its control has an assignment, and
     // while it is ticked (so a flag the pedal keeps for an unassigned control can be cleared).
     void EnableRevCheckBoxes();
+    // The assignments the boxes show become the ones Assign sends.
+    void chooseShownAssignments();
     // Reverse flags turned on since the pedal last took or reported the assignments: when
     // Assign is declined they belong to assignments the pedal never got, and are turned off;
     // once the pedal took them they are confirmed.
@@ -93,7 +64,6 @@ public:
     // Applying the pedal's parameter block (a read-back): what the pedal holds takes it, and
     // the panel draws it.
     void update_FXParameters(const core::ParameterBlock& block);
-    void setItems();
     // Draws the values the editor knows of the pedal into the controls; sends nothing.
     void showValues();
     // Draws value `value` into control i; sends nothing.
@@ -107,57 +77,54 @@ public:
     // The status line says the panel previews an algorithm the pedal does not hold (`stored`,
     // empty when unknown) and that Upload puts it there.
     void showPreviewNote(const QString& stored);
+    // What the panel has to say about its values ("Values read from the pedal", how to read them).
+    void showStatus(const QString& text);
+    QString statusText() const;
     void receive_assignments_from_device(const core::ParameterBlock& block);
     void receive_reverse_data_from_device(const core::ParameterBlock& block);
 
-    // The code a box shows: its choice's code, or 255 for "--" and for no choice at all.
-    static std::uint8_t assignCodeOf(const QComboBox* box);
-    static std::uint8_t readbackCodeOf(const QComboBox* box);
-    static std::uint8_t footswitchCodeOf(const QComboBox* box);
-
-    // Panel state, rebuilt on every show.
-    int numPots = 0;
-    int numSwitches = 0;
-    int numMultiSwitches = 0;
-    int numControls = 0;
-    int numReadbacks = 0;
-    std::array<QString, kPanelSlots> controlLines;
-    std::array<QString, kReadbackSlots> readbackNames;
-    std::array<QString, kPanelSlots> offTexts;
-    std::array<QString, kPanelSlots> onTexts;
-    std::array<int, kPanelSlots> optionCounts{};
-    std::array<bool, kPanelSlots> isButton{};
-    std::array<std::uint8_t, kPanelSlots> buttonStates{};
-    std::array<QString, kPanelSlots> paramAddresses;
-
-    std::array<QSlider*, kPanelSlots> potTrackBars{};
-    std::array<QCheckBox*, kPanelSlots> paramSwitches{};
-    std::array<QPushButton*, kPanelSlots> paramButtons{};
-    std::array<QComboBox*, kPanelSlots> multiSwitchBoxes{};
-    std::array<QLabel*, kPanelSlots> nameLabels{};
-    std::array<QLabel*, kPanelSlots> stateLabels{};
-    // The number beside each pot (0..1023).
-    std::array<QLabel*, kPanelSlots> potValueLabels{};
-    std::array<QComboBox*, kPanelSlots> assignBoxes{};
-    std::array<QCheckBox*, kPanelSlots> reverseCheckBoxes{};
-    QComboBox* bypassAssignBox = nullptr;
-    QComboBox* presetAssignBox = nullptr;
-    QLabel* bypassLabel = nullptr;
-    QLabel* presetLabel = nullptr;
-    std::array<QComboBox*, kReadbackSlots> readbackAssignBoxes{};
-    std::array<QLabel*, kReadbackSlots> readbackLabels{};
-    QFrame* separatorLine = nullptr;
+    // The rows built for the current algorithm (none while the panel is closed).
+    int numPots() const { return numPots_; }
+    int numSwitches() const { return numSwitches_; }
+    int numMultiSwitches() const { return numControls() - numPots_ - numSwitches_; }
+    int numControls() const { return static_cast<int>(rows_.size()); }
+    int numReadbacks() const { return static_cast<int>(readbackRows_.size()); }
+    // Control i's row; nullptr outside the rows.
+    const ControlRow* row(int i) const { return rowAt(i); }
+    // The widgets of control i's row; nullptr where the row has none of that kind.
+    QSlider* potTrackBar(int i) const;
+    QLabel* potValueLabel(int i) const;
+    QCheckBox* paramSwitch(int i) const;
+    QPushButton* paramButton(int i) const;
+    QComboBox* multiSwitchBox(int i) const;
+    QLabel* nameLabel(int i) const;
+    QLabel* stateLabel(int i) const;
+    QComboBox* assignBox(int i) const;
+    QCheckBox* reverseCheckBox(int i) const;
+    QComboBox* readbackAssignBox(int j) const;
+    QLabel* readbackLabel(int j) const;
+    QComboBox* bypassAssignBox() const { return bypassRow_.box; }
+    QComboBox* presetAssignBox() const { return presetRow_.box; }
+    QLabel* bypassLabel() const { return bypassRow_.label; }
+    QLabel* presetLabel() const { return presetRow_.label; }
+    // Control i's parameter address on the pedal, from the algorithm's image.
+    std::uint16_t parameterAddress(int i) const;
+    // What the rows were built with: a multi-switch's option count (0 for other rows), whether
+    // a two-state row is a button and whether it is held, a switch's state words.
+    int optionCount(int i) const;
+    bool isButton(int i) const { return rowOf<ButtonRow>(i) != nullptr; }
+    bool buttonHeld(int i) const;
+    QString offText(int i) const;
+    QString onText(int i) const;
 
     // Whether the rows for the current algorithm exist.
-    bool isBuilt() const { return built_ && bypassAssignBox != nullptr; }
+    bool isBuilt() const { return built_ && bypassRow_.box != nullptr; }
     // Height of the rows' area for the counts just read: (N + R + 4) × 25 + 10.
-    int panelHeight() const { return (numControls + numReadbacks + 4) * kRowPitch + kRowTop; }
+    int panelHeight() const { return (numControls() + numReadbacks() + 4) * kRowPitch + kRowTop; }
     // The window: the headings, the rows' area and the status line.
     int windowHeight() const { return kHeadingHeight + panelHeight() + kStatusHeight; }
     // The area the rows are placed in (row r at y = 25·r + 10, as always).
-    QWidget* rowsArea() const { return rows_; }
-    // What the panel has to say about its values ("Values read from the pedal", how to read them).
-    QLabel* lblPanelStatus = nullptr;
+    QWidget* rowsArea() const { return area_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -166,27 +133,48 @@ protected:
 
 private:
     void clearPanel();
+    // The parameter addresses in the header of the algorithm's image `base`.
+    std::vector<std::uint16_t> readAddresses(const std::string& base);
+    // The rows for `layout`, their handlers guarded by the editor.
+    void buildRows(const core::ControlLayout& layout, const std::vector<std::uint16_t>& addresses);
     // Every command of the panel goes out as a live edit through the owner of the line.
     // `sentLine`, the console's record of it, is logged once it has gone out whole; a failed
     // send is told to the user instead.
     bool sendLive(const core::PedalCommand& command, const QString& sentLine = {});
-    // A player's change of control i: sent through what the pedal holds, and kept only when it
-    // went out whole; otherwise the control shows the pedal's value again.
-    bool changeValue(int i, std::int32_t value, const core::PedalCommand& command, const QString& sentLine);
+    // The player changed control i (a pot, a switch, a multi-switch): sent through what the
+    // pedal holds, and kept only when it went out whole; otherwise the control shows the
+    // pedal's value again.
+    void playerChanged(int i);
+    void buttonPressed(int i, bool pressed);
+    void assignmentChosen(int i);
+    void reverseClicked(int i);
+    void readbackAssignmentChosen(int j);
+    void footswitchAssignmentChosen(bool bypassBox);
     // Draws the assignment boxes and reverse flags the editor knows; sends nothing.
     void showSettings();
     // The player's reverse flag for control i, sent as a live edit; the box shows the pedal's
     // flag again when it did not go out.
     void sendReverse(int i, bool on);
-    std::array<bool, kPanelSlots> reverseUnconfirmed{};
-    QLabel* addLabel(const QString& text, int row, int x, int width, const QString& table, int index);
-    QComboBox* addChoiceBox(const QStringList& choices, int row, const QString& table, int index);
+    ControlRow* rowAt(int i) const;
+    template <typename Row>
+    Row* rowOf(int i) const {
+        return dynamic_cast<Row*>(rowAt(i));
+    }
 
     Editor& editor_;
     bool built_ = false;
     QScrollArea* scroll_ = nullptr;
-    QWidget* rows_ = nullptr;
+    QWidget* area_ = nullptr;
+    QLabel* status_ = nullptr;
     bool closePending_ = false;
+    int numPots_ = 0;
+    int numSwitches_ = 0;
+    std::vector<std::uint16_t> addresses_;
+    std::vector<std::unique_ptr<ControlRow>> rows_;
+    std::vector<ChoiceRow> readbackRows_;
+    ChoiceRow bypassRow_;
+    ChoiceRow presetRow_;
+    std::array<bool, kPanelSlots> reverseUnconfirmed_{};
 };
 
 }  // namespace qeltx::app

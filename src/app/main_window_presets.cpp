@@ -78,8 +78,8 @@ void TformMain::menuSaveConfigurationClick() {
     preset.values = pedal.values();
     const auto& assignments = pedal.assignments();
     const auto& readbacks = pedal.readbackAssignments();
-    preset.assignments.assign(assignments.begin(), assignments.begin() + panel.numControls);
-    preset.readbackAssignments.assign(readbacks.begin(), readbacks.begin() + panel.numReadbacks);
+    preset.assignments.assign(assignments.begin(), assignments.begin() + panel.numControls());
+    preset.readbackAssignments.assign(readbacks.begin(), readbacks.begin() + panel.numReadbacks());
     SaveTextWithDialog(QByteArray::fromStdString(core::formatPresetFile(preset)), effect);
 }
 
@@ -131,10 +131,10 @@ void TformMain::menuLoadConfigurationClick() {
         offerPresetAlgorithm(*preset, path);
         return;
     }
-    if (preset->values.size() != static_cast<std::size_t>(panel.numControls)) {
+    if (preset->values.size() != static_cast<std::size_t>(panel.numControls())) {
         refuse(QStringLiteral("The preset has %1 parameters; this effect has %2.")
                    .arg(preset->values.size())
-                   .arg(panel.numControls));
+                   .arg(panel.numControls()));
         return;
     }
     const auto loaded = core::loadCatalogueEffect(preset->effectNumber, resources::catalogueResource);
@@ -155,7 +155,7 @@ void TformMain::menuLoadConfigurationClick() {
         if (!talk) return;
         if (!applyPresetValues(*preset, *layout.layout, loaded.effect->header)) return;
     }
-    panel.lblPanelStatus->setText(QStringLiteral("Values of the preset file sent to the pedal: ") + QFileInfo(path).fileName());
+    panel.showStatus(QStringLiteral("Values of the preset file sent to the pedal: ") + QFileInfo(path).fileName());
     editor_.dialogs().message(QStringLiteral("File loaded successfully: ") + path);
 }
 

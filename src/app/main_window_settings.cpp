@@ -46,8 +46,8 @@ void TformMain::RequestParameters() {
         editor_.dialogs().message(QStringLiteral("Open the effect stored on the pedal first (Get FX Stored on Pedal)."), session::MessageKind::Warning);
         return;
     }
-    const auto numControls = static_cast<std::size_t>(panel->numControls);
-    const auto numReadbacks = static_cast<std::size_t>(panel->numReadbacks);
+    const auto numControls = static_cast<std::size_t>(panel->numControls());
+    const auto numReadbacks = static_cast<std::size_t>(panel->numReadbacks());
     session::Exchange& exchange = editor_.exchange();
     session::LatencyLowered latency(editor_.usb());
     if (!exchange.send(core::requestCommand(numControls))) {
@@ -91,8 +91,8 @@ void TformMain::RequestParameters() {
     replyBytes = decoded->values;
     // Closing the panel waits for the end of the conversation, so the rows are still those the
     // block was asked for; checked all the same, since applying it to others would crash.
-    if (!panel->isBuilt() || static_cast<std::size_t>(panel->numControls) != numControls ||
-        static_cast<std::size_t>(panel->numReadbacks) != numReadbacks) {
+    if (!panel->isBuilt() || static_cast<std::size_t>(panel->numControls()) != numControls ||
+        static_cast<std::size_t>(panel->numReadbacks()) != numReadbacks) {
         fail(QStringLiteral("The parameter window changed while the pedal was answering; nothing was applied."));
         return;
     }
@@ -112,7 +112,7 @@ void TformMain::RequestParameters() {
     panel->EnableDisableControls(true);
     panel->EnableRevCheckBoxes();
     panel->DisableBypassAndPresetAssignInBankMode();
-    panel->lblPanelStatus->setText(QStringLiteral("Values read from the pedal."));
+    panel->showStatus(QStringLiteral("Values read from the pedal."));
 }
 
 void TformMain::readPedalValuesAutomatically() {
@@ -192,16 +192,9 @@ void TformMain::btnAssignClick() {
     session::PedalState& pedal = editor_.pedal();
     std::vector<std::uint8_t> controls;
     std::vector<std::uint8_t> readbacks;
-    for (int i = 0; i < panel->numControls; ++i) {
-        const auto slot = static_cast<std::size_t>(i);
-        pedal.chooseAssignment(slot, TformFXParameters::assignCodeOf(panel->assignBoxes[slot]));
-        controls.push_back(pedal.assignments()[slot]);
-    }
-    for (int j = 0; j < panel->numReadbacks; ++j) {
-        const auto slot = static_cast<std::size_t>(j);
-        pedal.chooseReadbackAssignment(slot, TformFXParameters::readbackCodeOf(panel->readbackAssignBoxes[slot]));
-        readbacks.push_back(pedal.readbackAssignments()[slot]);
-    }
+    panel->chooseShownAssignments();
+    for (int i = 0; i < panel->numControls(); ++i) controls.push_back(pedal.assignments()[static_cast<std::size_t>(i)]);
+    for (int j = 0; j < panel->numReadbacks(); ++j) readbacks.push_back(pedal.readbackAssignments()[static_cast<std::size_t>(j)]);
     const auto command = core::assignCommand(controls, readbacks, pedal.bypassAssignment(), pedal.presetAssignment());
     if (!command) return;
     if (!editor_.dialogs().confirm(QStringLiteral("Assign parameters?"))) {
@@ -220,8 +213,8 @@ void TformMain::btnAssignClick() {
     editor_.printToConsole(QString::fromStdString(command->text));
     panel->confirmReverse();
     lblStatus->setText(QStringLiteral("Assignments sent to the pedal (%1 parameters, bypass and preset change%2).")
-                           .arg(panel->numControls)
-                           .arg(panel->numReadbacks > 0 ? QStringLiteral(", read-backs") : QString()));
+                           .arg(panel->numControls())
+                           .arg(panel->numReadbacks() > 0 ? QStringLiteral(", read-backs") : QString()));
     btnAssign->setEnabled(false);
     editor_.timing().pause(kAssignButtonPauseMs);
     btnAssign->setEnabled(true);
@@ -229,7 +222,7 @@ void TformMain::btnAssignClick() {
 
 void TformMain::btnStoreSettingsOnPedalClick() {
     const core::PedalCommand command =
-        core::storeSettingsCommand(static_cast<std::size_t>(editor_.formFXParameters()->numControls));
+        core::storeSettingsCommand(static_cast<std::size_t>(editor_.formFXParameters()->numControls()));
     editor_.printToConsole(QStringLiteral("Store settings message (HEX): ") + QString::fromStdString(command.text));
     const auto talk = editor_.line().begin(session::ConversationKind::StoreSettings);
     if (!talk) return;

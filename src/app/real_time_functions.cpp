@@ -124,7 +124,7 @@ void TformMain::apply_control_frame(const core::ControlFrame& frame) {
     // From the pedal: what it holds changes and the panel follows; nothing goes back.
     TformFXParameters& panel = *editor_.formFXParameters();
     const int i = frame.index;
-    if (i >= kPanelSlots || i >= panel.numControls) return;
+    if (i >= kPanelSlots || i >= panel.numControls()) return;
     const std::optional<std::int32_t> value = panel.reportedValue(i, core::controlHandling(frame.code), frame.value);
     if (!value) return;
     session::PedalState& pedal = editor_.pedal();

@@ -100,7 +100,7 @@ std::vector<Row> rows() {
          [](Fixture& f) {
              QCOMPARE(f.editor->state.currentEffectName, f.editor->pedal().algorithm().name);
              QVERIFY(f.panel.isVisible());
-             QVERIFY(f.panel.potTrackBars[0]->isEnabled());
+             QVERIFY(f.panel.potTrackBar(0)->isEnabled());
          }},
         {"Request x select another algorithm (click)", Conversation::Request,
          [](Fixture& f) {
@@ -152,10 +152,10 @@ std::vector<Row> rows() {
          }},
         {"Read EEPROM (click)", [](Fixture& f) { clickAt(f.editor->formPrint()->btnReadEEPROM); }},
         {"panel pot (keys)", [](Fixture& f) {
-             if (QSlider* pot = f.panel.potTrackBars[0]) QTest::keyClick(pot, Qt::Key_PageUp);
+             if (QSlider* pot = f.panel.potTrackBar(0)) QTest::keyClick(pot, Qt::Key_PageUp);
          }},
         {"panel bypass assignment", [](Fixture& f) {
-             if (f.panel.bypassAssignBox) QTest::keyClick(f.panel.bypassAssignBox, Qt::Key_Down);
+             if (f.panel.bypassAssignBox()) QTest::keyClick(f.panel.bypassAssignBox(), Qt::Key_Down);
          }},
         {"Upgrade Firmware again", [](Fixture& f) { Q_EMIT f.editor->formFirmwareUpgrade()->btnUpgradeFirmware->clicked(); }},
         {"another algorithm", [](Fixture& f) { Q_EMIT f.main.lstEffects->itemClicked(f.otherAlgorithm()); }},

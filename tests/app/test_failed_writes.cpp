@@ -63,7 +63,7 @@ std::vector<Path> paths() {
     return {
         {"parameter command",
          [](Session& s) {
-             QSlider* pot = s.panel.potTrackBars[0];
+             QSlider* pot = s.panel.potTrackBar(0);
              pot->setValue(pot->value() < 500 ? pot->value() + 7 : pot->value() - 7);
          },
          {QStringLiteral("data sent pot")}},

@@ -164,7 +164,7 @@ void KeyboardTest::potKeysSendAsADragDoes() {
     QFETCH(int, key);
     QFETCH(int, expected);
     Linked s;
-    QSlider* pot = s.panel.potTrackBars[0];
+    QSlider* pot = s.panel.potTrackBar(0);
     QVERIFY(pot->isEnabled());
     QCOMPARE(pot->focusPolicy() & Qt::TabFocus, Qt::TabFocus);
     pot->setValue(500);

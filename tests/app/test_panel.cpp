@@ -61,8 +61,8 @@ void PanelTest::buildsRowsFromTheLayout() {
     testing::TestEditor editor;
     app::TformFXParameters& panel = showPanel(editor, name);
     const int n = pots + switches + multis;
-    QCOMPARE(panel.numControls, n);
-    QCOMPARE(panel.numReadbacks, readbacks);
+    QCOMPARE(panel.numControls(), n);
+    QCOMPARE(panel.numReadbacks(), readbacks);
     QCOMPARE(panel.rowsArea()->height(), (n + readbacks + 4) * 25 + 10);
     QCOMPARE(panel.height(), panel.windowHeight());
     QCOMPARE(panel.width(), 420);
@@ -71,14 +71,14 @@ void PanelTest::buildsRowsFromTheLayout() {
     QCOMPARE(panel.findChildren<QCheckBox*>(QRegularExpression("^reverseCheckBoxes")).size(), n);
     QCOMPARE(panel.findChildren<QComboBox*>(QRegularExpression("^readbackAssignBoxes")).size(), readbacks);
     QVERIFY(panel.findChild<QSlider*>("potTrackBars0"));
-    QCOMPARE(panel.bypassLabel->text(), QStringLiteral("Bypass Toggle"));
-    QCOMPARE(panel.bypassLabel->y(), 25 * n + 10);
-    QCOMPARE(panel.presetLabel->y(), 25 * (n + 1) + 10);
+    QCOMPARE(panel.bypassLabel()->text(), QStringLiteral("Bypass Toggle"));
+    QCOMPARE(panel.bypassLabel()->y(), 25 * n + 10);
+    QCOMPARE(panel.presetLabel()->y(), 25 * (n + 1) + 10);
     for (QCheckBox* reverse : panel.findChildren<QCheckBox*>(QRegularExpression("^reverseCheckBoxes"))) {
         QVERIFY(!reverse->isEnabled());
     }
-    QVERIFY(panel.assignBoxes[0]->currentIndex() == -1 && panel.assignBoxes[0]->count() == 13);
-    QVERIFY(panel.bypassAssignBox->currentIndex() == -1 && panel.bypassAssignBox->count() == 4);
+    QVERIFY(panel.assignBox(0)->currentIndex() == -1 && panel.assignBox(0)->count() == 13);
+    QVERIFY(panel.bypassAssignBox()->currentIndex() == -1 && panel.bypassAssignBox()->count() == 4);
     QVERIFY(editor.dialogs->messages.isEmpty());
 }
 
@@ -86,14 +86,14 @@ void PanelTest::twoStateAndMultiSwitchRows() {
     testing::TestEditor editor;
     app::TformFXParameters& panel = showPanel(editor, "Square Synth");
     // Octave, Glide, Mute switches; Sample and Sync buttons; Wave (3) and Voice (16) multi-switches.
-    QVERIFY(panel.paramSwitches[7] && panel.paramSwitches[9]);
-    QCOMPARE(panel.stateLabels[9]->text(), QStringLiteral("ON"));  // "Mute:ON:OFF" shows its off label
-    QVERIFY(panel.isButton[10] && panel.isButton[11]);
-    QCOMPARE(panel.paramButtons[10]->text(), QStringLiteral("Sample"));
-    QCOMPARE(panel.optionCounts[12], 3);
-    QCOMPARE(panel.optionCounts[13], 16);
-    QCOMPARE(panel.multiSwitchBoxes[13]->currentIndex(), -1);
-    QCOMPARE(panel.readbackLabels[1]->text(), QStringLiteral("Gate ON"));
+    QVERIFY(panel.paramSwitch(7) && panel.paramSwitch(9));
+    QCOMPARE(panel.stateLabel(9)->text(), QStringLiteral("ON"));  // "Mute:ON:OFF" shows its off label
+    QVERIFY(panel.isButton(10) && panel.isButton(11));
+    QCOMPARE(panel.paramButton(10)->text(), QStringLiteral("Sample"));
+    QCOMPARE(panel.optionCount(12), 3);
+    QCOMPARE(panel.optionCount(13), 16);
+    QCOMPARE(panel.multiSwitchBox(13)->currentIndex(), -1);
+    QCOMPARE(panel.readbackLabel(1)->text(), QStringLiteral("Gate ON"));
 }
 
 void PanelTest::layoutBeyondTheLimitsIsRefused() {
@@ -102,7 +102,7 @@ void PanelTest::layoutBeyondTheLimitsIsRefused() {
     QCOMPARE(editor.dialogs->messages.size(), 1);
     QVERIFY(editor.dialogs->messages.first().contains("Prototype Matrix"));
     QVERIFY(panel.rowsArea()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
-    QCOMPARE(panel.numControls, 0);
+    QCOMPARE(panel.numControls(), 0);
 }
 
 void PanelTest::closingDestroysEveryRow() {
@@ -111,7 +111,7 @@ void PanelTest::closingDestroysEveryRow() {
     editor->formMain()->btnRequest->setEnabled(true);
     panel.close();
     QVERIFY(panel.rowsArea()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
-    QVERIFY(panel.potTrackBars[0] == nullptr && panel.assignBoxes[0] == nullptr && panel.bypassAssignBox == nullptr);
+    QVERIFY(panel.potTrackBar(0) == nullptr && panel.assignBox(0) == nullptr && panel.bypassAssignBox() == nullptr);
     QVERIFY(!editor->formMain()->btnRequest->isEnabled());
     // A control frame arriving now reaches nothing.
     editor->formMain()->apply_control_frame({0, 0, 1023});
@@ -126,15 +126,15 @@ void PanelTest::drawingSendsNothing() {
     pedal_sim::PedalModel& pedal = *editor->virtualPedal();
     const std::size_t before = pedal.received().size();
     panel.drawValue(0, 10);
-    panel.drawValue(12, 1024 / panel.optionCounts[12]);
+    panel.drawValue(12, 1024 / panel.optionCount(12));
     panel.drawValue(7, 1024);
     QCOMPARE(pedal.received().size(), before);
-    QCOMPARE(panel.potTrackBars[0]->value(), 10);
-    QCOMPARE(panel.potValueLabels[0]->text(), QStringLiteral("10"));
-    QCOMPARE(panel.multiSwitchBoxes[12]->currentIndex(), 1);
-    QVERIFY(panel.paramSwitches[7]->isChecked());
+    QCOMPARE(panel.potTrackBar(0)->value(), 10);
+    QCOMPARE(panel.potValueLabel(0)->text(), QStringLiteral("10"));
+    QCOMPARE(panel.multiSwitchBox(12)->currentIndex(), 1);
+    QVERIFY(panel.paramSwitch(7)->isChecked());
     // The player's own change still goes out.
-    panel.multiSwitchBoxes[12]->setCurrentIndex(2);
+    panel.multiSwitchBox(12)->setCurrentIndex(2);
     QCOMPARE(pedal.received().size(), before + 7);
 }
 
@@ -147,34 +147,34 @@ void PanelTest::liveControlsSendTheirCommands() {
         const auto& all = pedal.received();
         return std::vector<std::uint8_t>(all.end() - static_cast<std::ptrdiff_t>(n), all.end());
     };
-    const auto address = [&](int i) { return panel.paramAddresses[static_cast<std::size_t>(i)].toUInt(nullptr, 16); };
+    const auto address = [&](int i) { return std::uint32_t{panel.parameterAddress(i)}; };
     auto parameter = [&](int i, std::uint32_t word) {
         const std::uint32_t a = address(i);
         return std::vector<std::uint8_t>{0x01, std::uint8_t(a >> 8), std::uint8_t(a), std::uint8_t(word >> 24),
                                          std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word)};
     };
-    panel.potTrackBars[0]->setValue(1023);
+    panel.potTrackBar(0)->setValue(1023);
     QCOMPARE(lastSent(7), parameter(0, 1023u * 8192u));
-    panel.paramSwitches[7]->click();
+    panel.paramSwitch(7)->click();
     QCOMPARE(lastSent(7), parameter(7, 0x00800000u));
-    QCOMPARE(panel.stateLabels[7]->text(), QStringLiteral("Down"));
-    panel.multiSwitchBoxes[12]->setCurrentIndex(2);
+    QCOMPARE(panel.stateLabel(7)->text(), QStringLiteral("Down"));
+    panel.multiSwitchBox(12)->setCurrentIndex(2);
     QCOMPARE(lastSent(7), parameter(12, 0x00554000u));
     // A button acts as the pedal's own: pressed sends on, released sends off.
-    QTest::mousePress(panel.paramButtons[10], Qt::LeftButton);
+    QTest::mousePress(panel.paramButton(10), Qt::LeftButton);
     QCOMPARE(lastSent(7), parameter(10, 0x00800000u));
-    QCOMPARE(int(panel.buttonStates[10]), 1);
-    QTest::mouseRelease(panel.paramButtons[10], Qt::LeftButton);
+    QCOMPARE(int(panel.buttonHeld(10)), 1);
+    QTest::mouseRelease(panel.paramButton(10), Qt::LeftButton);
     QCOMPARE(lastSent(7), parameter(10, 0u));
     // Reverse boxes follow the assignment boxes; "--" turns an active one off and says so.
-    panel.assignBoxes[5]->setCurrentIndex(11);  // EXP
+    panel.assignBox(5)->setCurrentIndex(11);  // EXP
     QCOMPARE(int(editor->pedal().assignments()[5]), 11);
-    QVERIFY(panel.reverseCheckBoxes[5]->isEnabled());
-    panel.reverseCheckBoxes[5]->click();
+    QVERIFY(panel.reverseCheckBox(5)->isEnabled());
+    panel.reverseCheckBox(5)->click();
     QCOMPARE(lastSent(3), (std::vector<std::uint8_t>{0x08, 0x01, 0x05}));
-    panel.assignBoxes[5]->setCurrentIndex(12);  // --
+    panel.assignBox(5)->setCurrentIndex(12);  // --
     QCOMPARE(lastSent(3), (std::vector<std::uint8_t>{0x08, 0xFF, 0x05}));
-    QVERIFY(!panel.reverseCheckBoxes[5]->isEnabled());
+    QVERIFY(!panel.reverseCheckBox(5)->isEnabled());
     QCOMPARE(int(editor->pedal().assignments()[5]), 255);
 }
 
@@ -197,16 +197,16 @@ void PanelTest::switchesTakeAClickAnywhereOnThem() {
     }
     // A parameter switch: on its words as on its box; words of a greyed switch do nothing.
     app::TformFXParameters& panel = showPanel(editor, "Square Synth");
-    QLabel* words = panel.stateLabels[7];
-    QCheckBox* sw = panel.paramSwitches[7];
+    QLabel* words = panel.stateLabel(7);
+    QCheckBox* sw = panel.paramSwitch(7);
     const std::size_t before = pedal.received().size();
     QTest::mouseClick(words, Qt::LeftButton, {}, words->rect().center());
     QVERIFY(sw->isChecked());
-    QCOMPARE(words->text(), panel.onTexts[7]);
+    QCOMPARE(words->text(), panel.onText(7));
     QCOMPARE(pedal.received().size(), before + 7);
     QTest::mouseClick(words, Qt::LeftButton, {}, words->rect().center());
     QVERIFY(!sw->isChecked());
-    QCOMPARE(words->text(), panel.offTexts[7]);
+    QCOMPARE(words->text(), panel.offText(7));
     panel.EnableDisableControls(false);
     const std::size_t greyed = pedal.received().size();
     QTest::mouseClick(words, Qt::LeftButton, {}, words->rect().center());

@@ -89,19 +89,19 @@ struct Player {
     // What the panel shows for control i, as a parameter value.
     std::int32_t shownValue(int i) const {
         const auto slot = static_cast<std::size_t>(i);
-        if (panel.potTrackBars[slot]) return panel.potTrackBars[slot]->value();
-        if (panel.paramSwitches[slot]) return panel.paramSwitches[slot]->isChecked() ? 1024 : 0;
-        if (panel.multiSwitchBoxes[slot]) return panel.multiSwitchBoxes[slot]->currentIndex() * (1024 / panel.optionCounts[slot]);
+        if (panel.potTrackBar(slot)) return panel.potTrackBar(slot)->value();
+        if (panel.paramSwitch(slot)) return panel.paramSwitch(slot)->isChecked() ? 1024 : 0;
+        if (panel.multiSwitchBox(slot)) return panel.multiSwitchBox(slot)->currentIndex() * (1024 / panel.optionCount(slot));
         return -1;
     }
     std::vector<std::int32_t> shownValues() const {
         std::vector<std::int32_t> values;
-        for (int i = 0; i < panel.numControls; ++i) values.push_back(shownValue(i));
+        for (int i = 0; i < panel.numControls(); ++i) values.push_back(shownValue(i));
         return values;
     }
     std::vector<std::int32_t> pedalValues() const {
         std::vector<std::int32_t> values;
-        for (int i = 0; i < panel.numControls; ++i) values.push_back(pedalValue(static_cast<std::size_t>(i)));
+        for (int i = 0; i < panel.numControls(); ++i) values.push_back(pedalValue(static_cast<std::size_t>(i)));
         return values;
     }
     std::size_t sentCount() const { return pedal.received().size(); }
@@ -109,13 +109,13 @@ struct Player {
 
 // The first control of each kind on the open panel.
 int firstSwitch(const app::TformFXParameters& panel) {
-    for (int i = panel.numPots; i < panel.numPots + panel.numSwitches; ++i) {
-        if (!panel.isButton[static_cast<std::size_t>(i)]) return i;
+    for (int i = panel.numPots(); i < panel.numPots() + panel.numSwitches(); ++i) {
+        if (!panel.isButton(static_cast<std::size_t>(i))) return i;
     }
     return -1;
 }
 int firstMultiSwitch(const app::TformFXParameters& panel) {
-    return panel.numMultiSwitches > 0 ? panel.numPots + panel.numSwitches : -1;
+    return panel.numMultiSwitches() > 0 ? panel.numPots() + panel.numSwitches() : -1;
 }
 
 }  // namespace
@@ -150,16 +150,16 @@ void PedalModelTest::savedPresetHoldsWhatThePanelShows() {
     Player p;
     p.upload(kModulationCategory, QStringLiteral("Glass Phaser"));
     QCOMPARE(p.pedal.algorithmNumber(), std::uint8_t(kGlassPhaser));
-    QVERIFY(p.panel.potTrackBars[0]->isEnabled());
+    QVERIFY(p.panel.potTrackBar(0)->isEnabled());
     // Edits as a player makes them: a pot dragged, a switch clicked, a multi-switch chosen.
-    p.panel.potTrackBars[0]->setValue(749);
+    p.panel.potTrackBar(0)->setValue(749);
     const int sw = firstSwitch(p.panel);
     const int multi = firstMultiSwitch(p.panel);
     QVERIFY(sw >= 0 && multi >= 0);
-    p.panel.paramSwitches[static_cast<std::size_t>(sw)]->click();
-    p.panel.multiSwitchBoxes[static_cast<std::size_t>(multi)]->setCurrentIndex(3);
+    p.panel.paramSwitch(static_cast<std::size_t>(sw))->click();
+    p.panel.multiSwitchBox(static_cast<std::size_t>(multi))->setCurrentIndex(3);
     if (pedalKnobMovesToo) {
-        p.panel.assignBoxes[1]->setCurrentIndex(0);  // KI
+        p.panel.assignBox(1)->setCurrentIndex(0);  // KI
         p.main.btnAssign->click();
         p.pedal.turnKnob(0, 100);
         p.poll();
@@ -205,7 +205,7 @@ void PedalModelTest::loadSendsEveryValueItShows() {
     Player p;
     p.upload(kSynthesisCategory, QStringLiteral("Square Synth"));
     QCOMPARE(p.pedal.algorithmNumber(), std::uint8_t(kSquareSynth));
-    const int n = p.panel.numControls;
+    const int n = p.panel.numControls();
     core::PresetFile preset;
     preset.effectNumber = kSquareSynth;
     preset.effectVersion = 1;
@@ -215,14 +215,14 @@ void PedalModelTest::loadSendsEveryValueItShows() {
         // Every shown value differs from what the pedal holds now.
         const std::int32_t now = p.pedalValue(slot);
         std::int32_t value = 0;
-        if (i < p.panel.numPots) value = now == 300 ? 301 : 300;
-        else if (p.panel.isButton[slot]) { value = 1024; ++buttons; }
-        else if (p.panel.paramSwitches[slot]) value = now == 1024 ? 0 : 1024;
-        else value = (now == 0 ? 1 : 0) * (1024 / p.panel.optionCounts[slot]);
+        if (i < p.panel.numPots()) value = now == 300 ? 301 : 300;
+        else if (p.panel.isButton(slot)) { value = 1024; ++buttons; }
+        else if (p.panel.paramSwitch(slot)) value = now == 1024 ? 0 : 1024;
+        else value = (now == 0 ? 1 : 0) * (1024 / p.panel.optionCount(slot));
         preset.values.push_back(value);
     }
     preset.assignments.assign(static_cast<std::size_t>(n), 255);
-    preset.readbackAssignments.assign(static_cast<std::size_t>(p.panel.numReadbacks), 255);
+    preset.readbackAssignments.assign(static_cast<std::size_t>(p.panel.numReadbacks()), 255);
     QVERIFY(buttons > 0 && firstSwitch(p.panel) >= 0 && firstMultiSwitch(p.panel) >= 0);
     const std::vector<std::int32_t> buttonValuesBefore = p.pedalValues();
 
@@ -237,7 +237,7 @@ void PedalModelTest::loadSendsEveryValueItShows() {
     QCOMPARE(p.sentCount() - before, 7 * (static_cast<std::size_t>(n) - buttons));
     for (int i = 0; i < n; ++i) {
         const auto slot = static_cast<std::size_t>(i);
-        if (p.panel.isButton[slot]) {
+        if (p.panel.isButton(slot)) {
             QCOMPARE(p.pedalValue(slot), buttonValuesBefore[slot]);
             continue;
         }
@@ -245,7 +245,7 @@ void PedalModelTest::loadSendsEveryValueItShows() {
         QCOMPARE(p.shownValue(i), preset.values[slot]);
         QCOMPARE(atMessage[slot], preset.values[slot]);
     }
-    QVERIFY(!p.panel.lblPanelStatus->text().contains(QStringLiteral("read from the pedal")));
+    QVERIFY(!p.panel.statusText().contains(QStringLiteral("read from the pedal")));
 }
 
 // Fault: a report of the pedal's own knob on a multi-switch was sent back as a live edit.
@@ -265,7 +265,7 @@ void PedalModelTest::pedalReportsAreNeverSentBack() {
     QVERIFY(i >= 0);
     // The control on the pedal: a knob for a pot or a multi-switch, a footswitch for a switch.
     const std::uint8_t control = kind == "switch" ? pedal_sim::control::kB1 : pedal_sim::control::kKnobFirst;
-    p.panel.assignBoxes[slot]->setCurrentIndex(control);
+    p.panel.assignBox(slot)->setCurrentIndex(control);
     p.main.btnAssign->click();
     const std::size_t before = p.sentCount();
     if (kind == "switch") {
@@ -280,9 +280,9 @@ void PedalModelTest::pedalReportsAreNeverSentBack() {
     const std::int32_t held = p.pedalValue(slot);
     QCOMPARE(p.editor->pedal().values()[slot], held);
     if (kind == "multi-switch") {
-        const int options = p.panel.optionCounts[slot];
-        QCOMPARE(p.panel.multiSwitchBoxes[slot]->currentIndex(), *core::multiSwitchOptionFromValue(held, options));
-        QCOMPARE(p.panel.multiSwitchBoxes[slot]->currentIndex(), options - 1);
+        const int options = p.panel.optionCount(slot);
+        QCOMPARE(p.panel.multiSwitchBox(slot)->currentIndex(), *core::multiSwitchOptionFromValue(held, options));
+        QCOMPARE(p.panel.multiSwitchBox(slot)->currentIndex(), options - 1);
     } else {
         QCOMPARE(p.shownValue(i), held);
         if (kind == "pot") QCOMPARE(held, 1000);
@@ -315,7 +315,7 @@ void PedalModelTest::failedPresetSendIsNoSuccessAndThePedalIsAskedAgain() {
     p.main.btnOpenEffect->click();
     QCOMPARE(p.editor->pedal().algorithm().number, kGlassPhaser);
     QCOMPARE(p.editor->state.currentEffectName, QStringLiteral("Glass Phaser"));
-    QCOMPARE(p.panel.numControls, 5);
+    QCOMPARE(p.panel.numControls(), 5);
 }
 
 // Fault: after Erase Settings the panel still showed the erased algorithm's values.

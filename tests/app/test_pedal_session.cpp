@@ -78,10 +78,10 @@ void PedalSessionTest::linkShowsTheStoredAlgorithmsPanelDisabled() {
     QVERIFY(s.panel.isVisible());
     QCOMPARE(s.panel.windowTitle(), name + " v1");
     QCOMPARE(s.main.lblFirmwareVersion->text(), QStringLiteral("Firmware Version: 1"));
-    QVERIFY(s.panel.numControls > 0);
+    QVERIFY(s.panel.numControls() > 0);
     // Link reads the pedal's values by itself (the setting is on by default).
-    QVERIFY(s.panel.potTrackBars[0]->isEnabled());
-    QCOMPARE(s.panel.potTrackBars[0]->value(), static_cast<int>(*s.pedal.controlValue(0) / 8192));
+    QVERIFY(s.panel.potTrackBar(0)->isEnabled());
+    QCOMPARE(s.panel.potTrackBar(0)->value(), static_cast<int>(*s.pedal.controlValue(0) / 8192));
     QCOMPARE(s.panel.height(), s.panel.windowHeight());
     QVERIFY(s.main.btnRequest->isEnabled());
     QVERIFY(s.main.Timer_USB_read.isActive());
@@ -93,7 +93,7 @@ void PedalSessionTest::linkShowsTheStoredAlgorithmsPanelDisabled() {
 void PedalSessionTest::potDragReachesThePedalsParameterMemory() {
     Linked s;
     s.main.btnRequest->click();
-    QSlider* pot = s.panel.potTrackBars[0];
+    QSlider* pot = s.panel.potTrackBar(0);
     QVERIFY(pot && pot->isEnabled());
     const std::size_t before = s.pedal.received().size();
     for (int v : {100, 511, 512}) pot->setValue(v);
@@ -106,22 +106,22 @@ void PedalSessionTest::requestFillsThePanelAndSendsNothingBack() {
     Linked s;
     // Set a value on the pedal itself, then read it back.
     s.main.btnRequest->click();
-    const int lastRead = s.panel.potTrackBars[0]->value();
+    const int lastRead = s.panel.potTrackBar(0)->value();
     QVERIFY(lastRead != 700);
-    s.panel.potTrackBars[0]->setValue(700);
+    s.panel.potTrackBar(0)->setValue(700);
     // Selecting the stored algorithm again rebuilds the panel with what the pedal holds: the
     // value read, as the player changed it since.
     s.main.effetto_cliccato(s.main.lstEffects->currentItem());
-    QCOMPARE(s.panel.potTrackBars[0]->value(), 700);
+    QCOMPARE(s.panel.potTrackBar(0)->value(), 700);
     QCOMPARE(s.pedal.controlValue(0), std::optional<std::uint32_t>(700u * 8192u));
     const std::size_t before = s.pedal.received().size();
     s.main.btnRequest->click();
     const auto sent = s.sentSince(before);
     QCOMPARE(sent.size(), std::size_t{2});  // only the request itself
     QCOMPARE(int(sent[0]), 0x02);
-    QCOMPARE(int(sent[1]), s.panel.numControls);
-    QCOMPARE(s.panel.potTrackBars[0]->value(), 700);
-    QVERIFY(s.panel.potTrackBars[0]->isEnabled());
+    QCOMPARE(int(sent[1]), s.panel.numControls());
+    QCOMPARE(s.panel.potTrackBar(0)->value(), 700);
+    QVERIFY(s.panel.potTrackBar(0)->isEnabled());
     QVERIFY(s.main.btnAssign->isEnabled() && s.main.btnStoreSettingsOnPedal->isEnabled());
     QVERIFY(!s.editor->state.applyingReadBack);
     QVERIFY(s.main.Timer_USB_read.isActive());

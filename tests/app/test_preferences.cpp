@@ -216,18 +216,18 @@ void PreferencesTest::everyLookShowsTheStatusTextsWhole() {
     m.menuConnect->trigger();
     QList<std::pair<QLabel*, QString>> shown;
     auto keep = [&](QLabel* label) { shown << std::pair<QLabel*, QString>{label, label->text()}; };
-    keep(panel.lblPanelStatus);  // "Values read from the pedal."
+    keep(panel.findChild<QLabel*>(QStringLiteral("lblPanelStatus")));  // "Values read from the pedal."
     m.btnAssign->click();
     keep(m.lblStatus);
     m.btnStoreSettingsOnPedal->click();
     keep(m.lblStatus);
     m.btnOpenEffect->click();
-    keep(panel.lblPanelStatus);
+    keep(panel.findChild<QLabel*>(QStringLiteral("lblPanelStatus")));
     editor->guard([&] { m.lstCategoryClick(5); });
     QListWidgetItem* room = m.lstEffects->findItems(QStringLiteral("Room IR Blend"), Qt::MatchExactly).first();
     m.lstEffects->setCurrentItem(room);
     editor->guard([&] { m.effetto_cliccato(room); });
-    keep(panel.lblPanelStatus);
+    keep(panel.findChild<QLabel*>(QStringLiteral("lblPanelStatus")));
     m.btnUpload->click();
     keep(m.lblStatus);
     for (const auto& [label, text] : shown) QVERIFY2(!text.isEmpty(), qPrintable(label->objectName()));

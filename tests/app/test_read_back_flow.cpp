@@ -57,12 +57,12 @@ std::unique_ptr<testing::TestEditor> editorWith(bool automatic) {
 }
 
 void checkPotsShowThePedal(app::TformFXParameters& panel, pedal_sim::PedalModel& pedal) {
-    QVERIFY(panel.numPots > 0);
-    for (int i = 0; i < panel.numPots; ++i) {
+    QVERIFY(panel.numPots() > 0);
+    for (int i = 0; i < panel.numPots(); ++i) {
         const auto slot = static_cast<std::size_t>(i);
         const int value = static_cast<int>(*pedal.controlValue(slot) / 8192);
-        QCOMPARE(panel.potTrackBars[slot]->value(), value);
-        QCOMPARE(panel.potValueLabels[slot]->text(), QString::number(value));
+        QCOMPARE(panel.potTrackBar(slot)->value(), value);
+        QCOMPARE(panel.potValueLabel(slot)->text(), QString::number(value));
     }
 }
 
@@ -83,20 +83,20 @@ void ReadBackFlowTest::afterLinkThePanelShowsThePedalsValues() {
     QCOMPARE(main.menuReadValuesAutomatically->isChecked(), automatic);
     main.menuConnect->trigger();
     QVERIFY(panel.isBuilt());
-    QCOMPARE(requestsIn(pedal.received(), panel.numControls), automatic ? 1 : 0);
-    QCOMPARE(panel.potTrackBars[0]->isEnabled(), automatic);
+    QCOMPARE(requestsIn(pedal.received(), panel.numControls()), automatic ? 1 : 0);
+    QCOMPARE(panel.potTrackBar(0)->isEnabled(), automatic);
     QCOMPARE(main.btnAssign->isEnabled(), automatic);
     QVERIFY(main.btnRequest->isEnabled());
     QVERIFY2(editor->dialogs->messages.isEmpty(), qPrintable(editor->dialogs->messages.join('\n')));
     if (automatic) {
         checkPotsShowThePedal(panel, pedal);
-        QCOMPARE(panel.lblPanelStatus->text(), QStringLiteral("Values read from the pedal."));
+        QCOMPARE(panel.statusText(), QStringLiteral("Values read from the pedal."));
     } else {
-        QVERIFY2(panel.lblPanelStatus->text().contains(QStringLiteral("Request")), qPrintable(panel.lblPanelStatus->text()));
+        QVERIFY2(panel.statusText().contains(QStringLiteral("Request")), qPrintable(panel.statusText()));
         // The button reads them as before.
         main.btnRequest->click();
         checkPotsShowThePedal(panel, pedal);
-        QVERIFY(panel.potTrackBars[0]->isEnabled());
+        QVERIFY(panel.potTrackBar(0)->isEnabled());
     }
 }
 
@@ -113,20 +113,20 @@ void ReadBackFlowTest::afterUploadCompleteTheNewAlgorithmIsRead() {
     QListWidgetItem* fuzz = main.lstEffects->findItems(QStringLiteral("Copper Fuzz"), Qt::MatchExactly).first();
     main.lstEffects->setCurrentItem(fuzz);
     (*editor)->guard([&] { main.effetto_cliccato(fuzz); });
-    QVERIFY(!panel.potTrackBars[0]->isEnabled());  // not what the pedal holds yet
+    QVERIFY(!panel.potTrackBar(0)->isEnabled());  // not what the pedal holds yet
     main.btnUpload->click();
     QCOMPARE(pedal.algorithmNumber(), 2);
     const std::size_t mark = pedal.received().size();
     main.Timer_USB_readTimer();  // the poll takes "Upload complete"
     QCOMPARE(main.lblStatus->text(), QStringLiteral("Upload complete"));
     const std::vector<std::uint8_t> after(pedal.received().begin() + static_cast<std::ptrdiff_t>(mark), pedal.received().end());
-    QCOMPARE(requestsIn(after, panel.numControls), automatic ? 1 : 0);
-    QCOMPARE(panel.potTrackBars[0]->isEnabled(), automatic);
+    QCOMPARE(requestsIn(after, panel.numControls()), automatic ? 1 : 0);
+    QCOMPARE(panel.potTrackBar(0)->isEnabled(), automatic);
     QVERIFY(main.btnRequest->isEnabled());
     if (automatic) {
         checkPotsShowThePedal(panel, pedal);
     } else {
-        QVERIFY(panel.lblPanelStatus->text().contains(QStringLiteral("Request")));
+        QVERIFY(panel.statusText().contains(QStringLiteral("Request")));
     }
 }
 
@@ -151,27 +151,27 @@ void ReadBackFlowTest::reopenedPanelShowsTheLastValuesWithoutSending() {
     app::TformFXParameters& panel = *editor->formFXParameters();
     pedal_sim::PedalModel& pedal = *editor->virtualPedal();
     main.menuConnect->trigger();
-    panel.assignBoxes[1]->setCurrentIndex(11);  // "EXP", kept as the stored code
+    panel.assignBox(1)->setCurrentIndex(11);  // "EXP", kept as the stored code
     std::vector<int> shown;
-    for (int i = 0; i < panel.numPots; ++i) shown.push_back(panel.potTrackBars[static_cast<std::size_t>(i)]->value());
+    for (int i = 0; i < panel.numPots(); ++i) shown.push_back(panel.potTrackBar(static_cast<std::size_t>(i))->value());
     QVERIFY(shown != std::vector<int>(shown.size(), 0));
     panel.close();
     QVERIFY(!panel.isBuilt());
     const std::size_t mark = pedal.received().size();
     main.show_parameter_window(editor->state.currentEffectName, true);
     QVERIFY(panel.isBuilt());
-    for (int i = 0; i < panel.numPots; ++i) {
-        QCOMPARE(panel.potTrackBars[static_cast<std::size_t>(i)]->value(), shown[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < panel.numPots(); ++i) {
+        QCOMPARE(panel.potTrackBar(static_cast<std::size_t>(i))->value(), shown[static_cast<std::size_t>(i)]);
     }
-    QCOMPARE(panel.assignBoxes[1]->currentText(), QStringLiteral("EXP"));
+    QCOMPARE(panel.assignBox(1)->currentText(), QStringLiteral("EXP"));
     QCOMPARE(pedal.received().size(), mark);
-    QVERIFY(panel.lblPanelStatus->text().contains(QStringLiteral("last read")));
+    QVERIFY(panel.statusText().contains(QStringLiteral("last read")));
 
     // Another algorithm's panel starts empty.
     editor->state.currentEffectName = QStringLiteral("Copper Fuzz");
     main.show_parameter_window(QStringLiteral("Copper Fuzz"), true);
-    QCOMPARE(panel.potTrackBars[0]->value(), 0);
-    QVERIFY(panel.lblPanelStatus->text().isEmpty());
+    QCOMPARE(panel.potTrackBar(0)->value(), 0);
+    QVERIFY(panel.statusText().isEmpty());
 }
 
 void ReadBackFlowTest::assignAndStoreSayWhatTheySent() {
@@ -195,7 +195,7 @@ void ReadBackFlowTest::previewAndQuerySayWhatThePanelShows() {
     app::TformMain& main = *editor->formMain();
     app::TformFXParameters& panel = *editor->formFXParameters();
     main.menuConnect->trigger();
-    QVERIFY(panel.potTrackBars[0]->isEnabled());
+    QVERIFY(panel.potTrackBar(0)->isEnabled());
 
     // Browsing shows another algorithm as a preview, marked in the title and the status line.
     editor->guard([&] { main.lstCategoryClick(kGainCategory); });
@@ -203,18 +203,18 @@ void ReadBackFlowTest::previewAndQuerySayWhatThePanelShows() {
     main.lstEffects->setCurrentItem(fuzz);
     editor->guard([&] { main.effetto_cliccato(fuzz); });
     QCOMPARE(panel.windowTitle(), QStringLiteral("Copper Fuzz (preview)"));
-    QCOMPARE(panel.lblPanelStatus->text(),
+    QCOMPARE(panel.statusText(),
              QStringLiteral("Preview only: the pedal holds Amber Drive. Upload Selected Effect puts this algorithm on it."));
 
     // The pedal's own algorithm is no preview; "Get FX Stored on Pedal" shows it greyed and
     // says how its values are read.
     main.btnOpenEffect->click();
     QCOMPARE(panel.windowTitle(), QStringLiteral("Amber Drive v1"));
-    QVERIFY(!panel.potTrackBars[0]->isEnabled());
-    QVERIFY2(panel.lblPanelStatus->text().contains(QStringLiteral("until Request")), qPrintable(panel.lblPanelStatus->text()));
+    QVERIFY(!panel.potTrackBar(0)->isEnabled());
+    QVERIFY2(panel.statusText().contains(QStringLiteral("until Request")), qPrintable(panel.statusText()));
     main.btnRequest->click();
-    QVERIFY(panel.potTrackBars[0]->isEnabled());
-    QCOMPARE(panel.lblPanelStatus->text(), QStringLiteral("Values read from the pedal."));
+    QVERIFY(panel.potTrackBar(0)->isEnabled());
+    QCOMPARE(panel.statusText(), QStringLiteral("Values read from the pedal."));
 }
 
 QTEST_MAIN(ReadBackFlowTest)

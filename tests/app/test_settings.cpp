@@ -61,13 +61,13 @@ private slots:
 
 void SettingsTest::assignSendsEveryBoxAndTheFootswitches() {
     Session s;
-    const int n = s.panel.numControls;
+    const int n = s.panel.numControls();
     QVERIFY(s.main.btnAssign->isEnabled());
-    for (int i = 0; i < n; ++i) s.panel.assignBoxes[static_cast<std::size_t>(i)]->setCurrentIndex(12);
-    s.panel.assignBoxes[0]->setCurrentIndex(0);                  // KI
-    s.panel.assignBoxes[static_cast<std::size_t>(n - 1)]->setCurrentIndex(11);  // EXP
-    s.panel.bypassAssignBox->setCurrentIndex(0);                 // FS
-    s.panel.presetAssignBox->setCurrentIndex(1);                 // FL
+    for (int i = 0; i < n; ++i) s.panel.assignBox(static_cast<std::size_t>(i))->setCurrentIndex(12);
+    s.panel.assignBox(0)->setCurrentIndex(0);                  // KI
+    s.panel.assignBox(static_cast<std::size_t>(n - 1))->setCurrentIndex(11);  // EXP
+    s.panel.bypassAssignBox()->setCurrentIndex(0);                 // FS
+    s.panel.presetAssignBox()->setCurrentIndex(1);                 // FL
     s.main.btnAssign->click();
     const auto sent = s.lastSent(23);
     QCOMPARE(int(sent[0]), 0x04);
@@ -92,8 +92,8 @@ void SettingsTest::declinedAssignLogsNothingAndTakesItsReverseBack() {
         for (const QString& line : s.editor->formPrint()->lines()) found += line.startsWith(assignLine) && line.size() == 46;
         return found;
     };
-    QCheckBox* reverse = s.panel.reverseCheckBoxes[1];
-    s.panel.assignBoxes[1]->setCurrentIndex(11);  // EXP
+    QCheckBox* reverse = s.panel.reverseCheckBox(1);
+    s.panel.assignBox(1)->setCurrentIndex(11);  // EXP
     QVERIFY(reverse->isEnabled());
     reverse->click();
     QCOMPARE(s.lastSent(3), (std::vector<std::uint8_t>{0x08, 0x01, 0x01}));
@@ -115,7 +115,7 @@ void SettingsTest::declinedAssignLogsNothingAndTakesItsReverseBack() {
     const std::uint8_t reverseOn[] = {0x08, 0x01, 0x01};
     s.pedal.receive(reverseOn, sizeof reverseOn, pedal_sim::kNormalLine);
     s.main.btnRequest->click();
-    QCOMPARE(s.panel.assignBoxes[1]->currentText(), QStringLiteral("--"));
+    QCOMPARE(s.panel.assignBox(1)->currentText(), QStringLiteral("--"));
     QVERIFY(reverse->isChecked());
     QVERIFY(reverse->isEnabled());
     reverse->click();
@@ -131,7 +131,7 @@ void SettingsTest::declinedAssignLogsNothingAndTakesItsReverseBack() {
 void SettingsTest::storeAndMidi() {
     Session s;
     s.main.btnStoreSettingsOnPedal->click();
-    QCOMPARE(s.lastSent(2), (std::vector<std::uint8_t>{0x03, std::uint8_t(s.panel.numControls)}));
+    QCOMPARE(s.lastSent(2), (std::vector<std::uint8_t>{0x03, std::uint8_t(s.panel.numControls())}));
     s.main.midiChannelItems[12]->trigger();
     QCOMPARE(s.lastSent(2), (std::vector<std::uint8_t>{0x07, 0x0C}));
     s.main.midiChannelItems[0]->trigger();
@@ -175,8 +175,8 @@ void SettingsTest::pedalReportsAreApplied() {
     const std::size_t before = s.pedal.received().size();
     // Two control frames in one read: both applied, nothing sent back.
     s.feed(QByteArray::fromHex("AA0000 03FF" "AA0001 0200").replace(' ', ""));
-    QCOMPARE(s.panel.potTrackBars[0]->value(), 1023);
-    QCOMPARE(s.panel.potTrackBars[1]->value(), 512);
+    QCOMPARE(s.panel.potTrackBar(0)->value(), 1023);
+    QCOMPARE(s.panel.potTrackBar(1)->value(), 512);
     QCOMPARE(s.pedal.received().size(), before);
     s.feed("02");
     QVERIFY(s.main.rdbtnBank3->isChecked());
@@ -192,7 +192,7 @@ void SettingsTest::pedalReportsAreApplied() {
     // The report names no version, and the one known was another algorithm's.
     QCOMPARE(s.panel.windowTitle(), s.editor->pedal().algorithm().name);
     QVERIFY(!s.editor->pedal().algorithm().version.has_value());
-    if (s.panel.numPots > 0) QVERIFY(!s.panel.potTrackBars[0]->isEnabled());
+    if (s.panel.numPots() > 0) QVERIFY(!s.panel.potTrackBar(0)->isEnabled());
     // An erased EEPROM's dump, split over two polls.
     QByteArray dump(1 + 16384, char(0xFF));
     dump[0] = char(0xAB);
@@ -205,7 +205,7 @@ void SettingsTest::pedalReportsAreApplied() {
 
 void SettingsTest::presetRoundTripAndRefusals() {
     Session s;
-    s.panel.potTrackBars[0]->setValue(700);
+    s.panel.potTrackBar(0)->setValue(700);
     s.main.btnRequest->click();
     const std::vector<std::int32_t> values = s.editor->pedal().values();
     const QString path = s.editor.platform->documents.filePath("sound");
@@ -214,14 +214,14 @@ void SettingsTest::presetRoundTripAndRefusals() {
     QCOMPARE(s.editor.dialogs->messages.last(), "File saved successfully: " + path + ".txt");
     const QByteArray saved = readFile(path + ".txt");
     QVERIFY(saved.startsWith("\xEF\xBB\xBF"));
-    QCOMPARE(saved.count('\r'), 3 + 2 * s.panel.numControls + s.panel.numReadbacks);
+    QCOMPARE(saved.count('\r'), 3 + 2 * s.panel.numControls() + s.panel.numReadbacks());
 
-    s.panel.potTrackBars[0]->setValue(5);
+    s.panel.potTrackBar(0)->setValue(5);
     const std::size_t before = s.pedal.received().size();
     s.editor.dialogs->fileNames.push_back(path + ".txt");
     s.main.menuLoadConfiguration->trigger();
     QCOMPARE(s.editor->pedal().values(), values);
-    QCOMPARE(s.panel.potTrackBars[0]->value(), 700);
+    QCOMPARE(s.panel.potTrackBar(0)->value(), 700);
     QVERIFY(s.pedal.received().size() > before);  // the pot that moved is sent to the pedal
 
     // A file for another algorithm, or a malformed one, changes nothing and sends nothing.
@@ -240,12 +240,12 @@ void SettingsTest::presetRoundTripAndRefusals() {
     const QString held = s.editor->pedal().algorithm().name;
     for (const QString& file : {path + "-other.txt", path + "-phaser.txt", path + "-broken.txt"}) {
         const std::size_t sentBefore = s.pedal.received().size();
-        s.panel.potTrackBars[0]->setValue(3);
+        s.panel.potTrackBar(0)->setValue(3);
         const std::size_t afterMove = s.pedal.received().size();
         s.editor.dialogs->fileNames.push_back(file);
         s.main.menuLoadConfiguration->trigger();
         QVERIFY(s.editor.dialogs->messages.last().startsWith("Error loading file: "));
-        QCOMPARE(s.panel.potTrackBars[0]->value(), 3);
+        QCOMPARE(s.panel.potTrackBar(0)->value(), 3);
         QCOMPARE(s.pedal.received().size(), afterMove);
         Q_UNUSED(sentBefore);
         // The refusal names both algorithms, as players know them.
@@ -263,7 +263,7 @@ void SettingsTest::presetRoundTripAndRefusals() {
     }
     // Cancelling changes nothing.
     s.main.menuLoadConfiguration->trigger();
-    QCOMPARE(s.panel.potTrackBars[0]->value(), 3);
+    QCOMPARE(s.panel.potTrackBar(0)->value(), 3);
 }
 
 QTEST_MAIN(SettingsTest)

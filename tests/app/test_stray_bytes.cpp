@@ -43,16 +43,16 @@ void checkPanelShowsThePedal(app::TformFXParameters& panel, const session::Pedal
                              const pedal_sim::PedalModel& pedal) {
     QVERIFY(panel.isBuilt());
     QCOMPARE(static_cast<int>(pedal.algorithmNumber()) > 0, true);
-    for (int i = 0; i < panel.numPots; ++i) {
+    for (int i = 0; i < panel.numPots(); ++i) {
         const auto word = pedal.controlValue(static_cast<std::size_t>(i));
         QVERIFY(word.has_value());
         // A signed word; the track bar keeps to 0..1023.
         const int value = static_cast<std::int32_t>(*word) / static_cast<std::int32_t>(pedal_sim::kValueScale);
-        QCOMPARE(panel.potTrackBars[static_cast<std::size_t>(i)]->value(), std::clamp(value, 0, 1023));
+        QCOMPARE(panel.potTrackBar(static_cast<std::size_t>(i))->value(), std::clamp(value, 0, 1023));
         QCOMPARE(pedalState.values()[static_cast<std::size_t>(i)], value);
-        QVERIFY(panel.potTrackBars[static_cast<std::size_t>(i)]->isEnabled());
+        QVERIFY(panel.potTrackBar(static_cast<std::size_t>(i))->isEnabled());
     }
-    for (int i = 0; i < panel.numControls; ++i) {
+    for (int i = 0; i < panel.numControls(); ++i) {
         QCOMPARE(pedalState.assignments()[static_cast<std::size_t>(i)], pedal.settings().assignments[static_cast<std::size_t>(i)]);
     }
 }
@@ -171,10 +171,10 @@ void StrayBytesTest::aRequestReplyOfTheWrongLengthIsRefused() {
     editor->state.readValuesAutomatically = false;
     main.menuConnect->trigger();
     editor.dialogs->messages.clear();
-    const int before = panel.potTrackBars[0]->value();
+    const int before = panel.potTrackBar(0)->value();
     pedal.turnKnob(0, static_cast<std::uint16_t>(before == 700 ? 300 : 700));
     main.poll_pedal_messages();
-    const int afterKnob = panel.potTrackBars[0]->value();
+    const int afterKnob = panel.potTrackBar(0)->value();
     // The pedal's answer is in its queue at the first look; change it there.
     editor.duringWait->action = [&] {
         auto& out = pedal.output();
@@ -193,8 +193,8 @@ void StrayBytesTest::aRequestReplyOfTheWrongLengthIsRefused() {
     QVERIFY2(editor.dialogs->messages.first().contains(QStringLiteral("nothing was applied")),
              qPrintable(editor.dialogs->messages.first()));
     // Nothing of it reached the panel: still disabled, as before any read-back.
-    QCOMPARE(panel.potTrackBars[0]->value(), afterKnob);
-    QVERIFY(!panel.potTrackBars[0]->isEnabled());
+    QCOMPARE(panel.potTrackBar(0)->value(), afterKnob);
+    QVERIFY(!panel.potTrackBar(0)->isEnabled());
     QVERIFY(!main.btnAssign->isEnabled());
     QVERIFY(main.btnRequest->isEnabled());
 }

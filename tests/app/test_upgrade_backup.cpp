@@ -69,8 +69,8 @@ struct Linked {
     void makeOwnSettings() {
         app::TformFXParameters& panel = *editor->formFXParameters();
         main.btnRequest->click();
-        panel.potTrackBars[0]->setValue(700);
-        panel.assignBoxes[1]->setCurrentIndex(2);  // KIII
+        panel.potTrackBar(0)->setValue(700);
+        panel.assignBox(1)->setCurrentIndex(2);  // KIII
         editor.dialogs->answers.push_back(true);
         main.btnAssign->click();
         main.midiChannelItems[5]->trigger();

@@ -70,13 +70,13 @@ void ClicksDuringWaitTest::aDoubleClickDuringRequestWaitsForItsTurn() {
     main.menuConnect->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!editor.line().busy() && main.btnRequest->isEnabled(), 10000);
     app::TformFXParameters& panel = *editor.formFXParameters();
-    const int numControls = panel.numControls;
-    QVERIFY(numControls > 0 && panel.potTrackBars[0] != nullptr);
+    const int numControls = panel.numControls();
+    QVERIFY(numControls > 0 && panel.potTrackBar(0) != nullptr);
     // A knob turned at the pedal since the last read: only a Request read whole shows it.
-    const auto address = static_cast<std::uint16_t>(panel.paramAddresses[0].toUInt(nullptr, 16));
+    const auto address = panel.parameterAddress(0);
     const std::vector<std::uint8_t> turned = bytesOf(core::parameterCommand(address, 321 * 8192));
     pedal.receive(turned.data(), turned.size(), pedal.expectedLine());
-    QVERIFY(panel.potTrackBars[0]->value() != 321);
+    QVERIFY(panel.potTrackBar(0)->value() != 321);
 
     // At 2400 baud the parameter block (4N + 41 numbers, some 230 bytes) takes about a second to
     // arrive, well inside Request's time limit.
@@ -115,7 +115,7 @@ void ClicksDuringWaitTest::aDoubleClickDuringRequestWaitsForItsTurn() {
     // Request was not disturbed: no complaint, and its values are those the pedal holds.
     QVERIFY2(dialogs->messages.isEmpty(), qPrintable(dialogs->messages.join(QLatin1Char('\n'))));
     QVERIFY2(dialogs->errors.isEmpty(), qPrintable(dialogs->errors.join(QLatin1Char('\n'))));
-    QCOMPARE(panel.potTrackBars[0]->value(), 321);
+    QCOMPARE(panel.potTrackBar(0)->value(), 321);
     // While it waited, the windows looked busy and took no click.
     QVERIFY(!duringWait.empty());
     for (const Look& look : duringWait) {

@@ -143,8 +143,8 @@ struct Desk {
     }
 };
 
-std::vector<std::uint8_t> parameterCommand(const QString& address, std::uint32_t word) {
-    const unsigned a = address.toUInt(nullptr, 16);
+std::vector<std::uint8_t> parameterCommand(std::uint16_t address, std::uint32_t word) {
+    const unsigned a = address;
     return {0x01, static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(word >> 24),
             static_cast<std::uint8_t>(word >> 16), static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word)};
 }
@@ -182,37 +182,37 @@ void PanelMouseTest::everyRowKindAnswersTheMouse() {
     QVERIFY(desk.show(name));
     app::TformFXParameters& panel = desk.panel;
 
-    for (int i = 0; i < panel.numControls; ++i) {
+    for (int i = 0; i < panel.numControls(); ++i) {
         const auto slot = static_cast<std::size_t>(i);
-        const QString address = panel.paramAddresses[slot];
+        const std::uint16_t address = panel.parameterAddress(static_cast<int>(slot));
         const std::size_t before = desk.pedal.received().size();
-        if (QSlider* bar = panel.potTrackBars[slot]) {
+        if (QSlider* bar = panel.potTrackBar(slot)) {
             CLICK(bar);
             QTRY_VERIFY_WITH_TIMEOUT(bar->value() != 0, kSlowMachineMs);
-            QCOMPARE(panel.potValueLabels[slot]->text(), QString::number(bar->value()));
+            QCOMPARE(panel.potValueLabel(slot)->text(), QString::number(bar->value()));
             const auto sent = desk.sentSince(before);
             QVERIFY(sent.size() >= 7);
             const std::vector<std::uint8_t> last(sent.end() - 7, sent.end());
             QCOMPARE(last, parameterCommand(address, static_cast<std::uint32_t>(bar->value()) * 8192U));
-        } else if (QCheckBox* sw = panel.paramSwitches[slot]) {
+        } else if (QCheckBox* sw = panel.paramSwitch(slot)) {
             CLICK(sw);
             QTRY_VERIFY_WITH_TIMEOUT(sw->isChecked(), kSlowMachineMs);
             QCOMPARE(desk.sentSince(before), parameterCommand(address, 0x00800000));
-            QCOMPARE(panel.stateLabels[slot]->text(), panel.onTexts[slot]);
+            QCOMPARE(panel.stateLabel(slot)->text(), panel.onText(slot));
             // Its words are part of it: a click on them turns it off again.
             const std::size_t onWords = desk.pedal.received().size();
-            CLICK(panel.stateLabels[slot]);
+            CLICK(panel.stateLabel(slot));
             QTRY_VERIFY_WITH_TIMEOUT(!sw->isChecked(), kSlowMachineMs);
             QCOMPARE(desk.sentSince(onWords), parameterCommand(address, 0));
-            QCOMPARE(panel.stateLabels[slot]->text(), panel.offTexts[slot]);
-        } else if (QPushButton* button = panel.paramButtons[slot]) {
+            QCOMPARE(panel.stateLabel(slot)->text(), panel.offText(slot));
+        } else if (QPushButton* button = panel.paramButton(slot)) {
             CLICK(button);
             std::vector<std::uint8_t> pressAndRelease = parameterCommand(address, 0x00800000);
             const auto release = parameterCommand(address, 0);
             pressAndRelease.insert(pressAndRelease.end(), release.begin(), release.end());
             QTRY_COMPARE_WITH_TIMEOUT(desk.sentSince(before), pressAndRelease, kSlowMachineMs);
-        } else if (QComboBox* box = panel.multiSwitchBoxes[slot]) {
-            const int options = panel.optionCounts[slot];
+        } else if (QComboBox* box = panel.multiSwitchBox(slot)) {
+            const int options = panel.optionCount(slot);
             CHOOSE(box, options - 1);
             const auto word = static_cast<std::uint32_t>((options - 1) * (1024 / options) * 8192);
             QCOMPARE(desk.sentSince(before), parameterCommand(address, word));
@@ -220,21 +220,21 @@ void PanelMouseTest::everyRowKindAnswersTheMouse() {
     }
 
     // Assignment boxes send nothing; choosing one lets its reverse box be clicked, which sends.
-    for (int i = 0; i < panel.numControls; ++i) {
+    for (int i = 0; i < panel.numControls(); ++i) {
         const auto slot = static_cast<std::size_t>(i);
         const std::size_t before = desk.pedal.received().size();
-        CHOOSE(panel.assignBoxes[slot], 11);  // "EXP"
+        CHOOSE(panel.assignBox(slot), 11);  // "EXP"
         QCOMPARE(desk.editor->pedal().assignments()[slot], std::uint8_t{11});
         QVERIFY(desk.sentSince(before).empty());
-        CLICK(panel.reverseCheckBoxes[slot]);
+        CLICK(panel.reverseCheckBox(slot));
         QTRY_COMPARE_WITH_TIMEOUT(desk.sentSince(before), (std::vector<std::uint8_t>{0x08, 0x01, static_cast<std::uint8_t>(i)}), kSlowMachineMs);
     }
-    CHOOSE(panel.bypassAssignBox, 1);  // "FL"
+    CHOOSE(panel.bypassAssignBox(), 1);  // "FL"
     QCOMPARE(desk.editor->pedal().bypassAssignment(), std::uint8_t{9});
-    CHOOSE(panel.presetAssignBox, 2);  // "RMT"
+    CHOOSE(panel.presetAssignBox(), 2);  // "RMT"
     QCOMPARE(desk.editor->pedal().presetAssignment(), std::uint8_t{10});
-    for (int j = 0; j < panel.numReadbacks; ++j) {
-        CHOOSE(panel.readbackAssignBoxes[static_cast<std::size_t>(j)], 3);  // "GREEN"
+    for (int j = 0; j < panel.numReadbacks(); ++j) {
+        CHOOSE(panel.readbackAssignBox(static_cast<std::size_t>(j)), 3);  // "GREEN"
         QCOMPARE(desk.editor->pedal().readbackAssignments()[static_cast<std::size_t>(j)], std::uint8_t{3});
     }
 }
@@ -245,16 +245,16 @@ void PanelMouseTest::everySwitchAndButtonOfEveryAlgorithm() {
     for (const QString& name : catalogueNames()) {
         if (!desk.show(name)) continue;  // a layout the panel refuses has no rows to click
         app::TformFXParameters& panel = desk.panel;
-        for (int i = panel.numPots; i < panel.numPots + panel.numSwitches; ++i) {
+        for (int i = panel.numPots(); i < panel.numPots() + panel.numSwitches(); ++i) {
             const auto slot = static_cast<std::size_t>(i);
             const std::size_t before = desk.pedal.received().size();
-            if (QCheckBox* sw = panel.paramSwitches[slot]) {
+            if (QCheckBox* sw = panel.paramSwitch(slot)) {
                 CLICK(sw);
-                QTRY_VERIFY2_WITH_TIMEOUT(sw->isChecked(), qPrintable(name + QStringLiteral(": ") + panel.nameLabels[slot]->text()), kSlowMachineMs);
+                QTRY_VERIFY2_WITH_TIMEOUT(sw->isChecked(), qPrintable(name + QStringLiteral(": ") + panel.nameLabel(slot)->text()), kSlowMachineMs);
             } else {
-                CLICK(panel.paramButtons[slot]);
+                CLICK(panel.paramButton(slot));
             }
-            QTRY_VERIFY2_WITH_TIMEOUT(desk.sentSince(before).size() >= 7, qPrintable(name + QStringLiteral(": ") + panel.nameLabels[slot]->text()), kSlowMachineMs);
+            QTRY_VERIFY2_WITH_TIMEOUT(desk.sentSince(before).size() >= 7, qPrintable(name + QStringLiteral(": ") + panel.nameLabel(slot)->text()), kSlowMachineMs);
             QCOMPARE(desk.sentSince(before)[0], std::uint8_t{0x01});
             ++clicked;
         }
