@@ -3,7 +3,9 @@
 #include "app/fx_parameters.h"
 
 #include "app/editor.h"
+#include "app/edit_history.h"
 #include "app/main_window.h"
+#include "app/stored_compare.h"
 #include "app/switch_box.h"
 #include "core/commands.h"
 #include "core/control_layout.h"
@@ -19,6 +21,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -52,6 +55,11 @@ constexpr int kFootswitchCodeOffset = 8;
 const QString kReverseHint = QStringLiteral("Toggle the Reverse function for the current parameter");
 
 int rowTop(int row) { return kRowPitch * row + kRowTop; }
+
+// A choice box's caption for `code` (its index; 255 and anything outside the list: "--").
+QString choiceText(const QStringList& choices, int code) {
+    return code >= 0 && code < choices.size() - 1 ? choices[code] : choices.last();
+}
 
 template <typename T, std::size_t N>
 int indexOf(const std::array<T*, N>& table, QObject* sender, int first, int last) {
@@ -102,12 +110,30 @@ TformFXParameters::TformFXParameters(Editor& editor) : QWidget(nullptr), editor_
     rows_->resize(kPanelWidth, kRowTop);
     scroll_->setWidget(rows_);
     layout->addWidget(scroll_, 1);
-    lblPanelStatus = new QLabel(this);
+    // The status line, and Compare beside it.
+    auto* statusBar = new QWidget(this);
+    statusBar->setFixedHeight(kStatusHeight);
+    auto* statusLayout = new QHBoxLayout(statusBar);
+    statusLayout->setContentsMargins(0, 0, kNameX, 0);
+    lblPanelStatus = new QLabel(statusBar);
     lblPanelStatus->setObjectName(QStringLiteral("lblPanelStatus"));
     lblPanelStatus->setWordWrap(true);
     lblPanelStatus->setContentsMargins(kNameX, 2, kNameX, 2);
     lblPanelStatus->setFixedHeight(kStatusHeight);
-    layout->addWidget(lblPanelStatus);
+    statusLayout->addWidget(lblPanelStatus, 1);
+    btnCompare = new QPushButton(QStringLiteral("Compare"), statusBar);
+    btnCompare->setObjectName(QStringLiteral("btnCompare"));
+    btnCompare->setCheckable(true);
+    btnCompare->setEnabled(false);
+    btnCompare->setToolTip(QStringLiteral("Hear the sound stored on the pedal, then press again for the edits (") +
+                           compareKeys().toString(QKeySequence::NativeText) + QLatin1Char(')'));
+    // The button shows the comparison; a click asks for it, and the comparison redraws the button.
+    connect(btnCompare, &QPushButton::clicked, this, editor_.guarded([this] {
+        editor_.compare().toggle();
+        showCompare();
+    }));
+    statusLayout->addWidget(btnCompare);
+    layout->addWidget(statusBar);
     resize(kPanelWidth, windowHeight());
     // The panel draws what the pedal holds, whichever way it changed.
     session::PedalState& pedal = editor_.pedal();
@@ -122,6 +148,64 @@ TformFXParameters::TformFXParameters(Editor& editor) : QWidget(nullptr), editor_
     connect(&pedal, &session::PedalState::settingsReplaced, this, [this] {
         if (isBuilt() && editor_.pedal().hasValuesFor(editor_.state.currentEffectName)) showSettings();
     });
+    // Undo and redo change choices and reverse flags in what the pedal holds; the boxes follow.
+    connect(&pedal, &session::PedalState::assignmentsChosen, this, [this] {
+        if (isBuilt()) showSettings();
+    });
+    connect(&pedal, &session::PedalState::reverseFlagChanged, this, [this](int i) {
+        if (!isBuilt() || i < 0 || i >= numControls) return;
+        if (QCheckBox* box = reverseCheckBoxes[static_cast<std::size_t>(i)]) {
+            const QSignalBlocker quiet(box);
+            if (const auto on = core::reverseFlagState(editor_.pedal().reverseFlags()[static_cast<std::size_t>(i)])) {
+                box->setChecked(*on);
+            }
+        }
+    });
+    for (auto signal : {&session::PedalState::valuesReplaced, &session::PedalState::storedValuesReplaced,
+                        &session::PedalState::algorithmChanged}) {
+        connect(&pedal, signal, this, &TformFXParameters::showDifferences);
+    }
+    connect(&pedal, &session::PedalState::valueChanged, this, &TformFXParameters::showDifferences);
+    connect(&editor_.compare(), &StoredSoundCompare::changed, this, &TformFXParameters::showCompare);
+}
+
+void TformFXParameters::setCaption(const QString& caption) {
+    caption_ = caption;
+    showDifferences();
+}
+
+void TformFXParameters::showDifferences() {
+    const session::PedalState& pedal = editor_.pedal();
+    const bool ours = isBuilt() && pedal.hasValuesFor(editor_.state.currentEffectName);
+    const std::size_t differing = ours ? pedal.differencesFromStored().size() : 0;
+    setWindowTitle(differing > 0 ? caption_ + QLatin1Char('*') : caption_);
+    if (editor_.compare().comparing()) return;
+    static const QString kDiffer = QStringLiteral(" from the sound stored on the pedal");
+    if (differing > 0) {
+        lblPanelStatus->setText(differing == 1 ? QStringLiteral("1 parameter differs") + kDiffer
+                                               : QString::number(differing) + QStringLiteral(" parameters differ") + kDiffer);
+    } else if (lblPanelStatus->text().endsWith(kDiffer)) {
+        lblPanelStatus->setText(QStringLiteral("The values are those of the sound stored on the pedal."));
+    }
+    btnCompare->setEnabled(editor_.compare().available());
+}
+
+void TformFXParameters::showCompare() {
+    const bool comparing = editor_.compare().comparing();
+    {
+        const QSignalBlocker quiet(btnCompare);
+        btnCompare->setChecked(comparing);
+    }
+    btnCompare->setEnabled(editor_.compare().available());
+    // The rows are held while the pedal plays the stored sound: an edit now would be lost on
+    // the way back.
+    if (comparing != comparingShown_) {
+        comparingShown_ = comparing;
+        rows_->setEnabled(!comparing);
+        if (comparing) lblPanelStatus->setText(QStringLiteral("Comparing with the sound stored on the pedal"));
+        else lblPanelStatus->clear();
+    }
+    showDifferences();
 }
 
 void TformFXParameters::showEvent(QShowEvent* event) {
@@ -178,6 +262,8 @@ bool TformFXParameters::OnShow() {
     clearPanel();
     built_ = true;
     const QString name = editor_.state.currentEffectName;
+    // The steps of another algorithm's values mean nothing to this one.
+    editor_.history().forAlgorithm(name);
     const std::string base = core::format_resource_name(name.toStdString());
 
     // The layout.
@@ -236,6 +322,9 @@ bool TformFXParameters::OnShow() {
         // The readout follows the slider whoever moves it: the player, a read-back, the pedal.
         connect(bar, &QSlider::valueChanged, readout, [readout](int value) { readout->setNum(value); });
         connect(bar, &QSlider::valueChanged, this, editor_.guarded([this, bar] { PotParameterChange(bar); }));
+        // A drag from press to release is one step to undo.
+        connect(bar, &QSlider::sliderPressed, this, [this, i] { editor_.history().beginDrag(static_cast<std::size_t>(i)); });
+        connect(bar, &QSlider::sliderReleased, this, [this] { editor_.history().endDrag(); });
         bar->show();
         potTrackBars[slot] = bar;
     }
@@ -387,6 +476,8 @@ void TformFXParameters::clearPanel() {
 }
 
 void TformFXParameters::OnClose() {
+    // The pedal goes back to the edits before the rows go.
+    editor_.compare().finish();
     clearPanel();
     TformMain* main = editor_.formMain();
     main->btnRequest->setEnabled(false);
@@ -421,17 +512,61 @@ bool TformFXParameters::changeValue(int i, std::int32_t value, const core::Pedal
                                     const QString& sentLine) {
     session::PedalState& pedal = editor_.pedal();
     const auto slot = static_cast<std::size_t>(i);
+    const bool known = pedal.hasValuesFor(editor_.state.currentEffectName) && slot < pedal.values().size();
+    const std::int32_t before = known ? pedal.values()[slot] : 0;
     bool sent = false;
     if (const auto talk = editor_.line().begin(session::ConversationKind::LiveEdit)) {
         sent = pedal.change(slot, value, command);
         if (sent) editor_.printToConsole(sentLine);
         else editor_.tellNotSent(QStringLiteral("The change on the panel"));
     }
+    // A step to undo, when the value it replaced is known.
+    const auto undoCommand = known ? commandForValue(i, before) : std::nullopt;
+    if (sent && undoCommand && before != value) {
+        const bool pot = i < numPots;
+        editor_.history().recordValues(pot ? parameterName(i)
+                                           : parameterName(i) + QLatin1Char(' ') + valueText(i, before) +
+                                                 QStringLiteral(" → ") + valueText(i, value),
+                                       {{slot, before, value, *undoCommand, command}},
+                                       pot ? std::optional<std::size_t>(slot) : std::nullopt);
+    }
     // Not sent: the control goes back to what the pedal holds.
     if (!sent && pedal.hasValuesFor(editor_.state.currentEffectName) && slot < pedal.values().size()) {
         drawValue(i, pedal.values()[slot]);
     }
     return sent;
+}
+
+std::optional<core::PedalCommand> TformFXParameters::commandForValue(int i, std::int32_t value) const {
+    if (i < 0 || i >= numControls) return std::nullopt;
+    const auto slot = static_cast<std::size_t>(i);
+    const std::uint16_t address = addressOf(paramAddresses[slot]);
+    if (i < numPots) return core::potCommand(address, core::potPositionFromValue(value));
+    if (i < numPots + numSwitches) {
+        const auto on = core::switchStateFromValue(value);
+        if (isButton[slot] || !on) return std::nullopt;
+        return core::switchCommand(address, *on);
+    }
+    const auto option = core::multiSwitchOptionFromValue(value, optionCounts[slot]);
+    return option ? core::multiSwitchCommand(address, optionCounts[slot], *option) : std::nullopt;
+}
+
+QString TformFXParameters::valueText(int i, std::int32_t value) const {
+    const auto slot = static_cast<std::size_t>(i);
+    if (i < numPots) return QString::number(core::potPositionFromValue(value));
+    if (i < numPots + numSwitches) {
+        const bool on = core::switchStateFromValue(value).value_or(false);
+        const QString& text = on ? onTexts[slot] : offTexts[slot];
+        return !text.isEmpty() ? text : on ? QStringLiteral("On") : QStringLiteral("Off");
+    }
+    const auto option = core::multiSwitchOptionFromValue(value, optionCounts[slot]);
+    QComboBox* box = multiSwitchBoxes[slot];
+    return option && box ? box->itemText(*option) : QString::number(value);
+}
+
+QString TformFXParameters::parameterName(int i) const {
+    QLabel* label = i >= 0 && i < kPanelSlots ? nameLabels[static_cast<std::size_t>(i)] : nullptr;
+    return label ? label->text() : QStringLiteral("Parameter ") + QString::number(i + 1);
 }
 
 void TformFXParameters::SendPotValue(int i) {
@@ -524,6 +659,8 @@ void TformFXParameters::sendReverse(int i, bool on) {
     }
     // Ticked for an Assign that is still to be confirmed: a declined Assign takes it back.
     reverseUnconfirmed[static_cast<std::size_t>(i)] = on;
+    editor_.history().recordReverse(parameterName(i) + (on ? QStringLiteral(" reverse on") : QStringLiteral(" reverse off")),
+                                    static_cast<std::size_t>(i), on);
 }
 
 void TformFXParameters::update_FXParameters(const core::ParameterBlock& block) {
@@ -657,15 +794,26 @@ void TformFXParameters::boxAssignPresetOnChange() { FootswitchAssignChanged(fals
 void TformFXParameters::AssignBoxChanged(int i) {
     const auto slot = static_cast<std::size_t>(i);
     const std::uint8_t code = assignCodeOf(assignBoxes[slot]);
-    editor_.pedal().chooseAssignment(slot, code);
+    session::PedalState& pedal = editor_.pedal();
+    const std::uint8_t before = pedal.assignments()[slot];
+    pedal.chooseAssignment(slot, code);
     QCheckBox* reverse = reverseCheckBoxes[slot];
-    if (!reverse) return;  // the reverse boxes are built after the assignment boxes
-    if (code == kNoAssignment) {
-        reverse->setEnabled(false);
-        if (reverse->isChecked()) reverse->setChecked(false);  // the player's change: sends 08 FF i
-    } else {
-        reverse->setEnabled(true);
+    // The choice and the reverse flag it clears are one step.
+    EditHistory& history = editor_.history();
+    const QString text = parameterName(i) + QStringLiteral(" assignment ") + choiceText(assignChoices, before) +
+                         QStringLiteral(" → ") + choiceText(assignChoices, code);
+    const bool clearsReverse = reverse && code == kNoAssignment && reverse->isChecked();
+    if (clearsReverse) history.beginStep(text);
+    history.recordChoice(text, [&pedal, slot](std::uint8_t c) { pedal.chooseAssignment(slot, c); }, before, code);
+    if (reverse) {  // the reverse boxes are built after the assignment boxes
+        if (code == kNoAssignment) {
+            reverse->setEnabled(false);
+            if (reverse->isChecked()) reverse->setChecked(false);  // the player's change: sends 08 FF i
+        } else {
+            reverse->setEnabled(true);
+        }
     }
+    if (clearsReverse) history.endStep();
 }
 
 void TformFXParameters::takeBackUnconfirmedReverse() {
@@ -689,26 +837,46 @@ void TformFXParameters::confirmReverse() { reverseUnconfirmed.fill(false); }
 void TformFXParameters::ReadbackAssignChanged(int j) {
     const auto slot = static_cast<std::size_t>(j);
     const std::uint8_t code = readbackCodeOf(readbackAssignBoxes[slot]);
-    editor_.pedal().chooseReadbackAssignment(slot, code);
+    session::PedalState& pedal = editor_.pedal();
+    const std::uint8_t before = pedal.readbackAssignments()[slot];
+    pedal.chooseReadbackAssignment(slot, code);
+    editor_.history().recordChoice(readbackNames[slot] + QStringLiteral(" assignment ") + choiceText(readbackChoices, before) +
+                                       QStringLiteral(" → ") + choiceText(readbackChoices, code),
+                                   [&pedal, slot](std::uint8_t c) { pedal.chooseReadbackAssignment(slot, c); }, before, code);
     editor_.printToConsole(QString::fromStdString(core::byteToHex(code)));
 }
 
 void TformFXParameters::FootswitchAssignChanged(bool bypassBox) {
+    session::PedalState& pedal = editor_.pedal();
+    const std::uint8_t before = bypassBox ? pedal.bypassAssignment() : pedal.presetAssignment();
+    const std::uint8_t code = footswitchCodeOf(bypassBox ? bypassAssignBox : presetAssignBox);
     if (bypassBox) {
-        const std::uint8_t code = footswitchCodeOf(bypassAssignBox);
-        editor_.pedal().chooseBypassAssignment(code);
+        pedal.chooseBypassAssignment(code);
         editor_.printToConsole(QStringLiteral("BypassAssignment: ") + QString::fromStdString(core::byteToHex(code)));
     } else {
-        const std::uint8_t code = footswitchCodeOf(presetAssignBox);
-        editor_.pedal().choosePresetAssignment(code);
+        pedal.choosePresetAssignment(code);
         editor_.printToConsole(QStringLiteral("PresetAssignment: ") + QString::fromStdString(core::byteToHex(code)));
     }
+    if (settingBankFootswitches_) return;
+    auto footswitchText = [](std::uint8_t c) {
+        return c == kNoAssignment ? footswitchChoices.last() : choiceText(footswitchChoices, c - kFootswitchCodeOffset);
+    };
+    editor_.history().recordChoice(
+        (bypassBox ? QStringLiteral("Bypass Toggle ") : QStringLiteral("Preset Change ")) + footswitchText(before) +
+            QStringLiteral(" → ") + footswitchText(code),
+        [&pedal, bypassBox](std::uint8_t c) {
+            if (bypassBox) pedal.chooseBypassAssignment(c);
+            else pedal.choosePresetAssignment(c);
+        },
+        before, code);
 }
 
 void TformFXParameters::DisableBypassAndPresetAssignInBankMode() {
     if (editor_.state.pedalMode != kBankMode || !bypassAssignBox || !presetAssignBox) return;
+    settingBankFootswitches_ = true;
     bypassAssignBox->setCurrentIndex(footswitchChoices.indexOf(QStringLiteral("FS")));
     presetAssignBox->setCurrentIndex(footswitchChoices.indexOf(QStringLiteral("FL")));
+    settingBankFootswitches_ = false;
     bypassAssignBox->setEnabled(false);
     presetAssignBox->setEnabled(false);
 }

@@ -3,6 +3,8 @@
 // footswitch rows, the read-back rows and the reverse boxes; closing destroys them all.
 #pragma once
 
+#include "core/commands.h"
+
 #include <QWidget>
 
 #include <array>
@@ -21,7 +23,6 @@ class QSlider;
 
 namespace qeltx::core {
 struct ParameterBlock;
-struct PedalCommand;
 enum class ControlHandling;
 }
 
@@ -56,6 +57,18 @@ public:
     void EnableDisableControls(bool AEnable);
     // Bypass on or off (0D 01 / 0D 00); false (told to the user) when it did not go out.
     bool bypass(bool setBypass);
+
+    // The window's title: `caption`, marked "*" while a value differs from the sound stored on
+    // the pedal.
+    void setCaption(const QString& caption);
+    const QString& caption() const { return caption_; }
+    // The command that gives control i `value` (nothing for a button, or a value the control
+    // cannot take).
+    std::optional<core::PedalCommand> commandForValue(int i, std::int32_t value) const;
+    // How the panel shows `value` of control i ("512", a switch's "On", a multi-switch's option).
+    QString valueText(int i, std::int32_t value) const;
+    // Compare with the sound stored on the pedal (Ctrl+Shift+C, also in the main window's Edit menu).
+    QPushButton* btnCompare = nullptr;
 
     // Live messages for control i.
     void SendPotValue(int i);
@@ -166,6 +179,15 @@ protected:
 
 private:
     void clearPanel();
+    // The mark in the title and the count in the status line, from what the pedal holds.
+    void showDifferences();
+    // While comparing, the rows are held and the status line says so.
+    void showCompare();
+    QString parameterName(int i) const;
+    QString caption_;
+    bool comparingShown_ = false;
+    // Set while the panel itself sets the footswitch boxes for bank mode: not the player's choice.
+    bool settingBankFootswitches_ = false;
     // Every command of the panel goes out as a live edit through the owner of the line.
     // `sentLine`, the console's record of it, is logged once it has gone out whole; a failed
     // send is told to the user instead.
