@@ -1,6 +1,7 @@
 // Listing the attached devices and linking to the pedal.
 #include "app/editor.h"
 #include "app/main_window.h"
+#include "app/stored_compare.h"
 #include "app/fx_parameters.h"
 #include "app/print_console.h"
 
@@ -126,6 +127,8 @@ void TformMain::menuConnectClick() {
 void TformMain::menuDisconnectClick() {
     const auto talk = editor_.line().begin(session::ConversationKind::Unlink);
     if (!talk) return;
+    // The pedal is left playing the edits, not the stored sound it was compared with.
+    editor_.compare().finish();
     if (editor_.usb().CloseFTDevice() != core::FT_OK) return;
     showUnlinkedState();
 }
@@ -151,6 +154,8 @@ void TformMain::showUnlinkedState() {
     Timer_USB_read.stop();
     TformFXParameters* panel = editor_.formFXParameters();
     if (panel->isVisible()) panel->EnableDisableControls(false);
+    // A comparison still running (the cable pulled) cannot send the edits back.
+    editor_.compare().finish();
 }
 
 }  // namespace qeltx::app

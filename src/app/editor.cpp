@@ -1,6 +1,6 @@
 // The Editor object: the seams, the driver stack, the windows and the log sink.
 #include "app/editor.h"
-
+#include "app/edit_history.h"
 #include "app/firmware_upgrade.h"
 #include "app/fx_parameters.h"
 #include "app/impulse_response.h"
@@ -10,6 +10,7 @@
 #include "app/print_console.h"
 #include "app/qt_network.h"
 #include "app/qt_seams.h"
+#include "app/stored_compare.h"
 #include "core/errors.h"
 #include "link/composite_driver.h"
 #include "pedal_sim/pedal_model.h"
@@ -91,6 +92,8 @@ Editor::Editor(EditorSetup setup) : serverAddress_(setup.serverAddress) {
     exchange_ = std::make_unique<session::Exchange>(*usb_, *line_, [this](const QString& line) { printToConsole(line); });
     // What the pedal holds sends through the one send path.
     pedal_.setSender([this](const core::PedalCommand& command) { return exchange_->send(command); });
+    history_ = std::make_unique<EditHistory>(*this);
+    compare_ = std::make_unique<StoredSoundCompare>(*this);
     line_->pollWanted = [this] { return state.linked && !state.firmwareUpgradeMode; };
     line_->onWaiting = [this](session::ConversationKind) { holdInput(true); };
     line_->onEnded = [this](session::ConversationKind) { holdInput(false); };
@@ -136,6 +139,8 @@ void Editor::start() {
     for (const QString& line : std::as_const(earlyLines_)) formPrint_->printToConsole(line);
     earlyLines_.clear();
     formFXParameters_ = std::make_unique<TformFXParameters>(*this);
+    // Undo, Redo and Compare by their keys from the panel too.
+    formFXParameters_->addActions(formMain_->menuEdit->actions());
     formImpulseResponse_ = std::make_unique<TformImpulseResponse>(*this);
     formNewVersionMsg_ = std::make_unique<TformNewVersionMsg>(*this);
     line_->poll = &formMain_->Timer_USB_read;

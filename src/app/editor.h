@@ -31,6 +31,8 @@ class TformPrint;
 class TformFXParameters;
 class TformImpulseResponse;
 class TformNewVersionMsg;
+class EditHistory;
+class StoredSoundCompare;
 
 // What the editor is built from. Anything left empty gets the real thing.
 struct EditorSetup {
@@ -78,6 +80,10 @@ public:
     session::LineOwner& line() { return *line_; }
     // What the pedal holds: the windows draw it, and every change of the player's goes through it.
     session::PedalState& pedal() { return pedal_; }
+    // The player's edits, to undo and redo.
+    EditHistory& history() { return *history_; }
+    // Compare with the sound stored on the pedal.
+    StoredSoundCompare& compare() { return *compare_; }
     // Runs `work` (guarded) now, or when the running conversation has ended.
     void whenIdle(std::function<void()> work);
     // The in-process virtual pedal, when the editor was started with it.
@@ -133,6 +139,8 @@ private:
     std::unique_ptr<session::LineOwner> line_;
     std::unique_ptr<session::Exchange> exchange_;
     session::PedalState pedal_;
+    std::unique_ptr<EditHistory> history_;
+    std::unique_ptr<StoredSoundCompare> compare_;
     bool inputHeld_ = false;
     bool refusalPending_ = false;
     bool ended_ = false;

@@ -2,8 +2,10 @@
 // control layout at every show, and the path by which the player's changes reach the pedal.
 #include "app/fx_parameters.h"
 
+#include "app/edit_history.h"
 #include "app/editor.h"
 #include "app/main_window.h"
+#include "app/stored_compare.h"
 #include "app/switch_box.h"
 #include "core/commands.h"
 #include "core/control_layout.h"
@@ -18,6 +20,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -26,6 +29,15 @@
 #include <QVBoxLayout>
 
 namespace qeltx::app {
+
+namespace {
+
+// A choice box's caption for `code` (its index; 255 and anything outside the list: "--").
+QString choiceText(const QStringList& choices, int code) {
+    return code >= 0 && code < choices.size() - 1 ? choices[code] : choices.last();
+}
+
+}  // namespace
 
 TformFXParameters::TformFXParameters(Editor& editor) : QWidget(nullptr), editor_(editor) {
     setObjectName(QStringLiteral("formFXParameters"));
@@ -66,12 +78,30 @@ TformFXParameters::TformFXParameters(Editor& editor) : QWidget(nullptr), editor_
     area_->resize(kPanelWidth, kRowTop);
     scroll_->setWidget(area_);
     layout->addWidget(scroll_, 1);
-    status_ = new QLabel(this);
+    // The status line, and Compare beside it.
+    auto* statusBar = new QWidget(this);
+    statusBar->setFixedHeight(kStatusHeight);
+    auto* statusLayout = new QHBoxLayout(statusBar);
+    statusLayout->setContentsMargins(0, 0, kNameX, 0);
+    status_ = new QLabel(statusBar);
     status_->setObjectName(QStringLiteral("lblPanelStatus"));
     status_->setWordWrap(true);
     status_->setContentsMargins(kNameX, 2, kNameX, 2);
     status_->setFixedHeight(kStatusHeight);
-    layout->addWidget(status_);
+    statusLayout->addWidget(status_, 1);
+    btnCompare_ = new QPushButton(QStringLiteral("Compare"), statusBar);
+    btnCompare_->setObjectName(QStringLiteral("btnCompare"));
+    btnCompare_->setCheckable(true);
+    btnCompare_->setEnabled(false);
+    btnCompare_->setToolTip(QStringLiteral("Hear the sound stored on the pedal, then press again for the edits (") +
+                            compareKeys().toString(QKeySequence::NativeText) + QLatin1Char(')'));
+    // The button shows the comparison; a click asks for it, and the comparison redraws the button.
+    connect(btnCompare_, &QPushButton::clicked, this, editor_.guarded([this] {
+        editor_.compare().toggle();
+        showCompare();
+    }));
+    statusLayout->addWidget(btnCompare_);
+    layout->addWidget(statusBar);
     resize(kPanelWidth, windowHeight());
     // The panel draws what the pedal holds, whichever way it changed.
     session::PedalState& pedal = editor_.pedal();
@@ -86,6 +116,63 @@ TformFXParameters::TformFXParameters(Editor& editor) : QWidget(nullptr), editor_
     connect(&pedal, &session::PedalState::settingsReplaced, this, [this] {
         if (isBuilt() && editor_.pedal().hasValuesFor(editor_.state.currentEffectName)) showSettings();
     });
+    // Undo and redo change choices and reverse flags in what the pedal holds; the boxes follow.
+    connect(&pedal, &session::PedalState::assignmentsChosen, this, [this] {
+        if (isBuilt()) showSettings();
+    });
+    connect(&pedal, &session::PedalState::reverseFlagChanged, this, [this](int i) {
+        const ControlRow* row = rowAt(i);
+        if (!isBuilt() || !row) return;
+        const QSignalBlocker quiet(row->reverseBox());
+        if (const auto on = core::reverseFlagState(editor_.pedal().reverseFlags()[static_cast<std::size_t>(i)])) {
+            row->reverseBox()->setChecked(*on);
+        }
+    });
+    for (auto signal : {&session::PedalState::valuesReplaced, &session::PedalState::storedValuesReplaced,
+                        &session::PedalState::algorithmChanged}) {
+        connect(&pedal, signal, this, &TformFXParameters::showDifferences);
+    }
+    connect(&pedal, &session::PedalState::valueChanged, this, &TformFXParameters::showDifferences);
+    connect(&editor_.compare(), &StoredSoundCompare::changed, this, &TformFXParameters::showCompare);
+}
+
+void TformFXParameters::setCaption(const QString& caption) {
+    caption_ = caption;
+    showDifferences();
+}
+
+void TformFXParameters::showDifferences() {
+    const session::PedalState& pedal = editor_.pedal();
+    const bool ours = isBuilt() && pedal.hasValuesFor(editor_.state.currentEffectName);
+    const std::size_t differing = ours ? pedal.differencesFromStored().size() : 0;
+    setWindowTitle(differing > 0 ? caption_ + QLatin1Char('*') : caption_);
+    if (editor_.compare().comparing()) return;
+    const QString differ = QStringLiteral(" from the sound stored on the pedal");
+    if (differing > 0) {
+        status_->setText(differing == 1 ? QStringLiteral("1 parameter differs") + differ
+                                        : QString::number(differing) + QStringLiteral(" parameters differ") + differ);
+    } else if (status_->text().endsWith(differ)) {
+        status_->setText(QStringLiteral("The values are those of the sound stored on the pedal."));
+    }
+    btnCompare_->setEnabled(editor_.compare().available());
+}
+
+void TformFXParameters::showCompare() {
+    const bool comparing = editor_.compare().comparing();
+    {
+        const QSignalBlocker quiet(btnCompare_);
+        btnCompare_->setChecked(comparing);
+    }
+    btnCompare_->setEnabled(editor_.compare().available());
+    // The rows are held while the pedal plays the stored sound: an edit now would be lost on
+    // the way back.
+    if (comparing != comparingShown_) {
+        comparingShown_ = comparing;
+        area_->setEnabled(!comparing);
+        if (comparing) status_->setText(QStringLiteral("Comparing with the sound stored on the pedal"));
+        else status_->clear();
+    }
+    showDifferences();
 }
 
 void TformFXParameters::showEvent(QShowEvent* event) {
@@ -122,6 +209,8 @@ bool TformFXParameters::OnShow() {
     clearPanel();
     built_ = true;
     const QString name = editor_.state.currentEffectName;
+    // The steps of another algorithm's values mean nothing to this one.
+    editor_.history().forAlgorithm(name);
     const std::string base = core::format_resource_name(name.toStdString());
     // A missing resource raises the editor's error, which ends the build here.
     const std::string layoutText = editor_.formMain()->loadResource(QString::fromStdString(base + "_ctrls"));
@@ -168,6 +257,14 @@ void TformFXParameters::buildRows(const core::ControlLayout& layout, const std::
     numSwitches_ = layout.counts.switches;
     addresses_ = addresses;
     rows_ = build.controlRows(layout, addresses);
+    for (const auto& row : rows_) {
+        const auto* pot = dynamic_cast<const PotRow*>(row.get());
+        if (!pot) continue;
+        // A drag from press to release is one step to undo.
+        const auto slot = static_cast<std::size_t>(pot->index());
+        connect(pot->bar(), &QSlider::sliderPressed, this, [this, slot] { editor_.history().beginDrag(slot); });
+        connect(pot->bar(), &QSlider::sliderReleased, this, [this] { editor_.history().endDrag(); });
+    }
     build.separator(numControls());
     const int n = numControls();
     bypassRow_ = build.choiceRow(QStringLiteral("Bypass Toggle"), footswitchChoices, n, QStringLiteral("bypassLabel"),
@@ -229,6 +326,8 @@ void TformFXParameters::clearPanel() {
 }
 
 void TformFXParameters::OnClose() {
+    // The pedal goes back to the edits before the rows go.
+    editor_.compare().finish();
     clearPanel();
     TformMain* main = editor_.formMain();
     main->btnRequest->setEnabled(false);
@@ -334,17 +433,63 @@ void TformFXParameters::playerChanged(int i) {
     if (!change) return;
     session::PedalState& pedal = editor_.pedal();
     const auto slot = static_cast<std::size_t>(i);
+    const bool known = pedal.hasValuesFor(editor_.state.currentEffectName) && slot < pedal.values().size();
+    const std::int32_t before = known ? pedal.values()[slot] : 0;
     bool sent = false;
     if (const auto talk = editor_.line().begin(session::ConversationKind::LiveEdit)) {
         sent = pedal.change(slot, change->value, change->command);
         if (sent) editor_.printToConsole(change->sentLine);
         else editor_.tellNotSent(QStringLiteral("The change on the panel"));
     }
+    // A step to undo, when the value it replaced is known.
+    const auto undoCommand = known ? commandForValue(i, before) : std::nullopt;
+    if (sent && undoCommand && before != change->value) {
+        const bool pot = i < numPots_;
+        editor_.history().recordValues(pot ? parameterName(i)
+                                           : parameterName(i) + QLatin1Char(' ') + valueText(i, before) +
+                                                 QStringLiteral(" → ") + valueText(i, change->value),
+                                       {{slot, before, change->value, *undoCommand, change->command}},
+                                       pot ? std::optional<std::size_t>(slot) : std::nullopt);
+    }
     // Not sent: the control goes back to what the pedal holds.
     if (!sent && pedal.hasValuesFor(editor_.state.currentEffectName) && slot < pedal.values().size()) {
         drawValue(i, pedal.values()[slot]);
     }
     if (auto* sw = dynamic_cast<SwitchRow*>(row)) sw->showState();
+}
+
+std::optional<core::PedalCommand> TformFXParameters::commandForValue(int i, std::int32_t value) const {
+    const ControlRow* row = rowAt(i);
+    if (!row) return std::nullopt;
+    if (dynamic_cast<const PotRow*>(row)) return core::potCommand(row->address(), core::potPositionFromValue(value));
+    if (dynamic_cast<const SwitchRow*>(row)) {
+        const auto on = core::switchStateFromValue(value);
+        return on ? std::optional(core::switchCommand(row->address(), *on)) : std::nullopt;
+    }
+    if (const auto* multi = dynamic_cast<const MultiSwitchRow*>(row)) {
+        const auto option = core::multiSwitchOptionFromValue(value, multi->optionCount());
+        return option ? core::multiSwitchCommand(row->address(), multi->optionCount(), *option) : std::nullopt;
+    }
+    return std::nullopt;  // a button holds no value
+}
+
+QString TformFXParameters::valueText(int i, std::int32_t value) const {
+    const ControlRow* row = rowAt(i);
+    if (dynamic_cast<const PotRow*>(row)) return QString::number(core::potPositionFromValue(value));
+    if (const auto* sw = dynamic_cast<const SwitchRow*>(row)) {
+        const bool on = core::switchStateFromValue(value).value_or(false);
+        const QString& text = on ? sw->onText() : sw->offText();
+        return !text.isEmpty() ? text : on ? QStringLiteral("On") : QStringLiteral("Off");
+    }
+    if (const auto* multi = dynamic_cast<const MultiSwitchRow*>(row)) {
+        if (const auto option = core::multiSwitchOptionFromValue(value, multi->optionCount())) return multi->box()->itemText(*option);
+    }
+    return QString::number(value);
+}
+
+QString TformFXParameters::parameterName(int i) const {
+    QLabel* label = nameLabel(i);
+    return label ? label->text() : QStringLiteral("Parameter ") + QString::number(i + 1);
 }
 
 void TformFXParameters::buttonPressed(int i, bool pressed) {
@@ -377,6 +522,8 @@ void TformFXParameters::sendReverse(int i, bool on) {
     }
     // Ticked for an Assign that is still to be confirmed: a declined Assign takes it back.
     reverseUnconfirmed_[static_cast<std::size_t>(i)] = on;
+    editor_.history().recordReverse(parameterName(i) + (on ? QStringLiteral(" reverse on") : QStringLiteral(" reverse off")),
+                                    static_cast<std::size_t>(i), on);
 }
 
 void TformFXParameters::update_FXParameters(const core::ParameterBlock& block) {
@@ -440,15 +587,26 @@ void TformFXParameters::showSettings() {
 void TformFXParameters::assignmentChosen(int i) {
     const ControlRow* row = rowAt(i);
     if (!row) return;
+    const auto slot = static_cast<std::size_t>(i);
     const std::uint8_t code = assignCodeOf(row->assignBox());
-    editor_.pedal().chooseAssignment(static_cast<std::size_t>(i), code);
+    session::PedalState& pedal = editor_.pedal();
+    const std::uint8_t before = pedal.assignments()[slot];
+    pedal.chooseAssignment(slot, code);
     QCheckBox* reverse = row->reverseBox();
+    // The choice and the reverse flag it clears are one step.
+    EditHistory& history = editor_.history();
+    const QString text = parameterName(i) + QStringLiteral(" assignment ") + choiceText(assignChoices, before) +
+                         QStringLiteral(" → ") + choiceText(assignChoices, code);
+    const bool clearsReverse = code == kNoAssignment && reverse->isChecked();
+    if (clearsReverse) history.beginStep(text);
+    history.recordChoice(text, [&pedal, slot](std::uint8_t c) { pedal.chooseAssignment(slot, c); }, before, code);
     if (code == kNoAssignment) {
         reverse->setEnabled(false);
         if (reverse->isChecked()) reverse->setChecked(false);  // the player's change: sends 08 FF i
     } else {
         reverse->setEnabled(true);
     }
+    if (clearsReverse) history.endStep();
 }
 
 void TformFXParameters::chooseShownAssignments() {
@@ -477,27 +635,48 @@ void TformFXParameters::takeBackUnconfirmedReverse() {
 void TformFXParameters::confirmReverse() { reverseUnconfirmed_.fill(false); }
 
 void TformFXParameters::readbackAssignmentChosen(int j) {
+    const auto slot = static_cast<std::size_t>(j);
     const std::uint8_t code = readbackCodeOf(readbackAssignBox(j));
-    editor_.pedal().chooseReadbackAssignment(static_cast<std::size_t>(j), code);
+    session::PedalState& pedal = editor_.pedal();
+    const std::uint8_t before = pedal.readbackAssignments()[slot];
+    pedal.chooseReadbackAssignment(slot, code);
+    editor_.history().recordChoice(readbackLabel(j)->text() + QStringLiteral(" assignment ") + choiceText(readbackChoices, before) +
+                                       QStringLiteral(" → ") + choiceText(readbackChoices, code),
+                                   [&pedal, slot](std::uint8_t c) { pedal.chooseReadbackAssignment(slot, c); }, before, code);
     editor_.printToConsole(QString::fromStdString(core::byteToHex(code)));
 }
 
 void TformFXParameters::footswitchAssignmentChosen(bool bypassBox) {
+    session::PedalState& pedal = editor_.pedal();
+    const std::uint8_t before = bypassBox ? pedal.bypassAssignment() : pedal.presetAssignment();
+    const std::uint8_t code = footswitchCodeOf(bypassBox ? bypassRow_.box : presetRow_.box);
     if (bypassBox) {
-        const std::uint8_t code = footswitchCodeOf(bypassRow_.box);
-        editor_.pedal().chooseBypassAssignment(code);
+        pedal.chooseBypassAssignment(code);
         editor_.printToConsole(QStringLiteral("BypassAssignment: ") + QString::fromStdString(core::byteToHex(code)));
     } else {
-        const std::uint8_t code = footswitchCodeOf(presetRow_.box);
-        editor_.pedal().choosePresetAssignment(code);
+        pedal.choosePresetAssignment(code);
         editor_.printToConsole(QStringLiteral("PresetAssignment: ") + QString::fromStdString(core::byteToHex(code)));
     }
+    if (settingBankFootswitches_) return;
+    auto footswitchText = [](std::uint8_t c) {
+        return c == kNoAssignment ? footswitchChoices.last() : choiceText(footswitchChoices, c - kFootswitchCodeOffset);
+    };
+    editor_.history().recordChoice(
+        (bypassBox ? QStringLiteral("Bypass Toggle ") : QStringLiteral("Preset Change ")) + footswitchText(before) +
+            QStringLiteral(" → ") + footswitchText(code),
+        [&pedal, bypassBox](std::uint8_t c) {
+            if (bypassBox) pedal.chooseBypassAssignment(c);
+            else pedal.choosePresetAssignment(c);
+        },
+        before, code);
 }
 
 void TformFXParameters::DisableBypassAndPresetAssignInBankMode() {
     if (editor_.state.pedalMode != kBankMode || !bypassRow_.box || !presetRow_.box) return;
+    settingBankFootswitches_ = true;
     bypassRow_.box->setCurrentIndex(footswitchChoices.indexOf(QStringLiteral("FS")));
     presetRow_.box->setCurrentIndex(footswitchChoices.indexOf(QStringLiteral("FL")));
+    settingBankFootswitches_ = false;
     bypassRow_.box->setEnabled(false);
     presetRow_.box->setEnabled(false);
 }

@@ -48,6 +48,18 @@ public:
     // Bypass on or off (0D 01 / 0D 00); false (told to the user) when it did not go out.
     bool bypass(bool setBypass);
 
+    // The window's title: `caption`, marked "*" while a value differs from the sound stored on
+    // the pedal.
+    void setCaption(const QString& caption);
+    const QString& caption() const { return caption_; }
+    // The command that gives control i `value` (nothing for a button, or a value the control
+    // cannot take).
+    std::optional<core::PedalCommand> commandForValue(int i, std::int32_t value) const;
+    // How the panel shows `value` of control i ("512", a switch's "On", a multi-switch's option).
+    QString valueText(int i, std::int32_t value) const;
+    // Compare with the sound stored on the pedal (Ctrl+Shift+C, also in the main window's Edit menu).
+    QPushButton* compareButton() const { return btnCompare_; }
+
     // In bank mode the pedal's footswitches are fixed: bypass on FS, preset change on FL.
     void DisableBypassAndPresetAssignInBankMode();
     // After a read-back: a reverse box is usable while its control has an assignment, and
@@ -155,6 +167,11 @@ private:
     // The player's reverse flag for control i, sent as a live edit; the box shows the pedal's
     // flag again when it did not go out.
     void sendReverse(int i, bool on);
+    // The mark in the title and the count in the status line, from what the pedal holds.
+    void showDifferences();
+    // While comparing, the rows are held and the status line says so.
+    void showCompare();
+    QString parameterName(int i) const;
     ControlRow* rowAt(int i) const;
     template <typename Row>
     Row* rowOf(int i) const {
@@ -166,6 +183,11 @@ private:
     QScrollArea* scroll_ = nullptr;
     QWidget* area_ = nullptr;
     QLabel* status_ = nullptr;
+    QPushButton* btnCompare_ = nullptr;
+    QString caption_;
+    bool comparingShown_ = false;
+    // Set while the panel itself sets the footswitch boxes for bank mode: not the player's choice.
+    bool settingBankFootswitches_ = false;
     bool closePending_ = false;
     int numPots_ = 0;
     int numSwitches_ = 0;

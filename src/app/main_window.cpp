@@ -73,6 +73,7 @@ TformMain::TformMain(Editor& editor) : QMainWindow(nullptr), editor_(editor) {
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     connectHandlers();
     setUpKeyboard();
+    buildEditMenu();
     Timer_USB_read.setObjectName(QStringLiteral("Timer_USB_read"));
     Timer_USB_read.setInterval(kPollIntervalMs);
     TimerCheckWebVersion.setObjectName(QStringLiteral("TimerCheckWebVersion"));

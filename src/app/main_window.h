@@ -40,6 +40,7 @@ struct PresetFile;
 namespace qeltx::app {
 
 class Editor;
+struct ValueChange;
 
 class TformMain : public QMainWindow {
     Q_OBJECT
@@ -53,6 +54,9 @@ public:
     void menuSupportClick();
     // Underlined letters, shortcuts, the button entries, F10 (main_window_keys.cpp).
     void setUpKeyboard();
+    // The Edit menu: Undo and Redo naming their step, and Compare (main_window_edit.cpp).
+    void buildEditMenu();
+    void showEditMenu();
     // "Parameter Window" (F6): the parameter window forward, or from it back to this one.
     void menuParameterWindowClick();
     // Info ▸ "Save Support Report…" (main_window_support.cpp).
@@ -172,9 +176,10 @@ public:
     void offerPresetAlgorithm(const core::PresetFile& preset, const QString& path);
     void refusePreset(const QString& path, const QString& why);
     // Sends every value of `preset` through what the pedal holds (inside the caller's
-    // conversation); false, told, when one did not go out whole.
+    // conversation); false, told, when one did not go out whole. `sent` gets each value that
+    // went out (its control, the value and its command).
     bool applyPresetValues(const core::PresetFile& preset, const core::ControlLayout& layout,
-                           const core::ImageHeader& header);
+                           const core::ImageHeader& header, std::vector<ValueChange>* sent = nullptr);
     // For the Open Preset File dialog: "Algorithm: Amber Drive" for the file at a path.
     std::function<QString(const QString&)> presetDescription();
 
@@ -293,6 +298,10 @@ public:
     QAction* menuReadValuesAutomatically = nullptr;
     QAction* menuImpulseResponse = nullptr;
     QAction* menuQuit = nullptr;
+    QMenu* menuEdit = nullptr;
+    QAction* menuUndo = nullptr;
+    QAction* menuRedo = nullptr;
+    QAction* menuCompare = nullptr;
     QMenu* menuConnection = nullptr;
     QAction* menuScan = nullptr;
     QAction* menuConnect = nullptr;

@@ -193,7 +193,7 @@ bool TformMain::locate_effect() {
 void TformMain::show_parameter_window(const QString& caption, bool setWidth) {
     TformFXParameters* panel = editor_.formFXParameters();
     if (panel->isVisible()) panel->close();
-    panel->setWindowTitle(caption);
+    panel->setCaption(caption);
     panel->show();
     placePanel(setWidth ? kPanelWidth : panel->width());
 }

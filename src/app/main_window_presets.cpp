@@ -1,5 +1,6 @@
 // Preset files: Save Configuration and Load Configuration.
 #include "app/busy_window.h"
+#include "app/edit_history.h"
 #include "app/editor.h"
 #include "app/fx_parameters.h"
 #include "app/main_window.h"
@@ -153,14 +154,27 @@ void TformMain::menuLoadConfigurationClick() {
     {
         const auto talk = editor_.line().begin(session::ConversationKind::LiveEdit);
         if (!talk) return;
-        if (!applyPresetValues(*preset, *layout.layout, loaded.effect->header)) return;
+        // The values the preset replaces, so the whole load is one step to undo.
+        std::vector<ValueChange> changes;
+        const std::vector<std::int32_t> before = pedal.values();
+        const bool allSent = applyPresetValues(*preset, *layout.layout, loaded.effect->header, &changes);
+        for (ValueChange& change : changes) {
+            change.before = change.control < before.size() ? before[change.control] : change.after;
+            if (const auto command = panel.commandForValue(static_cast<int>(change.control), change.before)) {
+                change.undoCommand = *command;
+            }
+        }
+        std::erase_if(changes, [](const ValueChange& change) { return change.before == change.after || change.undoCommand.text.empty(); });
+        // What went out is a step even when the rest did not: what the pedal holds has it.
+        editor_.history().recordValues(QStringLiteral("Preset ") + QFileInfo(path).fileName(), std::move(changes));
+        if (!allSent) return;
     }
     panel.showStatus(QStringLiteral("Values of the preset file sent to the pedal: ") + QFileInfo(path).fileName());
     editor_.dialogs().message(QStringLiteral("File loaded successfully: ") + path);
 }
 
 bool TformMain::applyPresetValues(const core::PresetFile& preset, const core::ControlLayout& layout,
-                                  const core::ImageHeader& header) {
+                                  const core::ImageHeader& header, std::vector<ValueChange>* sent) {
     // Every value the panel will show goes out, switches included; the first that does not go
     // out whole ends it, and what the pedal holds keeps only what went out.
     for (const core::PresetValueCommand& change : core::presetValueChanges(preset, layout, header)) {
@@ -168,6 +182,7 @@ bool TformMain::applyPresetValues(const core::PresetFile& preset, const core::Co
             editor_.tellNotSent(QStringLiteral("The preset's values"));
             return false;
         }
+        if (sent) sent->push_back({change.control, change.value, change.value, {}, change.command});
     }
     return true;
 }

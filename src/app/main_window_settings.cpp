@@ -4,6 +4,7 @@
 #include "session/exchange.h"
 #include "app/fx_parameters.h"
 #include "app/main_window.h"
+#include "app/stored_compare.h"
 #include "app/preferences.h"
 #include "core/commands.h"
 #include "core/hex.h"
@@ -39,6 +40,8 @@ void TformMain::btnRequestClick() {
 void TformMain::RequestParameters() {
     const auto talk = editor_.line().begin(session::ConversationKind::Request);
     if (!talk) return;
+    // What is read is the edits, not the stored sound a comparison plays.
+    editor_.compare().finish();
     // A pedal report already waiting may change the algorithm, and so the panel asked for.
     takePendingMessages();
     TformFXParameters* panel = editor_.formFXParameters();

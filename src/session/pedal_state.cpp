@@ -110,15 +110,30 @@ bool PedalState::change(std::size_t i, std::int32_t value, const core::PedalComm
 bool PedalState::changeReverse(std::size_t i, bool on, const core::PedalCommand& command) {
     if (!send(command)) return false;
     if (i < kHeldControls) reverseFlags_[i] = on ? 1 : kNoCode;
+    Q_EMIT reverseFlagChanged(static_cast<int>(i));
     return true;
 }
 
 void PedalState::chooseAssignment(std::size_t i, std::uint8_t code) {
-    if (i < kHeldControls) assignments_[i] = code;
+    if (i >= kHeldControls) return;
+    assignments_[i] = code;
+    Q_EMIT assignmentsChosen();
 }
 
 void PedalState::chooseReadbackAssignment(std::size_t j, std::uint8_t code) {
-    if (j < kHeldReadbacks) readbackAssignments_[j] = code;
+    if (j >= kHeldReadbacks) return;
+    readbackAssignments_[j] = code;
+    Q_EMIT assignmentsChosen();
+}
+
+void PedalState::chooseBypassAssignment(std::uint8_t code) {
+    bypassAssignment_ = code;
+    Q_EMIT assignmentsChosen();
+}
+
+void PedalState::choosePresetAssignment(std::uint8_t code) {
+    presetAssignment_ = code;
+    Q_EMIT assignmentsChosen();
 }
 
 void PedalState::uploadSent(const HeldAlgorithm& effect, const QString& irImage) {

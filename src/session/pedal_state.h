@@ -113,8 +113,8 @@ public:
     std::uint8_t presetAssignment() const { return presetAssignment_; }
     void chooseAssignment(std::size_t i, std::uint8_t code);
     void chooseReadbackAssignment(std::size_t j, std::uint8_t code);
-    void chooseBypassAssignment(std::uint8_t code) { bypassAssignment_ = code; }
-    void choosePresetAssignment(std::uint8_t code) { presetAssignment_ = code; }
+    void chooseBypassAssignment(std::uint8_t code);
+    void choosePresetAssignment(std::uint8_t code);
     // Reverse flags as 1 (on), 255 (off) or another code the pedal sent.
     const std::array<std::uint8_t, kHeldControls>& reverseFlags() const { return reverseFlags_; }
 
@@ -149,6 +149,10 @@ Q_SIGNALS:
     void settingsReplaced();
     // The stored sound was read back, stored or forgotten.
     void storedValuesReplaced();
+    // The player's reverse flag of control `index` went out.
+    void reverseFlagChanged(int index);
+    // An assignment, read-back, bypass or preset-change choice was made (not yet sent).
+    void assignmentsChosen();
 
 private:
     Sender send_;

@@ -1,6 +1,7 @@
 // The parameter panel in a player's hands: on a real X server with a window manager, every
 // kind of row control is clicked with real mouse events (xdotool) at the centre of the part of
 // it that can be seen, and what it sends must reach the virtual pedal.
+#include "app/edit_history.h"
 #include "app/fx_parameters.h"
 #include "app/main_window.h"
 #include "core/catalogue_lists.h"
@@ -18,7 +19,11 @@
 #include <QPushButton>
 #include <QRegion>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QtTest>
+
+#include <cstdlib>
 
 using namespace qeltx;
 
@@ -167,6 +172,7 @@ private slots:
     void everyRowKindAnswersTheMouse();
     void everySwitchAndButtonOfEveryAlgorithm();
     void liveSwitchTogglesAtItsCentre();
+    void aDraggedPotComesBackWithCtrlZ();
 };
 
 void PanelMouseTest::everyRowKindAnswersTheMouse_data() {
@@ -277,6 +283,56 @@ void PanelMouseTest::liveSwitchTogglesAtItsCentre() {
         QCOMPARE(desk.sentSince(before), (std::vector<std::uint8_t>{0x0A, std::uint8_t(on ? 0x01 : 0x00), 0x00}));
         QCOMPARE(desk.pedal.live(), on);
     }
+}
+
+// A pot dragged with the mouse through many positions, then Ctrl+Z on the keyboard: the pot and
+// the pedal are back where the drag began, in one step.
+void PanelMouseTest::aDraggedPotComesBackWithCtrlZ() {
+    Desk desk;
+    const QString held = desk.editor->pedal().algorithm().name;
+    QVERIFY(desk.show(held));
+    desk.main.btnRequest->click();  // the pedal's values: what an undo goes back to
+    QVERIFY(desk.editor->pedal().hasValuesFor(held));
+    QSlider* bar = desk.panel.potTrackBar(0);
+    QVERIFY(bar && bar->isEnabled());
+    const int start = bar->value();
+    const auto pedalValue = [&] { return static_cast<int>(desk.pedal.controlValue(0).value_or(0) / 8192U); };
+    QCOMPARE(pedalValue(), start);
+
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    // The handle's size from the style; where it sits from the value (the style's own rectangle
+    // here would not know the slider's position).
+    const QRect handle = bar->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, bar);
+    const int along = QStyle::sliderPositionFromValue(bar->minimum(), bar->maximum(), start, bar->width() - handle.width());
+    const QPoint from = bar->mapToGlobal(QPoint(along + handle.width() / 2, handle.center().y()));
+    QTRY_VERIFY_WITH_TIMEOUT(QApplication::widgetAt(from) == bar, kSlowMachineMs);
+    // Rightwards when there is room, else leftwards.
+    const int direction = start < 512 ? 1 : -1;
+    const std::size_t before = desk.pedal.received().size();
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(from.x()), QString::number(from.y()),
+             QStringLiteral("mousedown"), QStringLiteral("1")});
+    for (int step = 1; step <= 6; ++step) {
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(from.x() + direction * 6 * step),
+                 QString::number(from.y())});
+        QTest::qWait(40);
+    }
+    xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+    QTRY_VERIFY_WITH_TIMEOUT(!bar->isSliderDown(), kSlowMachineMs);
+    const int dragged = bar->value();
+    QVERIFY2(std::abs(dragged - start) > 100, qPrintable(QStringLiteral("%1 → %2").arg(start).arg(dragged)));
+    QCOMPARE(pedalValue(), dragged);
+    QVERIFY(desk.sentSince(before).size() >= 3 * 7);  // many positions went out on the way
+    QCOMPARE(desk.editor->history().stack().count(), 1);
+
+    xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+z")});
+    QTRY_COMPARE_WITH_TIMEOUT(bar->value(), start, kSlowMachineMs);
+    QCOMPARE(pedalValue(), start);
+    QCOMPARE(desk.editor->pedal().values()[0], start);
+    QVERIFY(desk.editor->history().canRedo());
 }
 
 QTEST_MAIN(PanelMouseTest)
