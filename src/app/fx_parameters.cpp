@@ -118,7 +118,7 @@ TformFXParameters::TformFXParameters(Editor& editor) : QWidget(nullptr), editor_
     lblPanelStatus = new QLabel(statusBar);
     lblPanelStatus->setObjectName(QStringLiteral("lblPanelStatus"));
     lblPanelStatus->setWordWrap(true);
-    lblPanelStatus->setContentsMargins(kNameX, 2, kNameX, 2);
+    lblPanelStatus->setContentsMargins(kNameX, 2, 4, 2);
     lblPanelStatus->setFixedHeight(kStatusHeight);
     statusLayout->addWidget(lblPanelStatus, 1);
     btnCompare = new QPushButton(QStringLiteral("Compare"), statusBar);

@@ -36,7 +36,7 @@ inline constexpr int kRowPitch = 25;
 inline constexpr int kRowTop = 10;
 inline constexpr int kPanelWidth = 420;
 inline constexpr int kHeadingHeight = 20;
-inline constexpr int kStatusHeight = 36;
+inline constexpr int kStatusHeight = 52;
 
 // The fixed choices of the assignment, read-back and footswitch boxes; an entry's index is its
 // code, except "--" which is 255.
