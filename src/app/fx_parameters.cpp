@@ -86,7 +86,7 @@ TformFXParameters::TformFXParameters(Editor& editor) : QWidget(nullptr), editor_
     status_ = new QLabel(statusBar);
     status_->setObjectName(QStringLiteral("lblPanelStatus"));
     status_->setWordWrap(true);
-    status_->setContentsMargins(kNameX, 2, kNameX, 2);
+    status_->setContentsMargins(kNameX, 2, 4, 2);
     status_->setFixedHeight(kStatusHeight);
     statusLayout->addWidget(status_, 1);
     btnCompare_ = new QPushButton(QStringLiteral("Compare"), statusBar);

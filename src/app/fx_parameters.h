@@ -33,7 +33,7 @@ namespace qeltx::app {
 class Editor;
 
 inline constexpr int kHeadingHeight = 20;
-inline constexpr int kStatusHeight = 36;
+inline constexpr int kStatusHeight = 52;
 
 class TformFXParameters : public QWidget {
     Q_OBJECT

@@ -1,7 +1,9 @@
 // Settings backups from the main window: File ▸ Back Up Pedal Settings… and Restore Pedal
 // Settings….
 #include "app/busy_window.h"
+#include "app/edit_history.h"
 #include "app/editor.h"
+#include "app/fx_parameters.h"
 #include "app/main_window.h"
 #include "core/impulse_response.h"
 #include "resources/resource_store.h"
@@ -19,6 +21,24 @@
 namespace qeltx::app {
 
 namespace {
+
+// After a restore that kept the algorithm: the values it changed (from `before`) are one step
+// to undo.
+void recordRestoredValues(Editor& editor, const QString& fileName, const QString& effect,
+                          const std::vector<std::int32_t>& before) {
+    const session::PedalState& pedal = editor.pedal();
+    const TformFXParameters& panel = *editor.formFXParameters();
+    if (before.empty() || !pedal.hasValuesFor(effect) || pedal.values().size() != before.size() || !panel.isBuilt()) return;
+    std::vector<ValueChange> changes;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        const std::int32_t after = pedal.values()[i];
+        if (after == before[i]) continue;
+        const auto undoCommand = panel.commandForValue(static_cast<int>(i), before[i]);
+        const auto redoCommand = panel.commandForValue(static_cast<int>(i), after);
+        if (undoCommand && redoCommand) changes.push_back({i, before[i], after, *undoCommand, *redoCommand});
+    }
+    editor.history().recordValues(QStringLiteral("Restore ") + fileName, std::move(changes));
+}
 
 const QString kFilter = QStringLiteral("Settings backups (*.json)");
 const QString kExtension = QStringLiteral(".json");
@@ -117,6 +137,11 @@ bool TformMain::restorePedalFrom(const QString& path) {
     }
     if (!editor_.state.linked) return refuse(QStringLiteral("Link the pedal first."));
 
+    // The values the restore replaces, so that it is one step to undo when the pedal keeps its
+    // algorithm (an upload starts another sound, and another history).
+    const QString effect = editor_.state.currentEffectName;
+    const std::vector<std::int32_t> before =
+        editor_.pedal().hasValuesFor(effect) ? editor_.pedal().values() : std::vector<std::int32_t>{};
     QString summary;
     std::optional<QString> failure;
     bool partial = false;
@@ -144,6 +169,7 @@ bool TformMain::restorePedalFrom(const QString& path) {
         // editor shows what it holds, so no live edit goes to the old algorithm's addresses.
         query_stored_effect();
         if (btnRequest->isEnabled()) btnRequestClick();
+        recordRestoredValues(editor_, QFileInfo(path).fileName(), effect, before);
     }
     if (failure) return refuse(*failure);
     const QString told = QStringLiteral("Pedal settings restored from ") + QFileInfo(path).fileName() +

@@ -122,7 +122,7 @@ private slots:
 
 void EditHistoryTest::eachChangeIsOneStepThatUndoAndRedoSend_data() {
     QTest::addColumn<QString>("kind");
-    for (const char* kind : {"pot", "switch", "multi-switch", "reverse", "assignment", "preset"}) {
+    for (const char* kind : {"pot", "switch", "multi-switch", "reverse", "assignment", "preset", "restore"}) {
         QTest::newRow(kind) << QString::fromLatin1(kind);
     }
 }
@@ -134,13 +134,13 @@ void EditHistoryTest::eachChangeIsOneStepThatUndoAndRedoSend() {
     const int sw = p.firstSwitch();
     const int multi = p.firstMultiSwitch();
     QVERIFY(sw >= 0 && multi >= 0);
-    const std::vector<std::int32_t> before = p.pedalValues();
+    std::vector<std::int32_t> before = p.pedalValues();
     // Reverse flags need an assignment the pedal took.
     if (kind == "reverse") {
         p.panel.assignBox(0)->setCurrentIndex(0);
         p.main.btnAssign->click();
     }
-    const int stepsBefore = p.history().stack().count();
+    int stepsBefore = p.history().stack().count();
     QString expectedName;
     Bytes undoBytes;
     Bytes redoBytes;
@@ -175,6 +175,24 @@ void EditHistoryTest::eachChangeIsOneStepThatUndoAndRedoSend() {
     } else if (kind == "assignment") {
         // A choice is kept and sent by Assign: undo takes the choice back and sends nothing.
         p.panel.assignBox(1)->setCurrentIndex(2);  // KIII
+    } else if (kind == "restore") {
+        // Backed up, two pots edited, then the backup restored: the edits are one step back.
+        const QString path = p.editor.platform->documents.filePath(QStringLiteral("phaser.json"));
+        p.editor.dialogs->fileNames.push_back(path);
+        p.main.menuBackUpSettings->trigger();
+        p.panel.potTrackBar(0)->setValue(before[0] == 300 ? 301 : 300);
+        p.panel.potTrackBar(2)->setValue(before[2] == 700 ? 701 : 700);
+        p.editor.clock->now += app::EditHistory::kBurstMs + 1;
+        const std::vector<std::int32_t> edited = p.pedalValues();
+        stepsBefore = p.history().stack().count();
+        p.editor.dialogs->fileNames.push_back(path);
+        p.main.menuRestoreSettings->trigger();
+        QVERIFY(!p.editor.dialogs->messages.filter(QStringLiteral("Pedal settings restored from phaser.json")).isEmpty());
+        after = before;
+        before = edited;
+        expectedName = QStringLiteral("Restore phaser.json");
+        undoBytes = concat({p.valueCommand(2, before[2]), p.valueCommand(0, before[0])});
+        redoBytes = concat({p.valueCommand(0, after[0]), p.valueCommand(2, after[2])});
     } else {
         core::PresetFile preset;
         preset.effectNumber = kGlassPhaser;
