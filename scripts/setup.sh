@@ -7,6 +7,7 @@ PACKAGES=(
   qt6-base-dev qt6-serialport-dev qt6-svg-dev qt6-tools-dev-tools libgl-dev
   libftdi1-dev libsndfile1-dev libsoxr-dev libfftw3-dev libgtest-dev libbenchmark-dev
   xvfb xauth x11-utils openbox xdotool socat stm32flash sox imagemagick fonts-dejavu-core python3
+  dbus-daemon at-spi2-core python3-pyatspi
   clang libclang-rt-14-dev desktop-file-utils appstream lintian
 )
 

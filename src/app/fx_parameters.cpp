@@ -66,12 +66,13 @@ TformFXParameters::TformFXParameters(Editor& editor) : QWidget(nullptr), editor_
     headings->findChild<QLabel*>(QStringLiteral("headingRev"))
         ->setToolTip(QStringLiteral("Reverse: the assigned control of the pedal runs the other way"));
     headings->findChild<QLabel*>(QStringLiteral("headingAssign"))
-        ->setToolTip(QStringLiteral("The knob, button, footswitch or expression input of the pedal that drives the "
-                                    "parameter (sent with Assign)"));
+        ->setToolTip(assignmentHint());
     layout->addWidget(headings);
     scroll_ = new QScrollArea(this);
     scroll_->setObjectName(QStringLiteral("panelScroll"));
     scroll_->setFrameShape(QFrame::NoFrame);
+    // Tab goes straight to the rows' controls, not to the area around them.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     area_ = new QWidget;
     area_->setObjectName(QStringLiteral("panelRows"));

@@ -132,8 +132,14 @@ void TformMain::buildControls() {
     swLive->setChecked(false);
     lblLive->setEnabled(false);
 
+    // The switch has no caption of its own: its group's title says Live OFF or Live ON.
+    swLive->setAccessibleName(QStringLiteral("Live"));
+    swLive->setAccessibleDescription(QStringLiteral("Live OFF"));
+
     lstCategory = named(new QListWidget(client), "lstCategory");
+    lstCategory->setAccessibleName(QStringLiteral("Category"));
     lstEffects = named(new QListWidget(client), "lstEffects");
+    lstEffects->setAccessibleName(QStringLiteral("Effects"));
     layOutClientArea();
 }
 

@@ -251,6 +251,7 @@ void TformMain::menuMIDIchannelsClickItem(QAction* item) {
 void TformMain::swLiveSwitch() {
     const bool on = swLive->isChecked();
     lblLive->setTitle(on ? QStringLiteral("Live ON") : QStringLiteral("Live OFF"));
+    swLive->setAccessibleDescription(lblLive->title());
     const auto talk = editor_.line().begin(session::ConversationKind::LiveEdit);
     if (!talk) return;
     if (!editor_.exchange().send(core::liveCommand(on))) editor_.tellNotSent(QStringLiteral("Live"));

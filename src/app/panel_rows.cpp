@@ -35,12 +35,23 @@ const QString kReverseHint = QStringLiteral("Toggle the Reverse function for the
 
 int rowTop(int row) { return kRowPitch * row + kRowTop; }
 
+// What a screen reader says of a box that assigns `what`: "Drive assignment".
+void nameAssignment(QWidget* box, const QString& what) {
+    box->setAccessibleName(what + QStringLiteral(" assignment"));
+    box->setAccessibleDescription(assignmentHint());
+}
+
 QString sentLine(const char* kind, int i, const core::PedalCommand& command) {
     return QStringLiteral("data sent ") + QLatin1String(kind) + QLatin1Char(' ') + QString::number(i) +
            QStringLiteral(": ") + QString::fromStdString(command.text);
 }
 
 }  // namespace
+
+QString assignmentHint() {
+    return QStringLiteral("The knob, button, footswitch or expression input of the pedal that drives the parameter "
+                          "(sent with Assign)");
+}
 
 std::uint8_t assignCodeOf(const QComboBox* box) {
     const int index = box ? box->currentIndex() : -1;
@@ -65,7 +76,13 @@ QWidget* PotRow::control() const { return bar_; }
 void PotRow::draw(std::int32_t value) {
     const QSignalBlocker quiet(bar_);
     bar_->setValue(core::potPositionFromValue(value));
+    showValue();
+}
+
+void PotRow::showValue() {
     readout_->setNum(bar_->value());
+    bar_->setAccessibleDescription(nameLabel()->text() + QStringLiteral(": ") + QString::number(bar_->value()) +
+                                   QStringLiteral(" of ") + QString::number(bar_->maximum()));
 }
 
 std::optional<PlayerChange> PotRow::playerChange() const {
@@ -103,7 +120,13 @@ std::optional<std::int32_t> SwitchRow::reported(core::ControlHandling handling, 
     return core::onOffFromReport(value) ? static_cast<std::int32_t>(core::kOnValue) : 0;
 }
 
-void SwitchRow::showState() { state_->setText(switch_->isChecked() ? onText_ : offText_); }
+void SwitchRow::showState() {
+    const QString& words = switch_->isChecked() ? onText_ : offText_;
+    state_->setText(words);
+    // The state words, as the screen reader says them; the check box announces the change.
+    switch_->setAccessibleDescription(nameLabel()->text() + QStringLiteral(": ") + words + QStringLiteral(" (") + offText_ +
+                                      QStringLiteral(" or ") + onText_ + QLatin1Char(')'));
+}
 
 // Buttons.
 
@@ -201,11 +224,14 @@ std::unique_ptr<ControlRow> PanelRowBuilder::potRow(int i, const QString& name, 
     bar->setGeometry(kValueX, rowTop(i), 100, kRowHeight);
     bar->setRange(0, static_cast<int>(core::kPotMax));
     bar->setEnabled(live_);
+    bar->setAccessibleName(name);
+    row->name_->setBuddy(bar);
+    row->bar_ = bar;
     // The readout follows the slider whoever moves it: the player, a read-back, the pedal.
-    QObject::connect(bar, &QSlider::valueChanged, readout, [readout](int value) { readout->setNum(value); });
+    QObject::connect(bar, &QSlider::valueChanged, readout, [pot = row.get()] { pot->showValue(); });
     QObject::connect(bar, &QSlider::valueChanged, bar, [changed = actions_.changed, i] { changed(i); });
     bar->show();
-    row->bar_ = bar;
+    row->showValue();
     return row;
 }
 
@@ -224,6 +250,9 @@ std::unique_ptr<ControlRow> PanelRowBuilder::twoStateRow(int i, const core::Cont
         button->setEnabled(live_);
         QObject::connect(button, &QPushButton::pressed, button, [pressed = actions_.buttonPressed, i] { pressed(i, true); });
         QObject::connect(button, &QPushButton::released, button, [pressed = actions_.buttonPressed, i] { pressed(i, false); });
+        button->setAccessibleName(name);
+        button->setAccessibleDescription(name + QStringLiteral(": held on the pedal while pressed"));
+        nameLabel->setBuddy(button);
         button->show();
         row->button_ = button;
         return row;
@@ -239,8 +268,11 @@ std::unique_ptr<ControlRow> PanelRowBuilder::twoStateRow(int i, const core::Cont
     sw->setGeometry(kSwitchX, rowTop(i), 40, kRowHeight);
     sw->setEnabled(live_);
     QObject::connect(sw, &QCheckBox::clicked, sw, [changed = actions_.changed, i] { changed(i); });
+    sw->setAccessibleName(name);
+    nameLabel->setBuddy(sw);
     sw->show();
     row->switch_ = sw;
+    row->showState();
     clickThrough(row->state_, sw);
     return row;
 }
@@ -260,6 +292,11 @@ std::unique_ptr<ControlRow> PanelRowBuilder::multiSwitchRow(int i, const core::C
         log_(QString::fromStdString(option));
     }
     box->setCurrentIndex(-1);
+    box->setAccessibleName(name->text());
+    QStringList options;
+    for (int k = 0; k < box->count(); ++k) options << box->itemText(k);
+    box->setAccessibleDescription(name->text() + QStringLiteral(": one of ") + options.join(QStringLiteral(", ")));
+    name->setBuddy(box);
     QObject::connect(box, &QComboBox::currentIndexChanged, box, [changed = actions_.changed, i] { changed(i); });
     box->show();
     row->box_ = box;
@@ -270,12 +307,15 @@ void PanelRowBuilder::finishRow(ControlRow& row) {
     const int i = row.index();
     QComboBox* assign = choiceBox(assignChoices, i, QStringLiteral("assignBoxes") + QString::number(i));
     QObject::connect(assign, &QComboBox::currentIndexChanged, assign, [chosen = actions_.assignmentChosen, i] { chosen(i); });
+    nameAssignment(assign, row.nameLabel()->text());
     row.assign_ = assign;
     auto* reverse = new SwitchBox(area_);
     reverse->setObjectName(QStringLiteral("reverseCheckBoxes") + QString::number(i));
     reverse->setGeometry(kReverseX, rowTop(i), 20, kRowHeight);
     reverse->setToolTip(kReverseHint);
     reverse->setEnabled(false);
+    reverse->setAccessibleName(row.nameLabel()->text() + QStringLiteral(" reverse"));
+    reverse->setAccessibleDescription(kReverseHint);
     QObject::connect(reverse, &QCheckBox::toggled, reverse, [clicked = actions_.reverseClicked, i] { clicked(i); });
     reverse->show();
     row.reverse_ = reverse;
@@ -294,6 +334,8 @@ ChoiceRow PanelRowBuilder::choiceRow(const QString& name, const QStringList& cho
     ChoiceRow made;
     made.label = label(name, row, kNameX, kNameWidth, labelName);
     made.box = choiceBox(choices, row, boxName);
+    nameAssignment(made.box, name);
+    made.label->setBuddy(made.box);
     return made;
 }
 

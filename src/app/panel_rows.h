@@ -53,6 +53,9 @@ inline const QStringList assignChoices = {"KI", "KII", "KIII", "KIV", "KV", "B1"
 inline const QStringList readbackChoices = {"SX", "DX", "RED", "GREEN", "--"};
 inline const QStringList footswitchChoices = {"FS", "FL", "RMT", "--"};
 
+// What the assignment column is for, as its heading's tip and every assignment box's description.
+QString assignmentHint();
+
 // The code a box shows: its choice's code, or 255 for "--" and for no choice at all.
 std::uint8_t assignCodeOf(const QComboBox* box);
 std::uint8_t readbackCodeOf(const QComboBox* box);
@@ -119,6 +122,8 @@ public:
     void draw(std::int32_t value) override;
     std::optional<PlayerChange> playerChange() const override;
     std::optional<std::int32_t> reported(core::ControlHandling handling, std::uint16_t value) override;
+    // The readout and what a screen reader says of the pot follow its position.
+    void showValue();
 
 private:
     friend class PanelRowBuilder;
