@@ -7,6 +7,7 @@
 #include "core/ir_preparation.h"
 #include "core/pedal_messages.h"
 #include "core/support_report.h"
+#include "session/line_owner.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -264,6 +265,15 @@ public:
     void leaveUpgradeMode();
     // What upgrade mode turned off, to put back when it ends.
     bool reportsBeforeUpgradeMode = true;
+    // After a successful flash: once the pedal answers with its new firmware, Unlink and Link
+    // again (the Link offers the restore). Asked `kRelinkTries` times, `relinkIntervalMs`
+    // apart, the main window's status saying what it waits for; it gives up with a word on how
+    // to go on. Stops as soon as the player unlinks or enters Upgrade Mode.
+    void relinkAfterFlash(int attempt = 1);
+    static constexpr int kRelinkTries = 10;
+    int relinkIntervalMs = 1000;
+    // The closing that a flash refuses, said on the main window too.
+    void showClosingRefused(const QString& why);
 
     // Controls, named as the editor's users and tests know them.
     QLabel* lblDeviceName = nullptr;
@@ -351,6 +361,10 @@ public:
     QTimer Timer_USB_read;
     QTimer TimerCheckWebVersion;
 
+    // The pedal went away while linked (during the conversation `during`, or none while the
+    // poll found it): back to the unlinked state, and the player told once, in one box.
+    void pedalDisconnected(std::optional<session::ConversationKind> during = std::nullopt);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     // Closing the main window ends the program (Editor::end). While the firmware upgrade runs
@@ -369,8 +383,6 @@ private:
     void writeModeFile(const QString& word);
     void applyPedalMessage(const core::PedalMessage& message);
     void showEepromDump(const core::EepromDump& dump);
-    // The pedal went away while linked: say so once and return to the unlinked state.
-    void pedalDisconnected();
     // The controls of the unlinked state (after a successful Unlink or a lost pedal).
     void showUnlinkedState();
     bool eventFilterForEffectList(QKeyEvent* key);
