@@ -7,14 +7,18 @@
 #include "core/ir_preparation.h"
 #include "core/pedal_messages.h"
 #include "core/support_report.h"
+#include "session/audio_file.h"
 #include "session/line_owner.h"
 
 #include <QMainWindow>
+#include <QThread>
 #include <QTimer>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +50,7 @@ class TformMain : public QMainWindow {
     Q_OBJECT
 public:
     explicit TformMain(Editor& editor);
+    ~TformMain() override;
 
     // Start-up, run once when the window is created.
     void FormCreate();
@@ -135,6 +140,9 @@ public:
     // Impulse responses (main_window_ir.cpp): merge a file's impulse response into irImage.
     void menuLoadIRClick();
     void loadImpulseResponse();
+    // How long Load IR reads and resamples before its cancellable progress window shows (the
+    // busy cursor shows from the start).
+    int irProgressDelayMs = 700;
     // Settings ▸ "Resample IR to 48 kHz": kept in the preferences folder.
     void menuResampleIRClick();
     void menuReadValuesAutomaticallyClick();
@@ -352,6 +360,18 @@ public:
         core::PreparedIr prepared;
     };
     std::optional<LoadedImpulseResponse> loadedIr;
+    // What Load IR's thread makes of a file: the reading, then (read, and not cancelled) the
+    // response prepared for the pedal's taps.
+    struct IrReadWork {
+        std::optional<core::Refusable<session::AudioFile>> audio;
+        std::optional<core::Refusable<core::PreparedIr>> prepared;
+        std::atomic<bool> cancelled{false};
+    };
+    // Reads and prepares `path` off the window's thread; null when the player cancelled.
+    std::shared_ptr<const IrReadWork> readAndPrepareOffWindow(const QString& path, const QString& fileName, int taps);
+    // A Load IR read the player cancelled, left to finish on its own; waited for before the
+    // next one starts and when the window goes.
+    std::unique_ptr<QThread> abandonedIrRead_;
     // The numbers of the pedal's last numeric reply.
     std::vector<std::uint8_t> replyBytes;
     // Bank code of the last upload in bank mode.
