@@ -12,6 +12,7 @@
 #include "app/qt_seams.h"
 #include "app/stored_compare.h"
 #include "core/errors.h"
+#include "core/ft_status.h"
 #include "link/composite_driver.h"
 #include "pedal_sim/pedal_model.h"
 #include "pedal_sim/virtual_pedal_driver.h"
@@ -32,11 +33,21 @@ namespace {
 
 // A box shown in the middle of a conversation runs window events until it is answered: that
 // is one of the conversation's waits, so nothing started from behind the box reaches the pedal.
+//
+// Once the pedal is lost in the middle of a conversation, the conversation's own complaints that
+// follow from it (an answer cut short, a purge that failed) go to the console: the player hears
+// of the loss once, in one box, when the conversation has ended.
 class ConversationDialogs : public session::Dialogs {
 public:
-    ConversationDialogs(std::unique_ptr<session::Dialogs> inner, session::LineOwner& line)
-        : inner_(std::move(inner)), line_(line) {}
+    using Quiet = std::function<bool()>;
+    using Log = std::function<void(const QString&)>;
+    ConversationDialogs(std::unique_ptr<session::Dialogs> inner, session::LineOwner& line, Quiet quiet, Log log)
+        : inner_(std::move(inner)), line_(line), quiet_(std::move(quiet)), log_(std::move(log)) {}
     void message(const QString& text, session::MessageKind kind) override {
+        if (quiet_()) {
+            log_(text);
+            return;
+        }
         const auto waiting = waitingIfBusy();
         inner_->message(text, kind);
     }
@@ -72,6 +83,8 @@ private:
     }
     std::unique_ptr<session::Dialogs> inner_;
     session::LineOwner& line_;
+    Quiet quiet_;
+    Log log_;
 };
 
 }  // namespace
@@ -79,14 +92,18 @@ private:
 Editor::Editor(EditorSetup setup) : serverAddress_(setup.serverAddress) {
     timing_ = setup.timing ? std::move(setup.timing) : std::make_unique<RealTiming>();
     line_ = std::make_unique<session::LineOwner>(*timing_);
-    dialogs_ = std::make_unique<ConversationDialogs>(setup.dialogs ? std::move(setup.dialogs) : std::make_unique<QtDialogs>(),
-                                                     *line_);
+    dialogs_ = std::make_unique<ConversationDialogs>(
+        setup.dialogs ? std::move(setup.dialogs) : std::make_unique<QtDialogs>(), *line_,
+        [this] { return lostDuring_.has_value(); }, [this](const QString& text) { printToConsole(text); });
     platform_ = setup.platform ? std::move(setup.platform) : std::make_unique<DesktopPlatform>();
     network_ = setup.network ? std::move(setup.network) : std::make_unique<QtNetwork>();
     buildDriverStack(setup);
     usb_ = std::make_unique<link::D2XXUnit>(*driver_, [this](const std::string& text) {
+        // A pedal lost in this conversation: noteDriverFailure has put the details in the console.
+        if (lostDuring_) return;
         dialogs_->message(QString::fromStdString(text), session::MessageKind::Error);
     });
+    usb_->onFailure = [this](const std::string& label, core::FtStatus status) { noteDriverFailure(label, status); };
     // The trace's times are the editor's own clock, so they match the waits' time limits.
     usb_->traceClock = [this] { return timing_->nowMs(); };
     exchange_ = std::make_unique<session::Exchange>(*usb_, *line_, [this](const QString& line) { printToConsole(line); });
@@ -197,10 +214,35 @@ void Editor::tellRefused(session::ConversationKind running, const QString& refus
     });
 }
 
+void Editor::noteDriverFailure(const std::string& label, core::FtStatus status) {
+    if (!lostDuring_) {
+        // Only a failure in the middle of a normal conversation is a loss to tell of here: the
+        // poll finds one between conversations, the flasher reports its own, and a handle not
+        // open yet (a Link that failed) has nothing to lose.
+        if (!line_->busy() || !state.linked || state.firmwareUpgradeMode) return;
+        if (status == core::FT_INVALID_HANDLE) return;
+        // A write refused by a pedal still on the bus is not a loss: the device still answers
+        // for its queue.
+        std::uint32_t queued = 0;
+        const core::FtStatus probe = driver_->getQueueStatus(usb_->deviceHandle, queued);
+        if (probe == core::FT_OK || probe == core::FT_INVALID_HANDLE) return;
+        lostDuring_ = line_->running();
+        whenIdle([this] {
+            const auto during = lostDuring_;
+            lostDuring_.reset();
+            if (formMain_) formMain_->pedalDisconnected(during);
+        });
+    }
+    // Every call that fails after the loss, whether driver reports are on or not.
+    printToConsole(QString::fromStdString(core::ftErrorMessage(label, status)));
+}
+
 void Editor::tellNotSent(const QString& what) {
     const QString text = what + QStringLiteral(" did not reach the pedal: ") + exchange_->sendProblem() +
                          QStringLiteral(". Check the cable, then Unlink and Link again.");
     printToConsole(text);
+    // The pedal has gone: the one box about the loss says it all.
+    if (lostDuring_) return;
     // With driver reports on, the driver's own box about the failed write is already up.
     if (usb_->showDeviceErrors && usb_->lastDeviceStatus != core::FT_OK) return;
     // One box per conversation, shown after it, as for a refusal. It names the last action

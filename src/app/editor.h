@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace qeltx::pedal_sim {
@@ -121,6 +122,9 @@ public:
 
 private:
     void buildDriverStack(EditorSetup& setup);
+    // A driver call failed: when the pedal is gone in the middle of a conversation, the rest of
+    // the conversation's complaints go to the console, and one box says so once it has ended.
+    void noteDriverFailure(const std::string& label, core::FtStatus status);
     // While a conversation waits: a wait cursor, and every control that could send or change
     // what the conversation depends on held disabled.
     void holdInput(bool hold);
@@ -144,6 +148,8 @@ private:
     bool inputHeld_ = false;
     bool refusalPending_ = false;
     bool ended_ = false;
+    // The conversation the pedal was lost in, until the player has been told.
+    std::optional<session::ConversationKind> lostDuring_;
     QString notSentText_;  // the box tellNotSent will show, while it waits for the conversation
     QString serverAddress_;
 

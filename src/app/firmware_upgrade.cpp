@@ -104,6 +104,8 @@ void TformFirmwareUpgrade::closeEvent(QCloseEvent* event) {
 
 void TformFirmwareUpgrade::refuseClosing() {
     editor_.printToConsole(kClosingRefused);
+    // Said where the player tried to close, too: the main window may be all that is on screen.
+    editor_.formMain()->showClosingRefused(kClosingRefused);
     lblFirmwareNote->show();
     showNormal();
     raise();
@@ -272,6 +274,8 @@ void TformFirmwareUpgrade::btnUpgradeFirmwareClick() {
     hide();
     main.leaveUpgradeMode();
     main.rememberSettingsLost(true);
+    // The pedal restarts with its new firmware: linked again once it answers, after the flash.
+    editor_.whenIdle([&main] { main.relinkAfterFlash(); });
 }
 
 }  // namespace qeltx::app

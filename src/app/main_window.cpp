@@ -81,6 +81,10 @@ TformMain::TformMain(Editor& editor) : QMainWindow(nullptr), editor_(editor) {
     qApp->installEventFilter(this);
 }
 
+TformMain::~TformMain() {
+    if (abandonedIrRead_) abandonedIrRead_->wait();
+}
+
 void TformMain::buildControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("clientArea"));

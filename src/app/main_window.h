@@ -7,13 +7,18 @@
 #include "core/ir_preparation.h"
 #include "core/pedal_messages.h"
 #include "core/support_report.h"
+#include "session/audio_file.h"
+#include "session/line_owner.h"
 
 #include <QMainWindow>
+#include <QThread>
 #include <QTimer>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +51,7 @@ class TformMain : public QMainWindow {
     Q_OBJECT
 public:
     explicit TformMain(Editor& editor);
+    ~TformMain() override;
 
     // Start-up, run once when the window is created.
     void FormCreate();
@@ -138,6 +144,9 @@ public:
     // Impulse responses (main_window_ir.cpp): merge a file's impulse response into irImage.
     void menuLoadIRClick();
     void loadImpulseResponse();
+    // How long Load IR reads and resamples before its cancellable progress window shows (the
+    // busy cursor shows from the start).
+    int irProgressDelayMs = 700;
     // Settings ▸ "Resample IR to 48 kHz": kept in the preferences folder.
     void menuResampleIRClick();
     void menuReadValuesAutomaticallyClick();
@@ -269,6 +278,15 @@ public:
     void leaveUpgradeMode();
     // What upgrade mode turned off, to put back when it ends.
     bool reportsBeforeUpgradeMode = true;
+    // After a successful flash: once the pedal answers with its new firmware, Unlink and Link
+    // again (the Link offers the restore). Asked `kRelinkTries` times, `relinkIntervalMs`
+    // apart, the main window's status saying what it waits for; it gives up with a word on how
+    // to go on. Stops as soon as the player unlinks or enters Upgrade Mode.
+    void relinkAfterFlash(int attempt = 1);
+    static constexpr int kRelinkTries = 10;
+    int relinkIntervalMs = 1000;
+    // The closing that a flash refuses, said on the main window too.
+    void showClosingRefused(const QString& why);
 
     // Controls, named as the editor's users and tests know them.
     QLabel* lblDeviceName = nullptr;
@@ -351,6 +369,18 @@ public:
         core::PreparedIr prepared;
     };
     std::optional<LoadedImpulseResponse> loadedIr;
+    // What Load IR's thread makes of a file: the reading, then (read, and not cancelled) the
+    // response prepared for the pedal's taps.
+    struct IrReadWork {
+        std::optional<core::Refusable<session::AudioFile>> audio;
+        std::optional<core::Refusable<core::PreparedIr>> prepared;
+        std::atomic<bool> cancelled{false};
+    };
+    // Reads and prepares `path` off the window's thread; null when the player cancelled.
+    std::shared_ptr<const IrReadWork> readAndPrepareOffWindow(const QString& path, const QString& fileName, int taps);
+    // A Load IR read the player cancelled, left to finish on its own; waited for before the
+    // next one starts and when the window goes.
+    std::unique_ptr<QThread> abandonedIrRead_;
     // The numbers of the pedal's last numeric reply.
     std::vector<std::uint8_t> replyBytes;
     // Bank code of the last upload in bank mode.
@@ -359,6 +389,10 @@ public:
 
     QTimer Timer_USB_read;
     QTimer TimerCheckWebVersion;
+
+    // The pedal went away while linked (during the conversation `during`, or none while the
+    // poll found it): back to the unlinked state, and the player told once, in one box.
+    void pedalDisconnected(std::optional<session::ConversationKind> during = std::nullopt);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -378,8 +412,6 @@ private:
     void writeModeFile(const QString& word);
     void applyPedalMessage(const core::PedalMessage& message);
     void showEepromDump(const core::EepromDump& dump);
-    // The pedal went away while linked: say so once and return to the unlinked state.
-    void pedalDisconnected();
     // The controls of the unlinked state (after a successful Unlink or a lost pedal).
     void showUnlinkedState();
     bool eventFilterForEffectList(QKeyEvent* key);

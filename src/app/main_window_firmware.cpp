@@ -9,11 +9,16 @@
 #include "app/print_console.h"
 #include "core/commands.h"
 #include "core/pedal_messages.h"
+#include "core/replies.h"
+#include "core/stored_effect.h"
+#include "session/exchange.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QLabel>
+#include <QTimer>
 
 #include <functional>
 #include <optional>
@@ -167,6 +172,75 @@ QString TformMain::synchroniseBootloader() {
     const QString reply = failure ? failure->reply : kBootloaderAck;
     editor_.formPrint()->appendWithoutScroll(QStringLiteral("received Byte: ") + reply);
     return reply;
+}
+
+namespace {
+// Asks which algorithm the pedal holds, saying nothing on screen: true when it answers as its
+// firmware does.
+bool answersNormally(Editor& editor) {
+    const auto talk = editor.line().begin(session::ConversationKind::Query);
+    if (!talk) return false;
+    link::D2XXUnit& usb = editor.usb();
+    const bool reportsWereOn = usb.showDeviceErrors;
+    usb.showDeviceErrors = false;
+    struct ReportsBack {
+        link::D2XXUnit& usb;
+        bool on;
+        ~ReportsBack() { usb.showDeviceErrors = on; }
+    } back{usb, reportsWereOn};
+    session::Exchange& exchange = editor.exchange();
+    const core::PedalCommand query = core::storedEffectQueryCommand();
+    usb.PurgeFTDeviceRx();
+    if (!exchange.SendCommandText(QString::fromStdString(query.text), query.spec.purgeFirst, 0)) return false;
+    const session::Drained reply = exchange.drainReply(
+        [](std::span<const std::uint8_t> bytes) { return core::isTextReplyComplete(bytes); }, query.spec.replyLimitMs);
+    usb.PurgeFTDeviceRx();
+    return reply.outcome == session::DrainOutcome::Complete &&
+           core::parse_stored_effect_reply(std::span<const std::uint8_t>(reply.bytes));
+}
+}  // namespace
+
+void TformMain::relinkAfterFlash(int attempt) {
+    // The player has taken over: unlinked, or gone back into Upgrade Mode.
+    if (!editor_.state.linked || editor_.state.firmwareUpgradeMode) return;
+    const auto again = [this](int next) {
+        QTimer::singleShot(relinkIntervalMs, this,
+                           editor_.guarded([this, next] { relinkAfterFlash(next); }, Editor::Source::TimerOrNetwork));
+    };
+    // Something else talks to the pedal: asked again after it, without counting a try.
+    if (editor_.line().busy()) {
+        again(attempt);
+        return;
+    }
+    const QString waiting = QStringLiteral("Waiting for the pedal to start its new firmware (try %1 of %2)…")
+                                .arg(attempt)
+                                .arg(kRelinkTries);
+    lblStatus->setText(waiting);
+    editor_.printToConsole(waiting);
+    if (!answersNormally(editor_)) {
+        if (attempt < kRelinkTries) {
+            again(attempt + 1);
+            return;
+        }
+        const QString text = QStringLiteral("The pedal did not answer with its new firmware. Switch it off and on, "
+                                            "then Unlink and Link.");
+        lblStatus->setText(text);
+        editor_.printToConsole(text);
+        return;
+    }
+    editor_.printToConsole(QStringLiteral("The pedal runs its new firmware: linking again"));
+    menuDisconnectClick();
+    if (editor_.state.linked) return;
+    menuConnectClick();
+    if (editor_.state.linkEstablished && editor_.state.linked) {
+        lblStatus->setText(QStringLiteral("Linked again after the firmware upgrade."));
+    }
+}
+
+void TformMain::showClosingRefused(const QString& why) {
+    lblStatus->setText(why);
+    showNormal();
+    raise();
 }
 
 void TformMain::leaveUpgradeMode() {

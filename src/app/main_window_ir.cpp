@@ -14,12 +14,19 @@
 #include "ir_plot/ir_plot.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QThread>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -101,6 +108,60 @@ void TformMain::reshapeImpulseResponse() {
     refreshImpulseResponseView();
 }
 
+std::shared_ptr<const TformMain::IrReadWork> TformMain::readAndPrepareOffWindow(const QString& path,
+                                                                               const QString& fileName, int taps) {
+    if (abandonedIrRead_) {
+        abandonedIrRead_->wait();
+        abandonedIrRead_.reset();
+    }
+    // A long file takes seconds to read and resample: the work runs on a thread of its own,
+    // the windows keep drawing, and the player can give up on it.
+    auto work = std::make_shared<IrReadWork>();
+    const core::IrShaping shaping = editor_.state.irShaping;
+    std::unique_ptr<QThread> thread(QThread::create([work, path, taps, shaping] {
+        work->audio = session::readAudioFile(path);
+        if (work->cancelled.load() || !*work->audio) return;
+        const session::AudioFile& audio = **work->audio;
+        work->prepared = core::prepareImpulseResponse(audio.firstChannel, audio.format.sampleRate, taps, shaping);
+    }));
+    QEventLoop loop;
+    connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    thread->start();
+    // At first only the busy cursor: the windows draw, the player's input waits. A read that
+    // lasts gets a progress window that can cancel it.
+    if (irProgressDelayMs > 0) {
+        QTimer::singleShot(irProgressDelayMs, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    bool cancelled = false;
+    if (!thread->isFinished()) {
+        QProgressDialog progress(QStringLiteral("Reading and resampling ") + fileName + QStringLiteral("…"),
+                                 QStringLiteral("Cancel"), 0, 0, this);
+        progress.setObjectName(QStringLiteral("irLoadProgress"));
+        progress.setWindowTitle(QStringLiteral("Load IR"));
+        progress.setWindowModality(Qt::ApplicationModal);
+        progress.setMinimumDuration(0);
+        connect(&progress, &QProgressDialog::canceled, &loop, [&] {
+            cancelled = true;
+            loop.quit();
+        });
+        progress.show();
+        if (!thread->isFinished()) loop.exec();
+    }
+    QApplication::restoreOverrideCursor();
+    if (cancelled && !thread->isFinished()) {
+        work->cancelled = true;
+        abandonedIrRead_ = std::move(thread);
+    }
+    if (cancelled) {
+        editor_.printToConsole(QStringLiteral("Load IR cancelled: ") + fileName);
+        return nullptr;
+    }
+    thread->wait();
+    return work;
+}
+
 void TformMain::loadImpulseResponse() {
     // Whatever goes wrong, irImage keeps what the last successful load made of it.
     auto refuse = [this](const std::string& reason) {
@@ -120,7 +181,9 @@ void TformMain::loadImpulseResponse() {
     // The name alone: the folder can name the player, and the console goes into support reports.
     editor_.printToConsole(fileName);
 
-    const auto audio = session::readAudioFile(path);
+    const auto work = readAndPrepareOffWindow(path, fileName, geometry->taps);
+    if (!work) return;
+    const auto& audio = *work->audio;
     if (!audio) return refuse(audio.reason());
     editor_.printToConsole(QString::number(audio->bytes.size()));
     const auto fileBytes = std::span(reinterpret_cast<const std::uint8_t*>(audio->bytes.constData()),
@@ -128,9 +191,16 @@ void TformMain::loadImpulseResponse() {
     const auto framesUsed = std::min<std::uint64_t>(audio->format.frames, static_cast<std::uint64_t>(geometry->taps));
     editor_.formPrint()->appendLines(core::irFileLogLines(fileBytes, audio->format, framesUsed));
 
-    const auto prepared =
-        core::prepareImpulseResponse(audio->firstChannel, audio->format.sampleRate, geometry->taps, editor_.state.irShaping);
+    const auto& prepared = *work->prepared;
     if (!prepared) return refuse(fileName.toStdString() + ": " + prepared.reason());
+    // Most of a long response would be cut away: taken only when the player says so.
+    if (const auto question = core::lostEnergyQuestion(prepared->taps.fromFile, prepared->outcome)) {
+        if (!editor_.dialogs().confirm(QString::fromStdString(*question))) {
+            editor_.printToConsole(QStringLiteral("Load IR cancelled: ") + fileName +
+                                   QStringLiteral(" keeps too little of its energy in the pedal's taps"));
+            return;
+        }
+    }
     const core::Taps& taps = prepared->taps;
     std::vector<std::string> words;
     words.reserve(taps.words.size());

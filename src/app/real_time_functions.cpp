@@ -8,6 +8,7 @@
 #include "app/print_console.h"
 #include "core/pedal_messages.h"
 #include "core/stored_effect.h"
+#include "session/lost_pedal.h"
 #include "session/pedal_state.h"
 
 #include <QComboBox>
@@ -153,13 +154,19 @@ void TformMain::showEepromDump(const core::EepromDump& dump) {
     editor_.line().resumePoll();
 }
 
-void TformMain::pedalDisconnected() {
-    editor_.printToConsole(QStringLiteral("The pedal was disconnected."));
+void TformMain::pedalDisconnected(std::optional<session::ConversationKind> during) {
+    const QString text = session::lostPedalMessage(during);
+    editor_.printToConsole(text);
     Timer_USB_read.stop();
     messageReader_.discardHeld();
-    editor_.usb().CloseFTDevice();
+    // The handle goes back quietly: its failure is one more word about the same loss.
+    link::D2XXUnit& usb = editor_.usb();
+    const bool reportsWereOn = usb.showDeviceErrors;
+    usb.showDeviceErrors = false;
+    usb.CloseFTDevice();
+    usb.showDeviceErrors = reportsWereOn;
     showUnlinkedState();
-    editor_.dialogs().message(QStringLiteral("The pedal was disconnected. Plug it in again and choose Link."), session::MessageKind::Warning);
+    editor_.dialogs().message(text, session::MessageKind::Warning);
 }
 
 }  // namespace qeltx::app

@@ -219,6 +219,13 @@ std::string keptPartText(std::size_t kept, const IrOutcome& outcome) {
     return text;
 }
 
+std::optional<std::string> lostEnergyQuestion(std::size_t kept, const IrOutcome& outcome) {
+    if (!outcome.keptEnergy || *outcome.keptEnergy >= kLowKeptEnergy) return std::nullopt;
+    return "This impulse response is longer than the pedal holds: " + keptPartText(kept, outcome) + "; " +
+           oneDecimal(100.0 * (1.0 - *outcome.keptEnergy)) + " % of its energy is lost." + kCrLf +
+           "Load it anyway?";
+}
+
 std::optional<std::string> cutNoteText(const DecodedFormat& format) {
     if (format.sampleRate <= 0 || format.frames <= maxResponseFrames(format.sampleRate)) return std::nullopt;
     return "The file holds " + oneDecimal(static_cast<double>(format.frames) / format.sampleRate) +

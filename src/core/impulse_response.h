@@ -116,6 +116,15 @@ struct IrSummary {
 // "kept 912 of 4800 samples (19.0 ms of 100.0 ms), 99.3 % of the energy".
 std::string keptPartText(std::size_t kept, const IrOutcome& outcome);
 
+// A response whose taps keep less than this share of its energy is taken only after the player
+// has agreed to lose the rest.
+inline constexpr double kLowKeptEnergy = 0.5;
+
+// The question asked before taking such a response: what was kept (keptPartText) and how much
+// of the energy is lost. Nothing when the taps keep kLowKeptEnergy or more, or the response is
+// silent.
+std::optional<std::string> lostEnergyQuestion(std::size_t kept, const IrOutcome& outcome);
+
 // "The file holds 75.0 s; only its first 60 s were used." when a file is longer than the editor
 // keeps (kMaxResponseSeconds, resampler.h); nothing otherwise.
 std::optional<std::string> cutNoteText(const DecodedFormat& format);

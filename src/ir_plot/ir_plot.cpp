@@ -83,27 +83,15 @@ void drawTimePlot(QPainter& p, const IrPlotData& data, const IrPlotLayout& l) {
     p.setPen(QColor::fromRgb(kGridColour));
     p.drawLine(QPointF(area.left(), area.center().y()), QPointF(area.right(), area.center().y()));
 
-    // The response: the smallest and largest sample of every pixel column.
-    double peak = 0;
-    for (const double v : data.response) peak = std::max(peak, std::abs(v));
-    if (peak > 0 && data.responseRate > 0) {
-        const double samplesPerMs = data.responseRate / 1000.0;
+    // The response: the smallest and largest sample of every pixel column, from the layout.
+    if (l.peak > 0 && !l.envelope.empty()) {
         const double half = area.height() / 2 * 0.94;
         const double mid = area.center().y();
         QPainterPath trace;
-        const int columns = static_cast<int>(area.width());
-        for (int c = 0; c < columns; ++c) {
-            const double fromMs = l.timeSpanMs * c / columns;
-            const double toMs = l.timeSpanMs * (c + 1) / columns;
-            auto first = static_cast<std::size_t>(std::floor(fromMs * samplesPerMs));
-            auto last = static_cast<std::size_t>(std::ceil(toMs * samplesPerMs));
-            if (first >= data.response.size()) break;
-            last = std::clamp(last, first + 1, data.response.size());
-            const auto [lo, hi] = std::minmax_element(data.response.begin() + static_cast<std::ptrdiff_t>(first),
-                                                      data.response.begin() + static_cast<std::ptrdiff_t>(last));
-            const double x = area.left() + c + 0.5;
-            const QPointF top(x, mid - *hi / peak * half);
-            const QPointF bottom(x, mid - *lo / peak * half);
+        for (std::size_t c = 0; c < l.envelope.size(); ++c) {
+            const double x = area.left() + static_cast<double>(c) + 0.5;
+            const QPointF top(x, mid - l.envelope[c].high / l.peak * half);
+            const QPointF bottom(x, mid - l.envelope[c].low / l.peak * half);
             if (c == 0) trace.moveTo(top); else trace.lineTo(top);
             trace.lineTo(bottom);
         }
@@ -240,6 +228,22 @@ double IrPlotLayout::yForDb(double db) const {
     return spectrumArea.top() + (topDb - db) / kSpectrumRangeDb * spectrumArea.height();
 }
 
+std::vector<ColumnExtremes> columnEnvelope(std::span<const double> samples, double spanSamples, int columns) {
+    std::vector<ColumnExtremes> envelope;
+    if (columns <= 0 || spanSamples <= 0) return envelope;
+    envelope.reserve(static_cast<std::size_t>(columns));
+    for (int c = 0; c < columns; ++c) {
+        const auto first = static_cast<std::size_t>(std::floor(spanSamples * c / columns));
+        if (first >= samples.size()) break;
+        auto last = static_cast<std::size_t>(std::ceil(spanSamples * (c + 1) / columns));
+        last = std::clamp(last, first + 1, samples.size());
+        const auto [lo, hi] = std::minmax_element(samples.begin() + static_cast<std::ptrdiff_t>(first),
+                                                  samples.begin() + static_cast<std::ptrdiff_t>(last));
+        envelope.push_back({*lo, *hi});
+    }
+    return envelope;
+}
+
 IrPlotLayout layoutIrPlot(const IrPlotData& data, QSize size) {
     IrPlotLayout l;
     const double width = size.width() - kMarginLeft - kMarginRight;
@@ -251,6 +255,11 @@ IrPlotLayout layoutIrPlot(const IrPlotData& data, QSize size) {
     const double keptMs = msOf(data.kept, data.responseRate);
     l.timeSpanMs = std::max(std::min(wholeMs, std::max(kShortestSpanMs, kSpanPerKept * keptMs)), keptMs);
     if (l.timeSpanMs <= 0) l.timeSpanMs = kShortestSpanMs;
+    for (const double v : data.response) l.peak = std::max(l.peak, std::abs(v));
+    if (data.responseRate > 0) {
+        l.envelope = columnEnvelope(data.response, l.timeSpanMs * data.responseRate / 1000.0,
+                                    static_cast<int>(l.timeArea.width()));
+    }
 
     l.frequencies = core::logFrequencies(kLowestHz, kHighestHz, kSpectrumPoints);
     l.wholeDb = core::magnitudeResponseDb(data.response, data.responseRate, l.frequencies);

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <span>
 #include <vector>
 
 class QPainter;
@@ -39,6 +40,17 @@ inline constexpr double kHighestHz = 20000.0;
 inline constexpr double kSpectrumRangeDb = 60.0;  // from the top of the plot down
 inline constexpr QSize kDefaultPlotSize{900, 640};
 
+// The smallest and largest sample under one pixel column of the time plot.
+struct ColumnExtremes {
+    double low = 0;
+    double high = 0;
+};
+
+// The response decimated for drawing: column c of `columns` spans samples
+// [floor(span * c / columns), ceil(span * (c + 1) / columns)) of the first `spanSamples`, at
+// least one; it ends at the last column that starts inside `samples`.
+std::vector<ColumnExtremes> columnEnvelope(std::span<const double> samples, double spanSamples, int columns);
+
 // Where things are in a picture of `size`: the two plot areas and the mappings onto them.
 struct IrPlotLayout {
     QRectF timeArea;
@@ -48,6 +60,10 @@ struct IrPlotLayout {
     std::vector<double> frequencies;  // of the spectrum's points
     std::vector<double> wholeDb;      // the whole response at `frequencies`
     std::vector<double> keptDb;       // the kept taps
+    // The time plot's trace, one entry per pixel column, and the response's largest magnitude
+    // it is scaled to: a paint reads these, never the samples.
+    std::vector<ColumnExtremes> envelope;
+    double peak = 0;
 
     double xForMs(double ms) const;
     double cutX(const IrPlotData& data) const;

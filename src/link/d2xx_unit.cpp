@@ -20,7 +20,9 @@ void D2XXUnit::trace(core::TraceDirection direction, const std::vector<std::uint
 }
 
 FtStatus D2XXUnit::check(const char* label, FtStatus status) {
-    if (status != core::FT_OK) ReportFTError(label, status);
+    if (status == core::FT_OK) return status;
+    if (onFailure) onFailure(label, status);
+    ReportFTError(label, status);
     return status;
 }
 

@@ -81,6 +81,10 @@ public:
     core::MessageTrace messageTrace;
     Clock traceClock;
 
+    // Hears every failed call, whether or not reports are shown: the editor tells from it that
+    // the pedal went away in the middle of a conversation.
+    std::function<void(const std::string& label, FtStatus)> onFailure;
+
 private:
     FtStatus check(const char* label, FtStatus status);
     void trace(core::TraceDirection direction, const std::vector<std::uint8_t>& buffer, std::uint32_t count);

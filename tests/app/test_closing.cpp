@@ -238,6 +238,7 @@ void ClosingTest::closingWhileFlashingIsRefused() {
     editor.dialogs->messages.clear();
 
     bool noteShown = false;
+    bool mainSaysWhy = false;
     bool stillOpen = false;
     editor.duringWait->action = [&] {
         if (closeMainWindow) {
@@ -246,12 +247,15 @@ void ClosingTest::closingWhileFlashingIsRefused() {
             upgrade.close();
         }
         noteShown = upgrade.lblFirmwareNote->isVisibleTo(&upgrade) && upgrade.isVisible();
+        mainSaysWhy = main.lblStatus->text() == upgrade.lblFirmwareNote->text();
         stillOpen = main.isVisible() && !editor->ended();
     };
     upgrade.btnUpgradeFirmware->click();
 
     QCOMPARE(editor.duringWait->ran, 1);
     QVERIFY(noteShown);
+    // The main window says why too: the firmware window may be behind it or minimised.
+    QVERIFY(mainSaysWhy);
     QVERIFY(stillOpen);
     QVERIFY(upgrade.lblFirmwareNote->text().contains(QStringLiteral("without firmware")));
     QVERIFY(consoleText(*editor).contains(upgrade.lblFirmwareNote->text()));

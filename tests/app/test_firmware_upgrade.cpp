@@ -27,6 +27,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 
 using namespace qeltx;
@@ -235,6 +236,8 @@ private slots:
     void refusedSynchronisation();
     void eraseSettingsSendsFourFramesWhileShowingItIsBusy();
     void fullFlashWritesImageAndMarkerAndReturnsToNormal();
+    void afterTheFlashTheEditorLinksAgainOnceThePedalAnswers_data();
+    void afterTheFlashTheEditorLinksAgainOnceThePedalAnswers();
     void failedRunStopsSaysWhereAndCanBeRetried_data();
     void failedRunStopsSaysWhereAndCanBeRetried();
     void anUnexpectedAnswerIsShownWhole();
@@ -472,7 +475,11 @@ void FirmwareUpgradeTest::fullFlashWritesImageAndMarkerAndReturnsToNormal() {
     QCOMPARE(window.firmwareNumber, 1);
     window.btnUpgradeFirmware->click();
 
-    QCOMPARE(e.editor.dialogs->messages, QStringList{kComplete});
+    // Complete, and then (linked again by itself) the settings backed up before the upgrade put back.
+    QCOMPARE(e.editor.dialogs->messages.size(), 2);
+    QCOMPARE(e.editor.dialogs->messages.first(), kComplete);
+    QVERIFY2(e.editor.dialogs->messages.last().startsWith(QStringLiteral("Pedal settings restored from")),
+             qPrintable(e.editor.dialogs->messages.last()));
     QVERIFY(flashOf(e.pedal()) == expectedFlash(image, core::kFlashBase, true));
     QCOMPARE(e.pedal().mode(), pedal_sim::PedalMode::Normal);
     QCOMPARE(e.pedal().firmwareVersion(), 1u);
@@ -493,6 +500,64 @@ void FirmwareUpgradeTest::fullFlashWritesImageAndMarkerAndReturnsToNormal() {
     QVERIFY(e.main().btnRequest->isEnabled());
     QVERIFY(e.main().btnUpload->isEnabled());
     QVERIFY(e.main().Timer_USB_read.isActive());
+}
+
+void FirmwareUpgradeTest::afterTheFlashTheEditorLinksAgainOnceThePedalAnswers_data() {
+    QTest::addColumn<int>("answersAtTry");  // 0: never
+    QTest::newRow("at once") << 1;
+    QTest::newRow("at the third try") << 3;
+    QTest::newRow("never") << 0;
+}
+
+void FirmwareUpgradeTest::afterTheFlashTheEditorLinksAgainOnceThePedalAnswers() {
+    QFETCH(int, answersAtTry);
+    Linked e;
+    app::TformMain& main = e.main();
+    main.relinkIntervalMs = 1;
+    e.enterBootloader();
+    main.menuStartFirmwareUpgrade->trigger();
+    const auto tries = [&] {
+        return e.console().filter(QStringLiteral("Waiting for the pedal to start its new firmware")).size();
+    };
+    // The new firmware is slow to start: silent from the moment it runs until the chosen try
+    // (it wakes during the wait of the try before).
+    bool started = false;
+    std::function<void()> watch = [&] {
+        if (e.pedal().mode() == pedal_sim::PedalMode::Normal) {
+            if (!started) {
+                started = true;
+                e.pedal().faults().silent = answersAtTry != 1;
+            } else if (tries() == answersAtTry - 1) {
+                e.pedal().faults().silent = false;
+                return;
+            }
+        }
+        e.editor.duringWait->action = watch;
+    };
+    e.editor.duringWait->action = watch;
+    e.window().btnUpgradeFirmware->click();
+    QVERIFY(e.editor.dialogs->messages.contains(kComplete));
+    QCOMPARE(tries(), 1);
+
+    if (answersAtTry == 0) {
+        QTRY_VERIFY(main.lblStatus->text().contains(QStringLiteral("did not answer with its new firmware")));
+        QCOMPARE(tries(), app::TformMain::kRelinkTries);
+        // Nothing more is tried, and the player can still Unlink and Link.
+        QTest::qWait(20);
+        QCOMPARE(tries(), app::TformMain::kRelinkTries);
+        QVERIFY(main.menuDisconnect->isEnabled());
+        return;
+    }
+    // Linked again: the pedal's algorithm and firmware are read anew, the poll runs.
+    QTRY_COMPARE(main.lblStatus->text(), QStringLiteral("Linked again after the firmware upgrade."));
+    QCOMPARE(tries(), answersAtTry);
+    QVERIFY(e.console().contains(
+        QStringLiteral("Waiting for the pedal to start its new firmware (try %1 of 10)…").arg(answersAtTry)));
+    QVERIFY(e.console().contains(QStringLiteral("The pedal runs its new firmware: linking again")));
+    QVERIFY(e.editor->state.linked);
+    QVERIFY(main.menuDisconnect->isEnabled());
+    QCOMPARE(main.lblFirmwareVersion->text(), QStringLiteral("Firmware Version: 1"));
+    QVERIFY(main.Timer_USB_read.isActive());
 }
 
 void FirmwareUpgradeTest::failedRunStopsSaysWhereAndCanBeRetried_data() {
@@ -548,7 +613,7 @@ void FirmwareUpgradeTest::failedRunStopsSaysWhereAndCanBeRetried() {
     e.pedal().faults().silent = false;
     e.editor.dialogs->messages.clear();
     window.btnUpgradeFirmware->click();
-    QCOMPARE(e.editor.dialogs->messages, QStringList{kComplete});
+    QCOMPARE(e.editor.dialogs->messages.first(), kComplete);
     QVERIFY(flashOf(e.pedal()) == expectedFlash(shippedImage(), core::kFlashBase, true));
 }
 
@@ -656,7 +721,7 @@ void FirmwareUpgradeTest::openedHexFileFlashesWithoutMarkerForOtherNumbers() {
 
     window.btnUpgradeFirmware->click();
 
-    QCOMPARE(e.editor.dialogs->messages, QStringList{kComplete});
+    QCOMPARE(e.editor.dialogs->messages.first(), kComplete);
     QVERIFY(flashOf(e.pedal()) == expectedFlash(image, base, false));
     QVERIFY(e.console().contains(QStringLiteral("no firmware marker written: none is defined for firmware number 3")));
 }

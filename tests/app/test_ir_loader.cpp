@@ -15,6 +15,10 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QRegularExpression>
+#include <QApplication>
+#include <QProgressDialog>
+#include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
@@ -150,6 +154,8 @@ private slots:
     void samplesBecomeTheTapWords_data();
     void samplesBecomeTheTapWords();
     void longResponseUsesItsFirstSamplesOnly();
+    void responseMostlyCutAwayIsTakenOnlyWhenThePlayerAgrees();
+    void longFileIsReadWhileTheWindowRunsAndCanBeCancelled();
     void resampledTapsAgreeWithSox_data();
     void resampledTapsAgreeWithSox();
     void pedalRateFileIsTakenAsItIsWithOrWithoutResampling();
@@ -306,6 +312,80 @@ void IrLoaderTest::longResponseUsesItsFirstSamplesOnly() {
     QCOMPARE(f.main().irImage.mid(460, 912 * 8), expected);
     QVERIFY2(!summary.contains(QStringLiteral("zero taps")), qPrintable(summary));
     QVERIFY2(!summary.contains(QStringLiteral("Warning")), qPrintable(summary));
+}
+
+void IrLoaderTest::responseMostlyCutAwayIsTakenOnlyWhenThePlayerAgrees() {
+    Fixture f;
+    // A second of noise: the 912 taps keep about 2 % of it.
+    const QString path = f.path(QStringLiteral("hall.wav"));
+    QString problem;
+    QVERIFY2(runSox({"-n", "-r", "48000", "-b", "16", "-c", "1", path, "synth", "1", "whitenoise"}, &problem),
+             qPrintable(problem));
+    QVERIFY(f.select(kBasic));
+    const auto messagesBefore = f.editor.dialogs->messages.size();
+
+    f.editor.dialogs->answers.push_back(false);
+    f.load(path);
+    QCOMPARE(f.editor.dialogs->confirmations.size(), 1);
+    const QString question = f.editor.dialogs->confirmations.first();
+    QVERIFY2(question.contains(QStringLiteral("kept 912 of 48000 samples")), qPrintable(question));
+    const QRegularExpression lost(QStringLiteral("(\\d+\\.\\d) % of its energy is lost"));
+    const auto match = lost.match(question);
+    QVERIFY2(match.hasMatch(), qPrintable(question));
+    QVERIFY2(match.captured(1).toDouble() > 90.0, qPrintable(question));
+    QVERIFY(f.main().irImage.isEmpty());
+    QVERIFY(!f.main().loadedIr);
+    QCOMPARE(f.editor.dialogs->messages.size(), messagesBefore);
+
+    f.editor.dialogs->answers.push_back(true);
+    const QString summary = f.load(path);
+    QCOMPARE(f.editor.dialogs->confirmations.size(), 2);
+    QVERIFY2(summary.startsWith(QStringLiteral("Selected file data:")), qPrintable(summary));
+    QVERIFY(!f.main().irImage.isEmpty());
+}
+
+void IrLoaderTest::longFileIsReadWhileTheWindowRunsAndCanBeCancelled() {
+    Fixture f;
+    // A minute at 96 kHz: what Load IR decodes and resamples of any longer file.
+    const QString path = f.path(QStringLiteral("minute.wav"));
+    QString problem;
+    QVERIFY2(runSox({"-n", "-r", "96000", "-b", "24", "-c", "1", path, "synth", "60", "pinknoise", "vol", "0.2"},
+                    &problem),
+             qPrintable(problem));
+    QVERIFY(f.select(kBasic));
+
+    // The window's timers keep running while the file is read and resampled.
+    int ticks = 0;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(1);
+    const QString summary = f.load(path);
+    tick.stop();
+    QVERIFY2(summary.startsWith(QStringLiteral("Selected file data:")), qPrintable(summary));
+    QVERIFY2(ticks > 0, "the window's event loop did not run during the read");
+    QVERIFY(!QApplication::overrideCursor());
+    const QString loaded = f.main().irImage;
+    QVERIFY(!loaded.isEmpty());
+
+    // Cancelled from its progress window: nothing changes, and the editor runs on.
+    f.main().irProgressDelayMs = 0;
+    bool progressShown = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* progress = qobject_cast<QProgressDialog*>(w);
+            if (!progress || progress->objectName() != QStringLiteral("irLoadProgress") || !progress->isVisible()) continue;
+            progressShown = progress->labelText().contains(QStringLiteral("minute.wav"));
+            // As the player does: the window's Cancel button.
+            if (auto* cancel = progress->findChild<QPushButton*>()) cancel->click();
+        }
+    });
+    const auto messagesBefore = f.editor.dialogs->messages.size();
+    f.load(path);
+    QVERIFY(progressShown);
+    QCOMPARE(f.editor.dialogs->messages.size(), messagesBefore);
+    QCOMPARE(f.main().irImage, loaded);
+    QVERIFY(f.console().contains(QStringLiteral("Load IR cancelled: minute.wav")));
+    QVERIFY(!QApplication::overrideCursor());
 }
 
 // The tap words of a tap block as 24-bit values.

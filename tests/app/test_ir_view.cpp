@@ -74,6 +74,7 @@ private slots:
     void thePictureMarksTheCutAndDrawsTheAxes_data();
     void thePictureMarksTheCutAndDrawsTheAxes();
     void fadeAndNormalisationMergeTheTapsAgain();
+    void theTraceIsTheSamplesExtremesPerColumn();
 };
 
 void IrViewTest::initTestCase() {
@@ -217,4 +218,28 @@ void IrViewTest::fadeAndNormalisationMergeTheTapsAgain() {
 }
 
 QTEST_MAIN(IrViewTest)
+void IrViewTest::theTraceIsTheSamplesExtremesPerColumn() {
+    using Env = std::vector<std::pair<double, double>>;
+    const std::vector<double> samples = {0, 5, -3, 2, 9, -7, 1, 4};
+    struct Case {
+        const char* name;
+        double span;
+        int columns;
+        Env expected;  // (low, high) per column
+    };
+    const Case cases[] = {
+        {"two samples a column", 8, 4, {{0, 5}, {-3, 2}, {-7, 9}, {1, 4}}},
+        // Columns that split a sample share it, so the trace has no gaps.
+        {"columns share the sample they split", 8, 3, {{-3, 5}, {-7, 9}, {-7, 4}}},
+        {"more columns than samples", 4, 8, {{0, 0}, {0, 0}, {5, 5}, {5, 5}, {-3, -3}, {-3, -3}, {2, 2}, {2, 2}}},
+        {"the span runs past the samples", 20, 5, {{-3, 5}, {-7, 9}}},
+        {"no room", 8, 0, {}},
+    };
+    for (const Case& c : cases) {
+        Env got;
+        for (const auto& e : ir_plot::columnEnvelope(samples, c.span, c.columns)) got.emplace_back(e.low, e.high);
+        QVERIFY2(got == c.expected, c.name);
+    }
+}
+
 #include "test_ir_view.moc"

@@ -304,3 +304,25 @@ TEST(Summary, NamesTheFileAndWarnsWhatTheUserShouldKnow) {
 }
 
 }  // namespace
+
+TEST(LostEnergy, AskedOnlyWhenLessThanHalfIsKeptAndSaysHowMuchGoes) {
+    struct Case {
+        std::optional<double> kept;
+        std::optional<std::string> lost;  // the share lost the question names; none: no question
+    };
+    const Case cases[] = {
+        {0.001, "99.9 %"}, {0.25, "75.0 %"}, {0.4999, "50.0 %"}, {0.5, std::nullopt}, {0.993, std::nullopt},
+        {std::nullopt, std::nullopt},  // a silent response loses nothing
+    };
+    for (const Case& c : cases) {
+        qeltx::core::IrOutcome outcome;
+        outcome.responseRate = 48000;
+        outcome.responseSamples = 48000 * 600;
+        outcome.keptEnergy = c.kept;
+        const auto question = qeltx::core::lostEnergyQuestion(912, outcome);
+        ASSERT_EQ(question.has_value(), c.lost.has_value()) << c.kept.value_or(-1);
+        if (!question) continue;
+        EXPECT_NE(question->find(*c.lost + " of its energy is lost"), std::string::npos) << *question;
+        EXPECT_NE(question->find("kept 912 of 28800000 samples (19.0 ms of 600000.0 ms)"), std::string::npos) << *question;
+    }
+}
