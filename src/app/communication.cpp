@@ -124,6 +124,7 @@ void TformMain::menuConnectClick() {
 }
 
 void TformMain::menuDisconnectClick() {
+    if (!settleUnstoredChanges(QStringLiteral("Unlink"))) return;
     const auto talk = editor_.line().begin(session::ConversationKind::Unlink);
     if (!talk) return;
     if (editor_.usb().CloseFTDevice() != core::FT_OK) return;

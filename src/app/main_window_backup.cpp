@@ -116,6 +116,7 @@ bool TformMain::restorePedalFrom(const QString& path) {
         return refuse(QString::fromStdString(target.reason()));
     }
     if (!editor_.state.linked) return refuse(QStringLiteral("Link the pedal first."));
+    if (!settleUnstoredChanges(QStringLiteral("restoring the backup"))) return false;
 
     QString summary;
     std::optional<QString> failure;
