@@ -131,10 +131,10 @@ void TformPresetLibrary::refresh() {
         ++shown;
     }
     filling_ = false;
-    lblLibraryStatus->setText(all ? QStringLiteral("%1 files in %2").arg(shown).arg(QDir::toNativeSeparators(folder()))
-                                  : QStringLiteral("%1 presets of %2 in %3")
-                                        .arg(shown)
-                                        .arg(algorithm, QDir::toNativeSeparators(folder())));
+    const QString count = all ? (shown == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(shown))
+                              : (shown == 1 ? QStringLiteral("1 preset of ") : QStringLiteral("%1 presets of ").arg(shown)) +
+                                    algorithm;
+    lblLibraryStatus->setText(count + QStringLiteral(" in ") + QDir::toNativeSeparators(folder()));
 }
 
 QString TformPresetLibrary::selectedPath() const {
