@@ -68,6 +68,12 @@ public:
         }
         return true;
     }
+    // Unstored changes are let go, so a measured flow runs as it would with none.
+    int choose(const QString& text, const QStringList& answers, int cancel) override {
+        message(text, session::MessageKind::Information);
+        const auto discard = answers.indexOf(QStringLiteral("Discard"));
+        return discard < 0 ? cancel : static_cast<int>(discard);
+    }
     QString openFile(const QString&, const QString&, const QString&) override { return {}; }
     QString saveFile(const QString&, const QString&, const QString&) override { return {}; }
     void errorReport(const QString& text) override {

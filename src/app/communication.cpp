@@ -125,6 +125,7 @@ void TformMain::menuConnectClick() {
 }
 
 void TformMain::menuDisconnectClick() {
+    if (!settleUnstoredChanges(QStringLiteral("Unlink"))) return;
     const auto talk = editor_.line().begin(session::ConversationKind::Unlink);
     if (!talk) return;
     // The pedal is left playing the edits, not the stored sound it was compared with.

@@ -59,6 +59,10 @@ public:
         const auto waiting = waitingIfBusy();
         return inner_->confirm(text);
     }
+    int choose(const QString& text, const QStringList& answers, int cancel) override {
+        const auto waiting = waitingIfBusy();
+        return inner_->choose(text, answers, cancel);
+    }
     QString openFile(const QString& title, const QString& folder, const QString& filter) override {
         const auto waiting = waitingIfBusy();
         return inner_->openFile(title, folder, filter);
@@ -160,6 +164,9 @@ void Editor::start() {
     formFXParameters_->addActions(formMain_->menuEdit->actions());
     formImpulseResponse_ = std::make_unique<TformImpulseResponse>(*this);
     formNewVersionMsg_ = std::make_unique<TformNewVersionMsg>(*this);
+    // A preset dragged from the file manager loads on the panel as on the main window.
+    formMain_->setAcceptDrops(true);
+    formFXParameters_->setAcceptDrops(true);
     line_->poll = &formMain_->Timer_USB_read;
     formMain_->show();
 }

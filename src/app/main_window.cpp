@@ -4,6 +4,7 @@
 #include "app/editor.h"
 #include "app/firmware_upgrade.h"
 #include "app/preferences.h"
+#include "app/preset_library.h"
 #include "app/print_console.h"
 #include "app/switch_box.h"
 
@@ -168,6 +169,7 @@ void TformMain::buildMenus() {
     menuRestoreSettings = addEntry(menuFile, "menuRestoreSettings", QStringLiteral("Restore Pedal Settings…"));
     menuLoadIR->setEnabled(false);
     menuImpulseResponse = addEntry(menuFile, "menuImpulseResponse", QStringLiteral("Impulse Response"));
+    menuPresetLibrary = addEntry(menuFile, "menuPresetLibrary", QStringLiteral("Preset Library"));
 
     menuConnection = addSubmenu(this, bar, nullptr, "menuConnection", QStringLiteral("Connection"));
     menuScan = addEntry(menuConnection, "menuScan", QStringLiteral("Scan"));
@@ -242,6 +244,7 @@ void TformMain::connectHandlers() {
     connect(menuBackUpSettings, &QAction::triggered, this, editor_.guarded([this] { menuBackUpSettingsClick(); }));
     connect(menuRestoreSettings, &QAction::triggered, this, editor_.guarded([this] { menuRestoreSettingsClick(); }));
     connect(menuLoadConfiguration, &QAction::triggered, this, editor_.guarded([this] { menuLoadConfigurationClick(); }));
+    connect(menuPresetLibrary, &QAction::triggered, this, editor_.guarded([this] { menuPresetLibraryClick(); }));
     connect(btnRequest, &QPushButton::clicked, this, editor_.guarded([this] { btnRequestClick(); }));
     connect(btnAssign, &QPushButton::clicked, this, editor_.guarded([this] { btnAssignClick(); }));
     connect(btnStoreSettingsOnPedal, &QPushButton::clicked, this, editor_.guarded([this] { btnStoreSettingsOnPedalClick(); }));
@@ -319,6 +322,7 @@ bool TformMain::eventFilter(QObject* watched, QEvent* event) {
             if (consumed) return true;
         }
     }
+    if (takePresetDrop(watched, event)) return true;
     // A larger window (a window manager's maximise) gives its room to the lists.
     if (event->type() == QEvent::Resize && watched == centralWidget()) layOutClientArea();
     return QMainWindow::eventFilter(watched, event);
@@ -347,7 +351,15 @@ void TformMain::closeEvent(QCloseEvent* event) {
         });
         return;
     }
+    // Values not stored on the pedal are asked about first; Cancel keeps the editor open.
+    bool close = false;
+    editor_.guard([&] { close = settleUnstoredChanges(QStringLiteral("closing the editor")); });
+    if (!close) {
+        event->ignore();
+        return;
+    }
     editor_.end();
+    if (presetLibrary_) presetLibrary_->close();
     QMainWindow::closeEvent(event);
 }
 

@@ -33,6 +33,7 @@ class QMenu;
 class QPushButton;
 class QRadioButton;
 class QCheckBox;
+class QMimeData;
 
 
 namespace qeltx::core {
@@ -46,6 +47,7 @@ namespace qeltx::app {
 
 class Editor;
 struct ValueChange;
+class TformPresetLibrary;
 
 class TformMain : public QMainWindow {
     Q_OBJECT
@@ -170,15 +172,31 @@ public:
     void SetPresetMode();
     void btnAssignClick();
     void btnStoreSettingsOnPedalClick();
+    // Store Settings for an algorithm of `numControls` parameters; true when it went out whole
+    // (otherwise told).
+    bool storeSettingsOnPedal(std::size_t numControls);
     void menuMIDIchannelsClickItem(QAction* item);
     void swLiveSwitch();
 
     // Preset files (main_window_presets.cpp).
     void menuSaveConfigurationClick();
+    // Save Configuration: true when a preset file was written. While the panel previews another
+    // algorithm, the values of the one the pedal holds are saved.
+    bool savePreset();
+    // Writes the held values of `effect` (with the assignments of `numControls` controls and
+    // `numReadbacks` read-backs) through the save dialog; true when written.
+    bool saveHeldValues(const QString& effect, std::size_t numControls, std::size_t numReadbacks);
     void menuLoadConfigurationClick();
-    void SaveTextWithDialog(const QByteArray& TextContent, const QString& NameOfFile);
+    // True when the file was written.
+    bool SaveTextWithDialog(const QByteArray& TextContent, const QString& NameOfFile);
     // The chosen file's bytes, or nothing when cancelled or unreadable (then said); `path` is the file chosen.
     std::optional<QByteArray> LoadTextWithDialog(QString& path);
+    // The bytes of the preset file at `path`, or nothing (said) when it cannot be read.
+    std::optional<QByteArray> readPresetText(const QString& path);
+    // Loads the preset at `path` as Load Configuration does once a file is chosen: checked, and
+    // applied to the pedal's algorithm, or with the offer to upload the preset's own.
+    void loadPresetFile(const QString& path);
+    void loadPresetText(const QString& path, const QByteArray& text);
     QString presetFolder();
     // A preset for another algorithm than the pedal's: names both, and offers to upload the
     // preset's algorithm (the catalogue's image) and then put every value of the preset on it.
@@ -189,8 +207,22 @@ public:
     // went out (its control, the value and its command).
     bool applyPresetValues(const core::PresetFile& preset, const core::ControlLayout& layout,
                            const core::ImageHeader& header, std::vector<ValueChange>* sent = nullptr);
+    // File ▸ "Preset Library": the preset folder as a list (made at first use).
+    void menuPresetLibraryClick();
+    TformPresetLibrary* presetLibrary();
+    // The library window when it was made, else null.
+    TformPresetLibrary* existingPresetLibrary() const { return presetLibrary_; }
+    // A preset file dragged from the file manager onto this window or the panel: the path of
+    // the one local ".txt" file the drag carries, else empty.
+    static QString droppedPreset(const QMimeData* data);
     // For the Open Preset File dialog: "Algorithm: Amber Drive" for the file at a path.
     std::function<QString(const QString&)> presetDescription();
+
+    // Before `action` ("Unlink", "closing the editor") would drop values not stored on the pedal
+    // (main_window_unstored.cpp): asks to store them (when `storeUseful`), save them as a preset,
+    // or discard them. True when the action may go on: nothing was unstored, or it was stored,
+    // saved or let go; false when the player cancelled or the store or save did not happen.
+    bool settleUnstoredChanges(const QString& action, bool storeUseful = true);
 
     // Settings backups (main_window_backup.cpp).
     void menuBackUpSettingsClick();
@@ -315,6 +347,7 @@ public:
     QAction* menuResampleIR = nullptr;
     QAction* menuReadValuesAutomatically = nullptr;
     QAction* menuImpulseResponse = nullptr;
+    QAction* menuPresetLibrary = nullptr;
     QAction* menuQuit = nullptr;
     QMenu* menuEdit = nullptr;
     QAction* menuUndo = nullptr;
@@ -416,6 +449,9 @@ private:
     void showUnlinkedState();
     bool eventFilterForEffectList(QKeyEvent* key);
     bool closePending_ = false;
+    // A drag or drop onto this window or the panel; true when it was a preset's, and taken.
+    bool takePresetDrop(QObject* watched, QEvent* event);
+    TformPresetLibrary* presetLibrary_ = nullptr;
 
     Editor& editor_;
     // Erase Settings reads both EEPROMs back: their two dumps make one "Memory Erased" box,

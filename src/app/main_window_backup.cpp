@@ -136,6 +136,7 @@ bool TformMain::restorePedalFrom(const QString& path) {
         return refuse(QString::fromStdString(target.reason()));
     }
     if (!editor_.state.linked) return refuse(QStringLiteral("Link the pedal first."));
+    if (!settleUnstoredChanges(QStringLiteral("restoring the backup"))) return false;
 
     // The values the restore replaces, so that it is one step to undo when the pedal keeps its
     // algorithm (an upload starts another sound, and another history).

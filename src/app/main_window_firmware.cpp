@@ -68,6 +68,13 @@ const QString kBeforeUpgrade = QStringLiteral("the firmware upgrade");
 }  // namespace
 
 void TformMain::menuFirmwareUpgradeModeClick() {
+    // Entering it, while the pedal still runs its firmware: the last moment values not stored
+    // on it can be stored or saved. (From inside another conversation's wait it is refused below.)
+    if (menuFirmwareUpgradeMode->isChecked() && !editor_.line().busy() &&
+        !settleUnstoredChanges(QStringLiteral("Upgrade Mode"))) {
+        menuFirmwareUpgradeMode->setChecked(false);
+        return;
+    }
     const auto talk = editor_.line().begin(session::ConversationKind::UpgradeMode);
     if (!talk) {
         // The action has already toggled its check mark; nothing else happened.
@@ -80,7 +87,6 @@ void TformMain::menuFirmwareUpgradeModeClick() {
         leaveUpgradeMode();
         return;
     }
-    // The pedal still runs its firmware: the last moment its settings can be read.
     if (editor_.state.linkEstablished && !offerBackupBefore(kBeforeUpgrade)) {
         menuFirmwareUpgradeMode->setChecked(false);
         return;
@@ -278,6 +284,8 @@ void TformMain::menuEraseSettingsClick() {
         return;
     }
     if (!editor_.dialogs().confirm(kEraseSettingsQuestion)) return;
+    // Stored now, the sound would be erased a moment later: only a preset file keeps it.
+    if (!settleUnstoredChanges(kBeforeErase, false)) return;
     const auto talk = editor_.line().begin(session::ConversationKind::EraseSettings);
     if (!talk) return;
     if (!offerBackupBefore(kBeforeErase)) return;

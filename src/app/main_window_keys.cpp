@@ -79,11 +79,12 @@ void TformMain::setUpKeyboard() {
         {menuLoadConfiguration, QLatin1Char('L')}, {menuSaveConfiguration, QLatin1Char('S')},
         {menuLoadIR, QLatin1Char('I')},            {menuBackUpSettings, QLatin1Char('B')},
         {menuRestoreSettings, QLatin1Char('R')},   {menuImpulseResponse, QLatin1Char('p')},
-        {menuQuit, QLatin1Char('Q')}};
+        {menuPresetLibrary, QLatin1Char('y')},     {menuQuit, QLatin1Char('Q')}};
     for (const auto& [action, letter] : fileEntries) underline(action, letter);
     menuLoadConfiguration->setShortcut(QKeySequence::Open);
     menuSaveConfiguration->setShortcut(QKeySequence::Save);
     menuQuit->setShortcut(QKeySequence::Quit);
+    menuPresetLibrary->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
 
     underline(menuScan, QLatin1Char('S'));
     underline(menuConnect, QLatin1Char('L'));

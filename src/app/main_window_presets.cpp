@@ -5,6 +5,7 @@
 #include "app/fx_parameters.h"
 #include "app/main_window.h"
 #include "app/preferences.h"
+#include "app/preset_library.h"
 #include "core/catalogue_lists.h"
 #include "core/control_layout.h"
 #include "core/effect_browser.h"
@@ -14,15 +15,22 @@
 #include "core/resource_names.h"
 #include "core/text_lines.h"
 #include "resources/resource_store.h"
+#include "session/preset_library.h"
 #include "session/save_file.h"
 #include "session/settings_conversation.h"
 
 #include <QAction>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace qeltx::app {
 
@@ -30,6 +38,7 @@ namespace {
 const QString kPresetFolder = QStringLiteral("Preset");
 const QString kFilter = QStringLiteral("Preset files (*.txt)");
 const QString kExtension = QStringLiteral(".txt");
+const QString kLoadingPreset = QStringLiteral("loading the preset");
 
 std::vector<std::string> effectListLines() {
     const auto list = resources::catalogueResource(core::kEffectListResource);
@@ -39,10 +48,7 @@ std::vector<std::string> effectListLines() {
 
 std::function<QString(const QString&)> TformMain::presetDescription() {
     return [lines = effectListLines()](const QString& path) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("Algorithm: the file cannot be read");
-        if (file.size() > core::kLargestPresetFile) return QStringLiteral("Algorithm: not a preset file");
-        return QStringLiteral("Algorithm: ") + QString::fromStdString(core::presetAlgorithmText(file.readAll().toStdString(), lines));
+        return QStringLiteral("Algorithm: ") + session::describePresetFile(path, lines).algorithm;
     };
 }
 
@@ -52,9 +58,21 @@ QString TformMain::presetFolder() {
     return folder;
 }
 
-void TformMain::menuSaveConfigurationClick() {
+void TformMain::menuSaveConfigurationClick() { savePreset(); }
+
+bool TformMain::savePreset() {
     TformFXParameters& panel = *editor_.formFXParameters();
     session::PedalState& pedal = editor_.pedal();
+    const QString held = pedal.algorithm().name;
+    // While another algorithm is previewed, the sound that can be saved is still the pedal's:
+    // the values the editor holds for it (what was sent and what the pedal reported).
+    if (!editor_.state.effectChosen && pedal.hasValuesFor(held)) {
+        const auto loaded = core::loadCatalogueEffect(pedal.algorithm().number, resources::catalogueResource);
+        const auto layout = loaded.effect ? core::parseControlLayoutText(loaded.effect->name, loaded.effect->layoutText)
+                                          : core::ControlLayoutResult{};
+        if (layout.layout) return saveHeldValues(held, pedal.values().size(),
+                                                 static_cast<std::size_t>(layout.layout->counts.readbacks));
+    }
     const QString& effect = editor_.state.currentEffectName;
     const bool ours = panel.isBuilt() && editor_.state.effectChosen && pedal.hasValuesFor(effect);
     // A preset holds the pedal's values, read back. Linked, a panel changed since the last
@@ -65,42 +83,55 @@ void TformMain::menuSaveConfigurationClick() {
         if (!pedal.algorithm().version) query_stored_effect();
         if (btnRequest->isEnabled()) btnRequestClick();
         // A Request that did not run or failed has said why; nothing is saved then.
-        if (pedal.changedSinceReadBack() || !pedal.hasValuesFor(effect)) return;
+        if (pedal.changedSinceReadBack() || !pedal.hasValuesFor(effect)) return false;
     }
     if (!panel.isBuilt() || !pedal.hasValuesFor(effect)) {
         editor_.dialogs().message(QStringLiteral("There are no values to save yet: select the effect stored on the "
                                                  "pedal and press Request first."),
                                   session::MessageKind::Warning);
-        return;
+        return false;
     }
+    return saveHeldValues(effect, static_cast<std::size_t>(panel.numControls()),
+                          static_cast<std::size_t>(panel.numReadbacks()));
+}
+
+bool TformMain::saveHeldValues(const QString& effect, std::size_t numControls, std::size_t numReadbacks) {
+    const session::PedalState& pedal = editor_.pedal();
     core::PresetFile preset;
     preset.effectNumber = pedal.algorithm().number;
     preset.effectVersion = pedal.algorithm().version.value_or(0);
     preset.values = pedal.values();
     const auto& assignments = pedal.assignments();
     const auto& readbacks = pedal.readbackAssignments();
-    preset.assignments.assign(assignments.begin(), assignments.begin() + panel.numControls());
-    preset.readbackAssignments.assign(readbacks.begin(), readbacks.begin() + panel.numReadbacks());
-    SaveTextWithDialog(QByteArray::fromStdString(core::formatPresetFile(preset)), effect);
+    numControls = std::min(numControls, assignments.size());
+    numReadbacks = std::min(numReadbacks, readbacks.size());
+    preset.assignments.assign(assignments.begin(), assignments.begin() + static_cast<std::ptrdiff_t>(numControls));
+    preset.readbackAssignments.assign(readbacks.begin(), readbacks.begin() + static_cast<std::ptrdiff_t>(numReadbacks));
+    return SaveTextWithDialog(QByteArray::fromStdString(core::formatPresetFile(preset)), effect);
 }
 
-void TformMain::SaveTextWithDialog(const QByteArray& TextContent, const QString& NameOfFile) {
+bool TformMain::SaveTextWithDialog(const QByteArray& TextContent, const QString& NameOfFile) {
     const QString folder = presetFolder();
     QString path = editor_.dialogs().saveFile(QStringLiteral("Save Preset File"), QDir(folder).filePath(NameOfFile), kFilter);
-    if (path.isEmpty()) return;
+    if (path.isEmpty()) return false;
     if (!path.endsWith(kExtension, Qt::CaseInsensitive)) path += kExtension;
     // Written beside the old file and renamed over it: a failed save never destroys a preset.
     if (const auto problem = session::saveFile(path, TextContent)) {
         editor_.dialogs().message(QStringLiteral("Error saving file: ") + *problem, session::MessageKind::Error);
-        return;
+        return false;
     }
     editor_.dialogs().message(QStringLiteral("File saved successfully: ") + path);
+    return true;
 }
 
 std::optional<QByteArray> TformMain::LoadTextWithDialog(QString& path) {
     path = editor_.dialogs().openFileDescribed(QStringLiteral("Open Preset File"), presetFolder(), kFilter,
                                                presetDescription());
     if (path.isEmpty()) return std::nullopt;
+    return readPresetText(path);
+}
+
+std::optional<QByteArray> TformMain::readPresetText(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         editor_.dialogs().message(QStringLiteral("Error loading file: ") + file.errorString(), session::MessageKind::Error);
@@ -110,13 +141,21 @@ std::optional<QByteArray> TformMain::LoadTextWithDialog(QString& path) {
 }
 
 void TformMain::menuLoadConfigurationClick() {
-    TformFXParameters& panel = *editor_.formFXParameters();
-    session::PedalState& pedal = editor_.pedal();
     QString path;
     const std::optional<QByteArray> text = LoadTextWithDialog(path);
-    if (!text) return;
-    editor_.printToConsole(QString::fromUtf8(*text));
-    const auto preset = core::parsePresetFile(text->toStdString());
+    if (text) loadPresetText(path, *text);
+}
+
+void TformMain::loadPresetFile(const QString& path) {
+    const std::optional<QByteArray> text = readPresetText(path);
+    if (text) loadPresetText(path, *text);
+}
+
+void TformMain::loadPresetText(const QString& path, const QByteArray& text) {
+    TformFXParameters& panel = *editor_.formFXParameters();
+    session::PedalState& pedal = editor_.pedal();
+    editor_.printToConsole(QString::fromUtf8(text));
+    const auto preset = core::parsePresetFile(text.toStdString());
     auto refuse = [&](const QString& why) { refusePreset(path, why); };
     if (!preset) {
         refuse(QStringLiteral("It is not a preset file: ") + QString::fromStdString(preset.reason()) + QLatin1Char('.'));
@@ -151,6 +190,7 @@ void TformMain::menuLoadConfigurationClick() {
         refuse(QStringLiteral("The pedal's values could not be read; press Request and load the preset again."));
         return;
     }
+    if (!settleUnstoredChanges(kLoadingPreset)) return;
     {
         const auto talk = editor_.line().begin(session::ConversationKind::LiveEdit);
         if (!talk) return;
@@ -225,6 +265,7 @@ void TformMain::offerPresetAlgorithm(const core::PresetFile& preset, const QStri
     }
     const auto target = chosenUploadTarget();
     if (!target) return;
+    if (!settleUnstoredChanges(kLoadingPreset)) return;
     bool applied = false;
     {
         const auto talk = editor_.line().begin(session::ConversationKind::Upload);
@@ -250,6 +291,49 @@ void TformMain::offerPresetAlgorithm(const core::PresetFile& preset, const QStri
     if (!applied) return;
     if (btnRequest->isEnabled()) btnRequestClick();
     editor_.dialogs().message(QStringLiteral("File loaded successfully: ") + path);
+}
+
+void TformMain::menuPresetLibraryClick() {
+    TformPresetLibrary* library = presetLibrary();
+    library->show();
+    library->raise();
+    library->activateWindow();
+}
+
+TformPresetLibrary* TformMain::presetLibrary() {
+    if (!presetLibrary_) presetLibrary_ = new TformPresetLibrary(editor_, *this, this);
+    return presetLibrary_;
+}
+
+QString TformMain::droppedPreset(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+    const QUrl url = data->urls().first();
+    if (!url.isLocalFile() || !url.toLocalFile().endsWith(kExtension, Qt::CaseInsensitive)) return {};
+    return url.toLocalFile();
+}
+
+bool TformMain::takePresetDrop(QObject* watched, QEvent* event) {
+    if (watched != this && watched != editor_.formFXParameters()) return false;
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (droppedPreset(drag->mimeData()).isEmpty()) return false;
+            drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QString path = droppedPreset(drop->mimeData());
+            if (path.isEmpty()) return false;
+            drop->acceptProposedAction();
+            // After the drop has ended: the file manager is not held while the preset loads.
+            QTimer::singleShot(0, this, [this, path] { editor_.guard([&] { loadPresetFile(path); }); });
+            return true;
+        }
+        default:
+            return false;
+    }
 }
 
 }  // namespace qeltx::app

@@ -224,17 +224,21 @@ void TformMain::btnAssignClick() {
 }
 
 void TformMain::btnStoreSettingsOnPedalClick() {
-    const core::PedalCommand command =
-        core::storeSettingsCommand(static_cast<std::size_t>(editor_.formFXParameters()->numControls()));
+    storeSettingsOnPedal(static_cast<std::size_t>(editor_.formFXParameters()->numControls()));
+}
+
+bool TformMain::storeSettingsOnPedal(std::size_t numControls) {
+    const core::PedalCommand command = core::storeSettingsCommand(numControls);
     editor_.printToConsole(QStringLiteral("Store settings message (HEX): ") + QString::fromStdString(command.text));
     const auto talk = editor_.line().begin(session::ConversationKind::StoreSettings);
-    if (!talk) return;
+    if (!talk) return false;
     if (!editor_.pedal().storeValues(command)) {
         editor_.tellNotSent(QStringLiteral("Store Settings On Pedal"));
-        return;
+        return false;
     }
     forgetSettingsLost();
     lblStatus->setText(QStringLiteral("Store Settings sent: the pedal keeps its values and assignments."));
+    return true;
 }
 
 void TformMain::menuMIDIchannelsClickItem(QAction* item) {

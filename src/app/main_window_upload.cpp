@@ -86,6 +86,8 @@ void TformMain::btnUploadClick() {
         return;
     }
 
+    // The upload replaces the pedal's values with the new algorithm's starting ones.
+    if (!settleUnstoredChanges(QStringLiteral("uploading ") + editor_.state.currentEffectName)) return;
     const QString uploadOf = QStringLiteral("The upload of ") + editor_.state.currentEffectName;
     // Without the bypass the pedal would not be muted while the image loads.
     if (!editor_.formFXParameters()->bypass(true)) {

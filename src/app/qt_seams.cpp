@@ -17,6 +17,9 @@
 #include <QThread>
 #include <QUrl>
 
+#include <algorithm>
+#include <vector>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #include <shellapi.h>
@@ -53,6 +56,23 @@ bool QtDialogs::messageOffering(const QString& text, const QString& action) {
 bool QtDialogs::confirm(const QString& text) {
     return QMessageBox::question(QApplication::activeWindow(), kTitle, text, QMessageBox::Yes | QMessageBox::No) !=
            QMessageBox::No;
+}
+
+int QtDialogs::choose(const QString& text, const QStringList& answers, int cancel) {
+    QMessageBox box(QMessageBox::Question, kTitle, text, QMessageBox::NoButton, QApplication::activeWindow());
+    std::vector<QAbstractButton*> buttons;
+    for (int i = 0; i < answers.size(); ++i) {
+        // The role only places the button; which one was clicked is what counts.
+        const auto role = i == cancel ? QMessageBox::RejectRole : QMessageBox::ActionRole;
+        QPushButton* button = box.addButton(answers[i], role);
+        button->setObjectName(QStringLiteral("btnAnswer%1").arg(i));
+        buttons.push_back(button);
+    }
+    if (cancel >= 0 && cancel < answers.size()) box.setEscapeButton(buttons[static_cast<std::size_t>(cancel)]);
+    if (!buttons.empty()) box.setDefaultButton(static_cast<QPushButton*>(buttons.front()));
+    box.exec();
+    const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    return chosen == buttons.end() ? cancel : static_cast<int>(chosen - buttons.begin());
 }
 
 QString QtDialogs::openFile(const QString& title, const QString& folder, const QString& filter) {

@@ -14,6 +14,7 @@ public:
     void message(const QString& text, session::MessageKind kind) override;
     bool messageOffering(const QString& text, const QString& action) override;
     bool confirm(const QString& text) override;
+    int choose(const QString& text, const QStringList& answers, int cancel) override;
     QString openFile(const QString& title, const QString& folder, const QString& filter) override;
     QString openFileDescribed(const QString& title, const QString& folder, const QString& filter,
                               const std::function<QString(const QString&)>& describe) override;

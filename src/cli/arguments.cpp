@@ -77,7 +77,7 @@ constexpr std::array<OptionSpec, 1> kPresetLoadOptions{{
     {"--upload", "", "when the pedal holds another algorithm, upload the preset's algorithm first", ""},
 }};
 
-constexpr std::array<CommandSpec, 17> kCommands{{
+constexpr std::array<CommandSpec, 18> kCommands{{
     {CommandId::List, "list", "", 0, 0, {}, "the devices the driver layer finds",
      "Lists every device of every backend (the chip maker's D2XX library, serial ports, libftdi1, and the\n"
      "virtual pedal or --port when given): index, serial number, description and backend.\n"
@@ -154,6 +154,13 @@ constexpr std::array<CommandSpec, 17> kCommands{{
      "preset for an algorithm the catalogue lacks or with another parameter count is refused, and so\n"
      "is a preset for another algorithm than the pedal holds, unless --upload is given: the preset's\n"
      "algorithm is then uploaded first (as a preset) and the values are sent after its \"Upload complete\".\n"},
+    {CommandId::Diff, "diff", "PRESET [PRESET2]", 1, 2, {}, "what differs between a preset and the pedal, or two presets",
+     "Compares the preset file PRESET with the pedal's current values (asking which algorithm it holds\n"
+     "and reading its parameter block, as Request does), or with the preset file PRESET2, and prints by\n"
+     "parameter name every value, assignment and read-back assignment that differs, as \"Name: left ->\n"
+     "right\" (switches as on or off, multi-position switches by option name). Presets of two algorithms\n"
+     "are not compared parameter by parameter. Exit status as diff's: 0 when they are the same, 1 when\n"
+     "they differ or could not be compared (then one line on standard error says why).\n"},
 }};
 
 // Whether `group` is the first word or words of the command's name ("eeprom" of "eeprom read").

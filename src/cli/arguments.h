@@ -33,6 +33,7 @@ enum class CommandId {
     Report,
     PresetSave,
     PresetLoad,
+    Diff,
 };
 
 struct OptionSpec {

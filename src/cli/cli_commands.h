@@ -23,5 +23,6 @@ int runCatalogueList(const Invocation& invocation, const Output& output);
 int runReport(const Invocation& invocation, const Output& output);
 int runPresetSave(const Invocation& invocation, const Output& output);
 int runPresetLoad(const Invocation& invocation, const Output& output);
+int runDiff(const Invocation& invocation, const Output& output);
 
 }  // namespace qeltx::cli

@@ -36,6 +36,7 @@ int dispatch(const Invocation& invocation, const Output& output) {
         case CommandId::Report: return runReport(invocation, output);
         case CommandId::PresetSave: return runPresetSave(invocation, output);
         case CommandId::PresetLoad: return runPresetLoad(invocation, output);
+        case CommandId::Diff: return runDiff(invocation, output);
     }
     return kExitUsage;
 }

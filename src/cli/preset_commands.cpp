@@ -38,23 +38,13 @@ int runPresetSave(const Invocation& invocation, const Output& output) {
     const QString path = QString::fromStdString(invocation.positionals[0]);
     PedalLink link(invocation.connection, output);
     if (const auto problem = link.open()) return output.fail(*problem);
-    const auto stored = storedAlgorithm(link);
-    if (!stored) return output.fail(QString::fromStdString(stored.reason()));
+    // A preset holds the pedal's values as the editor's Request reads them.
+    const auto sound = readPedalSound(link);
+    if (!sound) return output.fail(QString::fromStdString(sound.reason()));
+    const StoredAlgorithm* stored = &sound->stored;
+    const core::PresetFile& preset = sound->preset;
     const auto numControls = static_cast<std::size_t>(stored->layout.counts.controls());
     const auto numReadbacks = static_cast<std::size_t>(stored->layout.counts.readbacks);
-
-    // A preset holds the pedal's values as the editor's Request reads them.
-    session::PedalLine line = pedalLineOf(link);
-    session::LatencyLowered latency(link.usb());
-    const auto block = session::requestParameterBlock(line, numControls, numReadbacks);
-    if (!block) return output.fail(QString::fromStdString(commandLineReason(block.reason())));
-
-    core::PresetFile preset;
-    preset.effectNumber = stored->reply.effectNumber;
-    preset.effectVersion = stored->reply.effectVersion;
-    preset.values = block->values;
-    preset.assignments = block->assignments;
-    preset.readbackAssignments = block->readbackAssignments;
     if (const auto problem = session::saveFile(path, QByteArray::fromStdString(core::formatPresetFile(preset)))) {
         return output.fail(QStringLiteral("error saving file: ") + *problem);
     }

@@ -44,4 +44,22 @@ core::Refusable<StoredAlgorithm> storedAlgorithm(PedalLink& link) {
     return Result::accepted(StoredAlgorithm{*reply, *effect, *layout});
 }
 
+core::Refusable<PedalSound> readPedalSound(PedalLink& link) {
+    using Result = core::Refusable<PedalSound>;
+    const auto stored = storedAlgorithm(link);
+    if (!stored) return Result::refused(stored.reason());
+    session::PedalLine line = pedalLineOf(link);
+    session::LatencyLowered latency(link.usb());
+    const auto block = session::requestParameterBlock(line, static_cast<std::size_t>(stored->layout.counts.controls()),
+                                                      static_cast<std::size_t>(stored->layout.counts.readbacks));
+    if (!block) return Result::refused(commandLineReason(block.reason()));
+    core::PresetFile preset;
+    preset.effectNumber = stored->reply.effectNumber;
+    preset.effectVersion = stored->reply.effectVersion;
+    preset.values = block->values;
+    preset.assignments = block->assignments;
+    preset.readbackAssignments = block->readbackAssignments;
+    return Result::accepted(PedalSound{*stored, std::move(preset)});
+}
+
 }  // namespace qeltx::cli

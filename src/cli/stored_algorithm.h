@@ -4,6 +4,7 @@
 #include "cli/pedal_link.h"
 #include "core/catalogue_lists.h"
 #include "core/control_layout.h"
+#include "core/preset_file.h"
 #include "core/refusable.h"
 #include "core/stored_effect.h"
 #include "session/settings_conversation.h"
@@ -30,5 +31,13 @@ struct StoredAlgorithm {
     core::ControlLayout layout;
 };
 core::Refusable<StoredAlgorithm> storedAlgorithm(PedalLink& link);
+
+// What the pedal holds as a preset file would keep it: its algorithm, and its parameter block
+// read with the editor's Request conversation.
+struct PedalSound {
+    StoredAlgorithm stored;
+    core::PresetFile preset;
+};
+core::Refusable<PedalSound> readPedalSound(PedalLink& link);
 
 }  // namespace qeltx::cli

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -22,6 +23,9 @@ public:
     virtual bool messageOffering(const QString& text, const QString& action) = 0;
     // A Yes/No box: true for any answer other than No.
     virtual bool confirm(const QString& text) = 0;
+    // A question with a button per answer, in order: the index of the one chosen. Closing the
+    // box (Escape, the title bar) chooses `cancel`.
+    virtual int choose(const QString& text, const QStringList& answers, int cancel) = 0;
     // Empty text when the user cancels.
     virtual QString openFile(const QString& title, const QString& folder, const QString& filter) = 0;
     // The same, with a line under the file list that says what `describe` makes of the file

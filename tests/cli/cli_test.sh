@@ -1,7 +1,7 @@
 #!/bin/sh
 # qeltx-cli's commands, exit status and messages, one group of cases per CTest test:
 #   cli_test.sh GROUP QELTX_CLI QELTX_PEDAL_SIM SOX CATALOGUE_DIR
-# GROUP is virtual, pty, flash, bootbutton, failures, usage, files, backup, report or preset.
+# GROUP is virtual, pty, flash, bootbutton, failures, usage, files, backup, report, preset or diff.
 set -u
 GROUP=$1 CLI=$2 SIM=$3 SOX=$4 CATALOGUE=$5
 WORK=$(mktemp -d)
@@ -66,6 +66,16 @@ stop_sim() {
 wav24() {
     command -v "$SOX" >/dev/null || { echo "FAIL: $SOX is not installed (scripts/setup.sh installs it)"; exit 1; }
     "$SOX" -n -r 48000 -b 24 -c 1 "$1" synth 0.005 sine 1000
+}
+
+# Octa X Fuzz on the simulator with three controls moved (pot 0 to 111, the switch off, the
+# multi-switch on High), saved as $WORK/octa.txt.
+octa_preset() {
+    cli 0 --port "$PTY" upload "Octa X Fuzz"
+    cli 0 --port "$PTY" set 0 111
+    cli 0 --port "$PTY" set 4 off
+    cli 0 --port "$PTY" set 5 High
+    cli 0 --port "$PTY" preset save "$WORK/octa.txt"
 }
 
 # The commands every device test runs; $@ is the device choice.
@@ -506,11 +516,7 @@ CASES
 preset)
     # Octa X Fuzz: pots 0..3, switch 4, multi-switch 5 (Low, Mid, High).
     start_sim
-    cli 0 --port "$PTY" upload "Octa X Fuzz"
-    cli 0 --port "$PTY" set 0 111
-    cli 0 --port "$PTY" set 4 off
-    cli 0 --port "$PTY" set 5 High
-    cli 0 --port "$PTY" preset save "$WORK/octa.txt"
+    octa_preset
     out_has "File saved successfully: $WORK/octa.txt"
     # The editor's preset bytes: BOM, CR-ended hex lines of number, version, count, the values
     # the pedal holds (its starting values beside the three just set), assignments.
@@ -564,6 +570,72 @@ preset)
     cli 0 preset save --help
     out_has "usage: qeltx-cli [DEVICE] preset save FILE"
     stop_sim
+    ;;
+diff)
+    # Octa X Fuzz: pots 0..3 (Fuzz first), switch 4 (Octave), multi-switch 5 (Range: Low, Mid, High).
+    start_sim
+    octa_preset
+    # The pedal as the preset holds it: nothing differs.
+    cli 0 --port "$PTY" diff "$WORK/octa.txt"
+    out_has "Octa X Fuzz: octa.txt -> the pedal"
+    out_has "  no differences"
+    cli 0 --port "$PTY" --json diff "$WORK/octa.txt"
+    out_has '"equal": true'
+    out_has '"differences": ['
+
+    # A pot, the switch and the multi-switch moved: each by name, as a player reads it.
+    cli 0 --port "$PTY" set 0 900
+    cli 0 --port "$PTY" set 4 on
+    cli 0 --port "$PTY" set 5 Low
+    cli 1 --port "$PTY" diff "$WORK/octa.txt"
+    out_has "  Fuzz: 111 -> 900"
+    out_has "  Octave: off -> on"
+    out_has "  Range: High -> Low"
+    [ "$(grep -c -- ' -> ' "$WORK/out")" -eq 4 ] || fail "$LAST: expected the title and three differences"
+    [ -s "$WORK/err" ] && fail "$LAST: differing is no error"
+    cli 1 --port "$PTY" --json diff "$WORK/octa.txt"
+    out_has '"equal": false'
+    out_has '"name": "Fuzz"'
+    out_has '"field": "value"'
+    out_has '"left": 111'
+    out_has '"right": 900'
+    out_has '"rightText": "Low"'
+
+    # Two presets, no pedal needed: the same file, then one with another assignment.
+    cli 0 --port "$PTY" preset save "$WORK/octa2.txt"
+    stop_sim
+    cli 0 diff "$WORK/octa.txt" "$WORK/octa.txt"
+    out_has "  no differences"
+    cli 1 diff "$WORK/octa.txt" "$WORK/octa2.txt"
+    out_has "Octa X Fuzz: octa.txt -> octa2.txt"
+    out_has "  Fuzz: 111 -> 900"
+    printf '\357\273\2770005\r01\r06\r0000006F\r00000390\r00000091\r00000192\r00000000\r000002AA\r00\rFF\rFF\rFF\rFF\rFF\r' >"$WORK/assigned.txt"
+    cli 1 diff "$WORK/octa.txt" "$WORK/assigned.txt"
+    out_has "  Fuzz assignment: -- -> KI"
+    # Presets of two algorithms are not compared parameter by parameter.
+    printf '0001\r01\r04\r00000001\r00000002\r00000003\r00000004\r' >"$WORK/drive.txt"
+    cli 1 diff "$WORK/octa.txt" "$WORK/drive.txt"
+    out_has "algorithm: Octa X Fuzz (octa.txt) -> Amber Drive (drive.txt)"
+    cli 1 --json diff "$WORK/octa.txt" "$WORK/drive.txt"
+    out_has '"sameAlgorithm": false'
+
+    # Files that cannot be compared: one line on stderr, exit 1.
+    printf 'not a preset\r' >"$WORK/bad.txt"
+    cli 1 diff "$WORK/bad.txt" "$WORK/octa.txt"
+    one_error_line "$WORK/bad.txt: it is not a preset file"
+    cli 1 diff "$WORK/octa.txt" "$WORK/none.txt"
+    one_error_line "error loading file"
+    printf '0005\r01\r03\r00000001\r00000002\r00000003\r' >"$WORK/short.txt"
+    cli 1 diff "$WORK/short.txt" "$WORK/octa.txt"
+    one_error_line "it has 3 parameters; the algorithm has 6"
+    # No pedal to compare with.
+    cli 1 --port "$WORK/no-such-port" diff "$WORK/octa.txt"
+    [ "$(wc -l <"$WORK/err")" -eq 1 ] || fail "$LAST: expected one line on stderr"
+    cli 2 diff
+    cli 2 diff a b c
+    cli 0 diff --help
+    out_has "usage: qeltx-cli [DEVICE] diff PRESET [PRESET2]"
+    out_has "Exit status as diff's"
     ;;
 report)
     # report_has FILE LINE: the report holds that whole line.

@@ -45,6 +45,9 @@ struct DialogLog {
     QStringList confirmations;
     std::deque<bool> answers;       // Yes/No answers, Yes when empty
     std::deque<QString> fileNames;  // answers of open/save dialogs, cancel when empty
+    QStringList questions;          // the texts of choose() boxes
+    QList<QStringList> questionAnswers;  // and the answers each offered
+    std::deque<QString> chosen;     // the answer (by its caption) to choose; cancel when empty
     std::deque<bool> offersTaken;   // whether the offered button of a message is chosen, OK when empty
     // What the last described open dialog would say of a file under the cursor.
     std::function<QString(const QString&)> describe;
@@ -75,6 +78,16 @@ public:
         const bool answer = log_->answers.front();
         log_->answers.pop_front();
         return answer;
+    }
+    int choose(const QString& text, const QStringList& answers, int cancel) override {
+        if (hook_) hook_->fire();
+        log_->questions << text;
+        log_->questionAnswers << answers;
+        if (log_->chosen.empty()) return cancel;
+        const QString answer = log_->chosen.front();
+        log_->chosen.pop_front();
+        const auto index = answers.indexOf(answer);
+        return index < 0 ? cancel : static_cast<int>(index);
     }
     QString openFile(const QString&, const QString&, const QString&) override { return nextFile(); }
     QString openFileDescribed(const QString&, const QString&, const QString&,

@@ -37,6 +37,12 @@ class AnsweringDialogs : public session::Dialogs {
 public:
     void message(const QString& text, session::MessageKind) override { std::printf("message: %s\n", qPrintable(text)); }
     bool confirm(const QString&) override { return true; }
+    // Unstored changes are let go, so the scripted flow goes on as it would with none.
+    int choose(const QString& text, const QStringList& answers, int cancel) override {
+        message(text, session::MessageKind::Information);
+        const auto discard = answers.indexOf(QStringLiteral("Discard"));
+        return discard < 0 ? cancel : static_cast<int>(discard);
+    }
     bool messageOffering(const QString& text, const QString&) override {
         message(text, session::MessageKind::Information);
         return false;
