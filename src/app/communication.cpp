@@ -112,13 +112,15 @@ void TformMain::menuConnectClick() {
     btnOpenEffect->setEnabled(true);
     // Whatever the query meets, the link itself is made: its failure is reported on its own.
     bootloaderAnsweredAtLink = false;
-    editor_.guard([this] { query_stored_effect(); });
+    // The values are read with the query (Request goes out as soon as the algorithm is known).
+    bool valuesRequested = false;
+    editor_.guard([this, &valuesRequested] { valuesRequested = query_stored_effect(true); });
     // The pedal runs its bootloader: nothing of a normal link applies to it.
     if (bootloaderAnsweredAtLink) return;
     setMenuEnabled(menuMIDI, true);
     setMenuEnabled(menuMode, true);
     lblLive->setEnabled(true);
-    readPedalValuesAutomatically();
+    if (!valuesRequested) readPedalValuesAutomatically();
     // After Erase Settings or a firmware upgrade: offered once Link's conversation has ended.
     editor_.whenIdle([this] { offerRestoreAfterUpgrade(); });
     // The poll starts when Link's conversation ends.

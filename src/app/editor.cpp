@@ -1,6 +1,8 @@
 // The Editor object: the seams, the driver stack, the windows and the log sink.
 #include "app/editor.h"
 #include "app/edit_history.h"
+#include "session/settings_conversation.h"
+
 #include "app/firmware_upgrade.h"
 #include "app/fx_parameters.h"
 #include "app/impulse_response.h"
@@ -193,6 +195,10 @@ void Editor::end() {
         state.linked = false;
     }
     ended_ = true;
+}
+
+session::PedalLine Editor::pedalLine() {
+    return session::PedalLine{*exchange_, *usb_, *line_, [this](const QString& text) { printToConsole(text); }};
 }
 
 void Editor::printToConsole(const QString& text) {

@@ -20,6 +20,10 @@
 #include <optional>
 #include <vector>
 
+namespace qeltx::session {
+struct PedalLine;
+}
+
 namespace qeltx::pedal_sim {
 class PedalModel;
 }
@@ -77,6 +81,9 @@ public:
     link::D2XXUnit& usb() { return *usb_; }
     link::Driver& driver() { return *driver_; }
     session::Exchange& exchange() { return *exchange_; }
+    // The line as the session's conversations take it (query, Request, upload, backup and
+    // restore), logging to the console.
+    session::PedalLine pedalLine();
     // The one owner of the pedal's line: every conversation with the pedal starts there.
     session::LineOwner& line() { return *line_; }
     // What the pedal holds: the windows draw it, and every change of the player's goes through it.

@@ -41,6 +41,7 @@ struct ControlLayout;
 struct ImageHeader;
 struct ParameterBlock;
 struct PresetFile;
+struct PresetLoadPlan;
 }
 
 namespace qeltx::app {
@@ -126,7 +127,10 @@ public:
 
     // Which algorithm the pedal holds (main_window_query.cpp).
     void btnOpenEffectClick();
-    void query_stored_effect();
+    // Asks the pedal which algorithm it holds and shows it. With `readValues` (Link) and the
+    // values read automatically, Request follows at once and the panel is built while the pedal
+    // answers it; true when Request ran.
+    bool query_stored_effect(bool readValues = false);
     // Makes the catalogue's algorithm `number` the pedal's held one and the current one.
     void show_stored_effect(std::uint32_t number, std::optional<std::uint32_t> version);
     // The name of the algorithm the pedal holds (empty: none known).
@@ -165,7 +169,9 @@ public:
 
     // The pedal's settings (main_window_settings.cpp).
     void btnRequestClick();
-    void RequestParameters();
+    // Reads the pedal's parameter block for the current algorithm into the panel; `meanwhile`
+    // runs while the pedal answers (the panel is built then, for an algorithm just queried).
+    void RequestParameters(const std::function<void()>& meanwhile = {});
     void receive_mode(const core::ParameterBlock& block);
     void UpdateMidiChannelMenu(std::uint8_t channel);
     void SetBankMode();
@@ -198,9 +204,10 @@ public:
     void loadPresetFile(const QString& path);
     void loadPresetText(const QString& path, const QByteArray& text);
     QString presetFolder();
-    // A preset for another algorithm than the pedal's: names both, and offers to upload the
-    // preset's algorithm (the catalogue's image) and then put every value of the preset on it.
-    void offerPresetAlgorithm(const core::PresetFile& preset, const QString& path);
+    // A preset for another algorithm than the pedal's (`plan` says which and why it fits): names
+    // both, and offers to upload the preset's algorithm (the catalogue's image) and then put
+    // every value of the preset on it.
+    void offerPresetAlgorithm(const core::PresetFile& preset, const core::PresetLoadPlan& plan, const QString& path);
     void refusePreset(const QString& path, const QString& why);
     // Sends every value of `preset` through what the pedal holds (inside the caller's
     // conversation); false, told, when one did not go out whole. `sent` gets each value that

@@ -87,8 +87,7 @@ std::optional<QString> TformMain::backUpPedalTo(const QString& path, QString* no
         const auto talk = editor_.line().begin(session::ConversationKind::BackUpSettings);
         if (!talk) return failed(QStringLiteral("another conversation with the pedal is running."));
         BusyWindow busy(*this, kBackingUp, editor_.line());
-        session::PedalLine line{editor_.exchange(), editor_.usb(), editor_.line(),
-                                [this](const QString& text) { editor_.printToConsole(text); }};
+        session::PedalLine line = editor_.pedalLine();
         auto result = session::readPedalSettings(line, catalogue());
         if (!result) return failed(QString::fromStdString(result.reason()));
         read = *result;
@@ -151,8 +150,7 @@ bool TformMain::restorePedalFrom(const QString& path) {
         const auto talk = editor_.line().begin(session::ConversationKind::RestoreSettings);
         if (!talk) return false;
         BusyWindow busy(*this, kRestoring, editor_.line());
-        session::PedalLine line{editor_.exchange(), editor_.usb(), editor_.line(),
-                                [this](const QString& text) { editor_.printToConsole(text); }};
+        session::PedalLine line = editor_.pedalLine();
         const auto outcome = session::restorePedalSettings(line, *backup, catalogue(), &ran);
         if (outcome) {
             summary = QString::fromStdString(outcome->summary);

@@ -167,21 +167,17 @@ void TformMain::loadPresetText(const QString& path, const QByteArray& text) {
         refuse(QStringLiteral("Open the effect stored on the pedal first (Get FX Stored on Pedal)."));
         return;
     }
-    if (preset->effectNumber != pedal.algorithm().number) {
-        offerPresetAlgorithm(*preset, path);
+    // The same decision as qeltx-cli preset load.
+    const session::HeldAlgorithm& held = pedal.algorithm();
+    const auto plan = core::planPresetLoad(
+        *preset, held.known() ? std::optional<core::HeldForPreset>({held.number, held.name.toStdString()}) : std::nullopt,
+        editor_.state.pedalMode == kBankMode, resources::catalogueResource, effectListLines());
+    if (!plan) {
+        refuse(QString::fromStdString(plan.reason()));
         return;
     }
-    if (preset->values.size() != static_cast<std::size_t>(panel.numControls())) {
-        refuse(QStringLiteral("The preset has %1 parameters; this effect has %2.")
-                   .arg(preset->values.size())
-                   .arg(panel.numControls()));
-        return;
-    }
-    const auto loaded = core::loadCatalogueEffect(preset->effectNumber, resources::catalogueResource);
-    const auto layout = loaded.effect ? core::parseControlLayoutText(loaded.effect->name, loaded.effect->layoutText)
-                                      : core::ControlLayoutResult{};
-    if (!layout.layout) {
-        refuse(QString::fromStdString(loaded.effect ? layout.error : loaded.error));
+    if (plan->otherAlgorithm) {
+        offerPresetAlgorithm(*preset, *plan, path);
         return;
     }
     // The values the preset does not set are the pedal's: read them first when not known.
@@ -197,7 +193,7 @@ void TformMain::loadPresetText(const QString& path, const QByteArray& text) {
         // The values the preset replaces, so the whole load is one step to undo.
         std::vector<ValueChange> changes;
         const std::vector<std::int32_t> before = pedal.values();
-        const bool allSent = applyPresetValues(*preset, *layout.layout, loaded.effect->header, &changes);
+        const bool allSent = applyPresetValues(*preset, plan->layout, plan->effect.header, &changes);
         for (ValueChange& change : changes) {
             change.before = change.control < before.size() ? before[change.control] : change.after;
             if (const auto command = panel.commandForValue(static_cast<int>(change.control), change.before)) {
@@ -233,34 +229,11 @@ void TformMain::refusePreset(const QString& path, const QString& why) {
                               session::MessageKind::Error);
 }
 
-void TformMain::offerPresetAlgorithm(const core::PresetFile& preset, const QString& path) {
-    const QString presetFor = QString::fromStdString(core::presetAlgorithmText(preset, effectListLines()));
-    // Players know their algorithms by name, not by number.
-    const QString refusal = QStringLiteral("This preset is for %1; the pedal holds %2.").arg(presetFor, heldEffectName());
-    const auto loaded = core::loadCatalogueEffect(preset.effectNumber, resources::catalogueResource);
-    if (!loaded.effect) {
-        refusePreset(path, refusal);
-        return;
-    }
-    const QString name = QString::fromStdString(loaded.effect->name);
-    const auto layout = core::parseControlLayoutText(loaded.effect->name, loaded.effect->layoutText);
-    if (!layout.layout) {
-        refusePreset(path, refusal + QLatin1Char(' ') + QString::fromStdString(layout.error));
-        return;
-    }
-    if (preset.values.size() != static_cast<std::size_t>(layout.layout->counts.controls())) {
-        refusePreset(path, refusal + QStringLiteral(" The preset has %1 parameters; %2 has %3.")
-                               .arg(preset.values.size())
-                               .arg(name)
-                               .arg(layout.layout->counts.controls()));
-        return;
-    }
-    if (!editor_.dialogs().confirm(refusal + QStringLiteral("\r\nUpload %1 to the pedal and then apply the preset?").arg(name))) {
+void TformMain::offerPresetAlgorithm(const core::PresetFile& preset, const core::PresetLoadPlan& plan, const QString& path) {
+    const QString name = QString::fromStdString(plan.effect.name);
+    if (!editor_.dialogs().confirm(QString::fromStdString(*plan.otherAlgorithm) +
+                                   QStringLiteral("\r\nUpload %1 to the pedal and then apply the preset?").arg(name))) {
         editor_.printToConsole(QStringLiteral("preset not loaded: ") + path);
-        return;
-    }
-    if (editor_.state.pedalMode == kBankMode && core::exceedsBankModeLimit(core::imageSizeOfText(loaded.effect->imageText))) {
-        refusePreset(path, name + QStringLiteral(" is larger than 5440 bytes and cannot be stored in a bank."));
         return;
     }
     const auto target = chosenUploadTarget();
@@ -271,18 +244,17 @@ void TformMain::offerPresetAlgorithm(const core::PresetFile& preset, const QStri
         const auto talk = editor_.line().begin(session::ConversationKind::Upload);
         if (!talk) return;
         BusyWindow busy(*this, QStringLiteral("uploading ") + name, editor_.line());
-        session::PedalLine line{editor_.exchange(), editor_.usb(), editor_.line(),
-                                [this](const QString& text) { editor_.printToConsole(text); }};
+        session::PedalLine line = editor_.pedalLine();
         // The catalogue's own image, for an impulse-response algorithm too: a response merged
         // for it belongs to another sound than this preset.
-        const auto uploaded = session::uploadAndConfirm(line, loaded.effect->imageText, *target, name);
+        const auto uploaded = session::uploadAndConfirm(line, plan.effect.imageText, *target, name);
         if (!uploaded) {
             refusePreset(path, QString::fromStdString(uploaded.reason()));
         } else {
             editor_.pedal().uploadTaken({preset.effectNumber, std::nullopt, name}, QString());
             // The pedal holds the algorithm's starting values: every value of the preset is
             // sent, not only those that differ from what the panel shows.
-            applied = applyPresetValues(preset, *layout.layout, loaded.effect->header);
+            applied = applyPresetValues(preset, plan.layout, plan.effect.header);
         }
     }
     // Whatever came of it, the pedal may hold another algorithm now: the panel is built again

@@ -8,6 +8,7 @@
 #include "core/errors.h"
 #include "core/replies.h"
 #include "core/stored_effect.h"
+#include "session/settings_conversation.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -35,56 +36,62 @@ void TformMain::btnOpenEffectClick() {
     if (panel->isBuilt() && editor_.state.effectChosen) panel->showReadBackHint();
 }
 
-void TformMain::query_stored_effect() {
+bool TformMain::query_stored_effect(bool readValues) {
     const auto talk = editor_.line().begin(session::ConversationKind::Query);
-    if (!talk) return;
+    if (!talk) return false;
     takePendingMessages();
-    session::Exchange& exchange = editor_.exchange();
-    const core::PedalCommand query = core::storedEffectQueryCommand();
-    if (!exchange.SendCommandText(QString::fromStdString(query.text), query.spec.purgeFirst, 0)) {
-        editor_.tellNotSent(QStringLiteral("The stored-effect query"));
-        return;
-    }
-    const session::Drained reply = exchange.drainReply([](std::span<const std::uint8_t> bytes) {
-        return core::isTextReplyComplete(bytes);
-    }, query.spec.replyLimitMs);
-    editor_.printToConsole(QString::fromStdString(core::receivedBytesLogLine(reply.bytes.size())));
-    editor_.usb().PurgeFTDeviceRx();
-    if (reply.bytes.empty() || reply.outcome == session::DrainOutcome::DriverFailed) {
-        // A pedal that sits in its bootloader answers no query; Link asks the bootloader once.
-        if (reply.outcome != session::DrainOutcome::DriverFailed &&
-            editor_.line().running() == session::ConversationKind::Link && bootloaderAnswersAtLink()) {
-            return;
-        }
-        const QString text = noAnswerMessage(reply.outcome);
-        editor_.printToConsole(text);
-        editor_.dialogs().message(text, session::MessageKind::Error);
-        return;
-    }
-
-    const auto parsed = core::parse_stored_effect_reply(std::span<const std::uint8_t>(reply.bytes));
+    // The session's own query, as qeltx-cli asks it; the words of its failures are the window's.
+    session::PedalLine line = editor_.pedalLine();
+    session::AnswerReport report;
+    const auto parsed = session::queryStoredEffect(line, &report);
     if (!parsed) {
-        const QString text = QStringLiteral("The pedal's answer was not understood: ") + QString::fromStdString(parsed.reason());
+        QString text;
+        switch (report.problem) {
+            case session::AnswerProblem::NotSent:
+                editor_.tellNotSent(QStringLiteral("The stored-effect query"));
+                return false;
+            case session::AnswerProblem::NoAnswer:
+                // A pedal that sits in its bootloader answers no query; Link asks the bootloader once.
+                if (editor_.line().running() == session::ConversationKind::Link && bootloaderAnswersAtLink()) return false;
+                text = noAnswerMessage(session::DrainOutcome::TimedOut);
+                break;
+            case session::AnswerProblem::ConnectionFailed:
+                text = noAnswerMessage(session::DrainOutcome::DriverFailed);
+                break;
+            default:
+                text = QString::fromStdString(parsed.reason());
+                break;
+        }
         editor_.printToConsole(text);
         editor_.dialogs().message(text, session::MessageKind::Error);
-        return;
+        return false;
     }
     editor_.pedal().setFirmwareVersion(parsed->firmwareVersion);
-    for (const std::string& line : core::storedEffectLogLines(*parsed)) editor_.printToConsole(QString::fromStdString(line));
     lblFirmwareVersion->setText(QString::fromStdString(core::firmwareVersionLabel(parsed->firmwareVersion)));
     if (!parsed->effectStored) {
         forgetHeldAlgorithm();
         editor_.dialogs().message(QString::fromUtf8(core::kNoEffectMessage.data(), static_cast<qsizetype>(core::kNoEffectMessage.size())));
         btnRequest->setEnabled(false);
         btnOpenEffect->setEnabled(false);
-        return;
+        return false;
     }
 
     show_stored_effect(parsed->effectNumber, parsed->effectVersion);
-    show_parameter_window(heldEffectName() + QStringLiteral(" v") + QString::number(parsed->effectVersion), true);
-    editor_.formFXParameters()->EnableDisableControls(false);
-    btnRequest->setEnabled(true);
-    locate_effect();
+    const QString caption = heldEffectName() + QStringLiteral(" v") + QString::number(parsed->effectVersion);
+    auto showPanel = [this, caption] {
+        show_parameter_window(caption, true);
+        editor_.formFXParameters()->EnableDisableControls(false);
+        btnRequest->setEnabled(true);
+        locate_effect();
+    };
+    if (!readValues || !editor_.state.readValuesAutomatically) {
+        showPanel();
+        return false;
+    }
+    // The panel is built while the pedal answers Request: its values are shown as soon as they
+    // are in.
+    RequestParameters([this, &showPanel] { editor_.guard(showPanel, Editor::Source::TimerOrNetwork); });
+    return true;
 }
 
 QString TformMain::heldEffectName() const { return editor_.pedal().algorithm().name; }

@@ -9,7 +9,8 @@
 #include "core/commands.h"
 #include "core/hex.h"
 #include "core/parameter_block.h"
-#include "core/replies.h"
+#include "core/control_layout.h"
+#include "session/settings_conversation.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -28,80 +29,91 @@ namespace {
 constexpr int kAssignButtonPauseMs = 100;
 }
 
-void TformMain::btnRequestClick() {
+void TformMain::btnRequestClick() { RequestParameters(); }
+
+void TformMain::RequestParameters(const std::function<void()>& meanwhile) {
+    const auto talk = editor_.line().begin(session::ConversationKind::Request);
+    if (!talk) return;
+    // What the read-back sets (the mode among it) is the pedal's, not the player's choice.
     editor_.state.applyingReadBack = true;
     struct ClearFlag {
         bool& flag;
         ~ClearFlag() { flag = false; }
     } clear{editor_.state.applyingReadBack};
-    RequestParameters();
-}
-
-void TformMain::RequestParameters() {
-    const auto talk = editor_.line().begin(session::ConversationKind::Request);
-    if (!talk) return;
     // What is read is the edits, not the stored sound a comparison plays.
     editor_.compare().finish();
     // A pedal report already waiting may change the algorithm, and so the panel asked for.
     takePendingMessages();
     TformFXParameters* panel = editor_.formFXParameters();
-    if (!panel->isBuilt()) {
+    std::size_t numControls = 0;
+    std::size_t numReadbacks = 0;
+    if (meanwhile) {
+        // The panel is still to be built: the counts are its layout's.
+        const QString& name = editor_.state.currentEffectName;
+        const auto parsed = core::parseControlLayoutText(
+            name.toStdString(), loadResource(format_resource_name(name) + QStringLiteral("_ctrls")));
+        if (!parsed.layout) {
+            meanwhile();  // the panel's build says what is wrong with the layout
+            return;
+        }
+        numControls = static_cast<std::size_t>(parsed.layout->counts.controls());
+        numReadbacks = static_cast<std::size_t>(parsed.layout->counts.readbacks);
+    } else if (!panel->isBuilt()) {
         editor_.dialogs().message(QStringLiteral("Open the effect stored on the pedal first (Get FX Stored on Pedal)."), session::MessageKind::Warning);
         return;
+    } else {
+        numControls = static_cast<std::size_t>(panel->numControls());
+        numReadbacks = static_cast<std::size_t>(panel->numReadbacks());
     }
-    const auto numControls = static_cast<std::size_t>(panel->numControls());
-    const auto numReadbacks = static_cast<std::size_t>(panel->numReadbacks());
-    session::Exchange& exchange = editor_.exchange();
     session::LatencyLowered latency(editor_.usb());
-    if (!exchange.send(core::requestCommand(numControls))) {
-        editor_.tellNotSent(QStringLiteral("Request"));
-        return;
-    }
-    btnRequest->setEnabled(false);
-
-    const std::size_t expected = core::parameterBlockLength(numControls);
-    const session::Drained reply = exchange.drainReply([expected](std::span<const std::uint8_t> bytes) {
-        return core::isNumericReplyComplete(bytes, expected);
-    }, core::kRequestSpec.replyLimitMs);
-    editor_.usb().PurgeFTDeviceTx();
-    editor_.usb().PurgeFTDeviceRx();
+    // The session's own Request, as qeltx-cli asks it; the words of its failures are the window's.
+    session::PedalLine line = editor_.pedalLine();
+    session::AnswerReport report;
+    bool answering = false;
+    report.whileAnswering = [&] {
+        answering = true;
+        if (meanwhile) meanwhile();
+        btnRequest->setEnabled(false);
+    };
+    const auto block = session::requestParameterBlock(line, numControls, numReadbacks, &report);
+    if (!answering && meanwhile) meanwhile();
     auto fail = [this](const QString& text) {
         editor_.printToConsole(text);
         editor_.dialogs().message(text, session::MessageKind::Error);
         btnRequest->setEnabled(true);
     };
-    if (reply.bytes.empty()) {
-        fail(reply.outcome == session::DrainOutcome::DriverFailed
-                 ? QStringLiteral("The pedal could not be read: the connection failed.")
-                 : QStringLiteral("The pedal did not answer Request in time. Check the cable and try again."));
-        return;
+    switch (report.problem) {
+        case session::AnswerProblem::None:
+            break;
+        case session::AnswerProblem::NotSent:
+            editor_.tellNotSent(QStringLiteral("Request"));
+            return;
+        case session::AnswerProblem::NoAnswer:
+            fail(QStringLiteral("The pedal did not answer Request in time. Check the cable and try again."));
+            return;
+        case session::AnswerProblem::ConnectionFailed:
+            fail(QStringLiteral("The pedal could not be read: the connection failed."));
+            return;
+        case session::AnswerProblem::NotUnderstood:
+            fail(QString::fromStdString(block.reason()));
+            return;
+        case session::AnswerProblem::WrongLength:
+            // A number more or less shifts every field after it: the panel, assignments, mode
+            // and MIDI channel would all be set wrong.
+            fail(QStringLiteral("The pedal's answer to Request held %1 numbers instead of %2; nothing was applied. Try "
+                                "Request again.")
+                     .arg(report.numbers.size())
+                     .arg(core::parameterBlockLength(numControls)));
+            return;
     }
-    const auto decoded = core::DecodeReplyNumbers(reply.bytes);
-    if (!decoded) {
-        fail(QStringLiteral("The pedal's parameters were not understood: ") + QString::fromStdString(decoded.reason()));
-        return;
-    }
-    for (const std::string& line : core::decodeLogLines(*decoded)) editor_.printToConsole(QString::fromStdString(line));
-    // Anything but the whole block is refused: a number more or less shifts every field after
-    // it, and the panel, assignments, mode and MIDI channel would all be set wrong.
-    if (decoded->values.size() != expected) {
-        fail(QStringLiteral("The pedal's answer to Request held %1 numbers instead of %2; nothing was applied. Try "
-                            "Request again.")
-                 .arg(decoded->values.size())
-                 .arg(expected));
-        return;
-    }
-    replyBytes = decoded->values;
+    replyBytes = report.numbers;
     // Closing the panel waits for the end of the conversation, so the rows are still those the
-    // block was asked for; checked all the same, since applying it to others would crash.
+    // block was asked for; checked all the same, since applying it to others would crash. A
+    // panel built meanwhile that could not be built has said why.
+    if (!panel->isBuilt() && meanwhile) return;
     if (!panel->isBuilt() || static_cast<std::size_t>(panel->numControls()) != numControls ||
         static_cast<std::size_t>(panel->numReadbacks()) != numReadbacks) {
         fail(QStringLiteral("The parameter window changed while the pedal was answering; nothing was applied."));
-        return;
-    }
-    const auto block = core::parseParameterBlock(replyBytes, numControls, numReadbacks);
-    if (!block) {
-        fail(QString::fromStdString(block.reason()));
         return;
     }
     editor_.printToConsole(QString::number(replyBytes.size()));

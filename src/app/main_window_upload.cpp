@@ -8,6 +8,7 @@
 #include "core/effect_image.h"
 #include "core/commands.h"
 #include "core/impulse_response.h"
+#include "session/settings_conversation.h"
 
 #include <QLabel>
 #include <QRadioButton>
@@ -15,8 +16,6 @@
 namespace qeltx::app {
 
 namespace {
-constexpr int kBypassSettleMs = 40;
-constexpr int kLoggedImageChars = 257;
 const QString kImpulseResponse = QStringLiteral("Impulse Response");
 const QString kOwnResponseNote = QStringLiteral(" with the impulse response built into it");
 
@@ -88,35 +87,23 @@ void TformMain::btnUploadClick() {
 
     // The upload replaces the pedal's values with the new algorithm's starting ones.
     if (!settleUnstoredChanges(QStringLiteral("uploading ") + editor_.state.currentEffectName)) return;
-    const QString uploadOf = QStringLiteral("The upload of ") + editor_.state.currentEffectName;
-    // Without the bypass the pedal would not be muted while the image loads.
-    if (!editor_.formFXParameters()->bypass(true)) {
-        editor_.tellNotSent(uploadOf);
-        return;
-    }
-    editor_.timing().pause(kBypassSettleMs);
-    editor_.usb().showDeviceErrors = true;
-    const auto command = core::uploadCommand(image->toStdString(), *target);
-    if (!command) {
-        editor_.dialogs().message(QStringLiteral("The effect's image is empty; nothing was uploaded."), session::MessageKind::Error);
-        return;
-    }
-    const QString text = QString::fromStdString(command->text);
-    editor_.printToConsole(text.left(kLoggedImageChars));
-    editor_.printToConsole(QStringLiteral("size: ") + QString::number(text.size() / 2));
-    editor_.printToConsole(QStringLiteral("num of bytes: ") + QString::number(text.size() / 2));
-    if (!editor_.exchange().send(*command)) {
-        editor_.tellNotSent(uploadOf);
-        return;
-    }
     const QString& name = editor_.state.currentEffectName;
+    // The pedal's "Upload complete" comes later, through the poll.
+    bool notSent = false;
+    session::PedalLine line = editor_.pedalLine();
+    const auto sent = session::sendUpload(line, image->toStdString(), *target, name, &notSent);
+    if (!sent) {
+        if (notSent) editor_.tellNotSent(QStringLiteral("The upload of ") + name);
+        else editor_.dialogs().message(QString::fromStdString(sent.reason()), session::MessageKind::Error);
+        return;
+    }
+    editor_.usb().showDeviceErrors = true;
     const bool impulseResponse = editor_.state.selectedCategory == kImpulseResponse;
     const bool ownResponse = impulseResponse && carriesOwnResponse(name);
     // The pedal's version of the algorithm is known again at the next query.
     editor_.pedal().uploadSent({catalogueNumberOf(name), std::nullopt, name},
                                impulseResponse && !ownResponse ? *image : QString());
     forgetSettingsLost();
-    editor_.printToConsole(QStringLiteral("write to device"));
     lblStatus->setText(ownResponse ? QStringLiteral("Uploading...") + kOwnResponseNote : QStringLiteral("Uploading..."));
 }
 

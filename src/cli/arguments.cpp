@@ -28,8 +28,10 @@ constexpr OptionSpec kFadeOption{"--fade-ms", "MS", "fade the last MS millisecon
 constexpr OptionSpec kNormalizeOption{"--normalize", "DB",
                                       "scale the taps so that their peak is DB dB below full scale (DB <= 0)", ""};
 
+constexpr OptionSpec kBankOption{"--bank", "1|2|3", "upload into that bank of FX Bank Mode (at most 5440 bytes)", "1|2|3"};
+
 constexpr std::array<OptionSpec, 5> kUploadOptions{{
-    {"--bank", "1|2|3", "upload into that bank of FX Bank Mode (at most 5440 bytes)", "1|2|3"},
+    kBankOption,
     {"--ir", "FILE.wav", "merge the impulse response in FILE into an IR-loader algorithm first", ""},
     kNoResampleOption,
     kFadeOption,
@@ -73,8 +75,9 @@ constexpr std::array<OptionSpec, 1> kCatalogueListOptions{{
                            "Impulse Response, Other; letter case is ignored)", ""},
 }};
 
-constexpr std::array<OptionSpec, 1> kPresetLoadOptions{{
+constexpr std::array<OptionSpec, 2> kPresetLoadOptions{{
     {"--upload", "", "when the pedal holds another algorithm, upload the preset's algorithm first", ""},
+    kBankOption,
 }};
 
 constexpr std::array<CommandSpec, 18> kCommands{{
@@ -153,7 +156,8 @@ constexpr std::array<CommandSpec, 18> kCommands{{
      "as the pedal has it), stopping at the first that does not go out. A file that is no preset, a\n"
      "preset for an algorithm the catalogue lacks or with another parameter count is refused, and so\n"
      "is a preset for another algorithm than the pedal holds, unless --upload is given: the preset's\n"
-     "algorithm is then uploaded first (as a preset) and the values are sent after its \"Upload complete\".\n"},
+     "algorithm is then uploaded first (as the pedal's preset, or with --bank into that bank) and the\n"
+     "values are sent after its \"Upload complete\".\n"},
     {CommandId::Diff, "diff", "PRESET [PRESET2]", 1, 2, {}, "what differs between a preset and the pedal, or two presets",
      "Compares the preset file PRESET with the pedal's current values (asking which algorithm it holds\n"
      "and reading its parameter block, as Request does), or with the preset file PRESET2, and prints by\n"
@@ -215,6 +219,14 @@ std::optional<std::string> Invocation::value(std::string_view option) const {
     const auto it = options.find(option);
     if (it == options.end()) return std::nullopt;
     return it->second;
+}
+
+core::UploadTarget uploadTargetOf(const Invocation& invocation) {
+    const std::optional<std::string> bank = invocation.value("--bank");
+    if (!bank) return core::UploadTarget::Preset;
+    if (*bank == "1") return core::UploadTarget::Bank1;
+    if (*bank == "2") return core::UploadTarget::Bank2;
+    return core::UploadTarget::Bank3;
 }
 
 std::optional<std::uint32_t> parseDecimal(std::string_view text, std::uint32_t max) {

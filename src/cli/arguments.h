@@ -2,6 +2,7 @@
 // words after the program name into an Invocation, and the help texts. Plain C++, no Qt.
 #pragma once
 
+#include "core/commands.h"
 #include "core/refusable.h"
 
 #include <cstddef>
@@ -95,6 +96,10 @@ core::Refusable<Invocation> parseCommandLine(const std::vector<std::string>& wor
 std::string overviewHelp();
 std::string commandHelp(const CommandSpec& command);
 std::string groupHelp(std::string_view group);
+
+// Where an upload goes: the bank --bank names (1, 2 or 3; the parser allows no other), or the
+// pedal's preset without it.
+core::UploadTarget uploadTargetOf(const Invocation& invocation);
 
 // A decimal number with nothing else in the text, within `max`.
 std::optional<std::uint32_t> parseDecimal(std::string_view text, std::uint32_t max);

@@ -65,46 +65,35 @@ int runPresetLoad(const Invocation& invocation, const Output& output) {
     if (!preset) {
         return output.fail(QStringLiteral("it is not a preset file: ") + QString::fromStdString(preset.reason()));
     }
-    // Nothing goes to the pedal until the preset is known to fit an algorithm of the catalogue.
-    const QString presetFor = QString::fromStdString(core::presetAlgorithmText(*preset, effectListLines()));
-    const auto effect = catalogueEffectByNumber(preset->effectNumber);
-    if (!effect) return output.fail(QStringLiteral("this preset is for ") + presetFor);
-    const auto layout = layoutOf(*effect);
-    if (!layout) return output.fail(QString::fromStdString(layout.reason()));
-    const QString name = QString::fromStdString(effect->name);
-    if (preset->values.size() != static_cast<std::size_t>(layout->counts.controls())) {
-        return output.fail(QStringLiteral("the preset has %1 parameters; %2 has %3")
-                               .arg(preset->values.size())
-                               .arg(name)
-                               .arg(layout->counts.controls()));
-    }
-
     PedalLink link(invocation.connection, output);
     if (const auto problem = link.open()) return output.fail(*problem);
     const auto reply = askStoredEffect(link);
     if (!reply) return output.fail(QString::fromStdString(reply.reason()));
-    const bool holdsIt = reply->effectStored && reply->effectNumber == preset->effectNumber;
+    std::optional<core::HeldForPreset> held;
+    if (reply->effectStored) {
+        const auto heldEffect = catalogueEffectByNumber(reply->effectNumber);
+        held = core::HeldForPreset{reply->effectNumber, heldEffect ? heldEffect->name
+                                                                   : "algorithm number " + std::to_string(reply->effectNumber)};
+    }
+    // The editor's Load Configuration decides the same way; nothing is sent before it has.
+    const auto plan = core::planPresetLoad(*preset, held, invocation.has("--bank"), catalogueLookup(), effectListLines());
+    if (!plan) return output.fail(QString::fromStdString(commandLineReason(plan.reason())));
+    const QString name = QString::fromStdString(plan->effect.name);
     bool uploaded = false;
-    if (!holdsIt) {
-        QString held = QStringLiteral("no algorithm");
-        if (reply->effectStored) {
-            const auto heldEffect = catalogueEffectByNumber(reply->effectNumber);
-            held = heldEffect ? QString::fromStdString(heldEffect->name)
-                              : QStringLiteral("algorithm number ") + QString::number(reply->effectNumber);
-        }
-        const QString refusal = QStringLiteral("this preset is for %1; the pedal holds %2").arg(presetFor, held);
+    if (plan->otherAlgorithm) {
+        const QString refusal = QString::fromStdString(commandLineReason(*plan->otherAlgorithm));
         if (!invocation.has("--upload")) return output.fail(refusal + QStringLiteral(" (--upload uploads %1 first)").arg(name));
         output.log(refusal);
         session::PedalLine line = pedalLineOf(link);
         // The catalogue's own image: a response merged for an IR loader belongs to another sound.
-        const auto confirmed = session::uploadAndConfirm(line, effect->imageText, core::UploadTarget::Preset, name);
+        const auto confirmed = session::uploadAndConfirm(line, plan->effect.imageText, uploadTargetOf(invocation), name);
         if (!confirmed) return output.fail(QString::fromStdString(commandLineReason(confirmed.reason())));
         uploaded = true;
     }
     // Every value the editor's panel would show goes out, switches included; the first that does
     // not go out whole ends it.
     qint64 sent = 0;
-    for (const core::PresetValueCommand& change : core::presetValueChanges(*preset, *layout, effect->header)) {
+    for (const core::PresetValueCommand& change : core::presetValueChanges(*preset, plan->layout, plan->effect.header)) {
         output.log(QStringLiteral("data sent %1: ").arg(change.control) + QString::fromStdString(change.command.text));
         if (!link.exchange().send(change.command)) {
             return output.fail(link.exchange().notSentText(QStringLiteral("the preset's values")));
@@ -112,7 +101,7 @@ int runPresetLoad(const Invocation& invocation, const Output& output) {
         ++sent;
     }
     output.line(QStringLiteral("File loaded successfully: ") + path);
-    output.result(QJsonObject{{QStringLiteral("algorithm"), algorithmJson(preset->effectNumber, effect->name, preset->effectVersion)},
+    output.result(QJsonObject{{QStringLiteral("algorithm"), algorithmJson(preset->effectNumber, plan->effect.name, preset->effectVersion)},
                               {QStringLiteral("file"), path},
                               {QStringLiteral("uploaded"), uploaded},
                               {QStringLiteral("valuesSent"), sent}});

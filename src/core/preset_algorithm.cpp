@@ -2,6 +2,7 @@
 #include "core/preset_algorithm.h"
 
 #include "core/catalogue_lists.h"
+#include "core/effect_browser.h"
 #include "core/settings_backup.h"
 
 #include <algorithm>
@@ -32,6 +33,36 @@ std::vector<PresetValueCommand> presetValueChanges(const PresetFile& preset, con
         changes.push_back({i, value, parameterCommand(header.addresses[i], valueWord(static_cast<std::uint32_t>(value)))});
     }
     return changes;
+}
+
+Refusable<PresetLoadPlan> planPresetLoad(const PresetFile& preset, const std::optional<HeldForPreset>& held, bool intoBank,
+                                         const ResourceLookup& lookup, const std::vector<std::string>& effectListLines) {
+    using Result = Refusable<PresetLoadPlan>;
+    PresetLoadPlan plan;
+    if (!held || held->number != preset.effectNumber) {
+        // Players know their algorithms by name, not by number.
+        plan.otherAlgorithm = "This preset is for " + presetAlgorithmText(preset, effectListLines) + "; the pedal holds " +
+                              (held ? held->name : std::string("no algorithm")) + ".";
+    }
+    const std::string before = plan.otherAlgorithm ? *plan.otherAlgorithm + " " : std::string();
+    auto loaded = loadCatalogueEffect(preset.effectNumber, lookup);
+    if (!loaded.effect) {
+        if (plan.otherAlgorithm) return Result::refused(*plan.otherAlgorithm);
+        return Result::refused(loaded.error);
+    }
+    const auto layout = parseControlLayoutText(loaded.effect->name, loaded.effect->layoutText);
+    if (!layout.layout) return Result::refused(before + layout.error);
+    const std::string& name = loaded.effect->name;
+    if (preset.values.size() != static_cast<std::size_t>(layout.layout->counts.controls())) {
+        return Result::refused(before + "The preset has " + std::to_string(preset.values.size()) + " parameters; " + name +
+                               " has " + std::to_string(layout.layout->counts.controls()) + ".");
+    }
+    if (plan.otherAlgorithm && intoBank && exceedsBankModeLimit(imageSizeOfText(loaded.effect->imageText))) {
+        return Result::refused("This preset is for " + name + ", which is larger than 5440 bytes and cannot be stored in a bank.");
+    }
+    plan.effect = std::move(*loaded.effect);
+    plan.layout = *layout.layout;
+    return Result::accepted(std::move(plan));
 }
 
 std::vector<PedalCommand> presetValueCommands(const PresetFile& preset, const ControlLayout& layout,

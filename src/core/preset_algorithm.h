@@ -3,11 +3,16 @@
 // on a pedal that has just taken that algorithm.
 #pragma once
 
+#include "core/catalogue_lists.h"
+#include "core/catalogue_resources.h"
 #include "core/commands.h"
 #include "core/control_layout.h"
 #include "core/effect_image.h"
 #include "core/preset_file.h"
+#include "core/refusable.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,5 +42,30 @@ struct PresetValueCommand {
 };
 std::vector<PresetValueCommand> presetValueChanges(const PresetFile& preset, const ControlLayout& layout,
                                                    const ImageHeader& header);
+
+// The algorithm a pedal holds, as a preset load compares it with the preset's.
+struct HeldForPreset {
+    std::uint32_t number = 0;
+    std::string name;
+};
+
+// How a preset is put on the pedal, once it is known to fit: its algorithm from the catalogue and
+// that algorithm's layout. `otherAlgorithm` is set when the pedal holds another algorithm (or
+// none): the preset's is uploaded first, and this sentence names both ("This preset is for Glass
+// Phaser; the pedal holds Amber Drive.").
+struct PresetLoadPlan {
+    CatalogueEffect effect;
+    ControlLayout layout;
+    std::optional<std::string> otherAlgorithm;
+};
+
+// The one decision of Load Configuration and qeltx-cli preset load, before anything is sent.
+// `held` is the pedal's algorithm (nothing: it holds none); `intoBank`: an upload would go into a
+// bank of bank mode. Refused, in one sentence naming the algorithms, when the catalogue lacks the
+// preset's algorithm or cannot give its layout, when the preset holds another number of values
+// than the algorithm has controls, and when the algorithm would have to be uploaded into a bank
+// and is larger than a bank holds.
+Refusable<PresetLoadPlan> planPresetLoad(const PresetFile& preset, const std::optional<HeldForPreset>& held, bool intoBank,
+                                         const ResourceLookup& lookup, const std::vector<std::string>& effectListLines);
 
 }  // namespace qeltx::core

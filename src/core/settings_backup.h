@@ -1,5 +1,6 @@
-// A backup of everything the pedal keeps: its algorithm (number, name, version, and the merged
-// image of an impulse-response algorithm when the editor holds one) and the whole parameter
+// A backup of everything the pedal keeps: its algorithm (number, name, version, and for an
+// impulse-response algorithm the image with the response the pedal confirmed taking, when that
+// is known: the pedal cannot say which response it runs) and the whole parameter
 // block (values, assignments, reverse flags, mode, bank or preset number, MIDI channel).
 // Checking a backup against the catalogue, the commands that put it back on a pedal, and the
 // comparison of what the pedal reads back afterwards. The file format is in docs/backup-format.md
@@ -31,7 +32,9 @@ struct SettingsBackup {
     // value, which is outside the control's range (the editor never set it). Restore leaves such
     // a value to the upload instead of sending it.
     std::vector<bool> algorithmDefaults;
-    // The image with the impulse response merged in, as hex text; empty when there is none.
+    // The image with the pedal's impulse response merged in, as hex text: the one the pedal
+    // confirmed taking from this editor (or the response qeltx-cli backup --ir was given); empty
+    // when none is known, and a restore then uploads the algorithm with its own.
     std::string irImage;
 };
 

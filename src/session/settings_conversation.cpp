@@ -53,30 +53,42 @@ private:
 
 }  // namespace
 
-core::Refusable<core::StoredEffectReply> queryStoredEffect(PedalLine& line) {
+core::Refusable<core::StoredEffectReply> queryStoredEffect(PedalLine& line, AnswerReport* report) {
     using Result = core::Refusable<core::StoredEffectReply>;
+    AnswerReport unused;
+    AnswerReport& told = report ? *report : unused;
     if (!line.exchange.send(core::storedEffectQueryCommand())) {
+        told.problem = AnswerProblem::NotSent;
         return refused<core::StoredEffectReply>(line.exchange.notSentText(QStringLiteral("The stored-effect query")) + QLatin1Char('.'));
     }
+    if (told.whileAnswering) told.whileAnswering();
     const Drained reply = line.exchange.drainReply([](std::span<const std::uint8_t> bytes) { return core::isTextReplyComplete(bytes); },
                                                     core::kStoredEffectQuerySpec.replyLimitMs);
     line.log(QString::fromStdString(core::receivedBytesLogLine(reply.bytes.size())));
     line.usb.PurgeFTDeviceRx();
     if (reply.bytes.empty() || reply.outcome == DrainOutcome::DriverFailed) {
+        told.problem = reply.outcome == DrainOutcome::DriverFailed ? AnswerProblem::ConnectionFailed : AnswerProblem::NoAnswer;
         return refused<core::StoredEffectReply>(noReply(reply.outcome, QStringLiteral("the stored-effect query")));
     }
     const auto parsed = core::parse_stored_effect_reply(std::span<const std::uint8_t>(reply.bytes));
-    if (!parsed) return Result::refused("The pedal's answer to the stored-effect query was not understood: " + parsed.reason());
+    if (!parsed) {
+        told.problem = AnswerProblem::NotUnderstood;
+        return Result::refused("The pedal's answer to the stored-effect query was not understood: " + parsed.reason());
+    }
     for (const std::string& text : core::storedEffectLogLines(*parsed)) line.log(QString::fromStdString(text));
     return parsed;
 }
 
 core::Refusable<core::ParameterBlock> requestParameterBlock(PedalLine& line, std::size_t numControls,
-                                                            std::size_t numReadbacks) {
+                                                            std::size_t numReadbacks, AnswerReport* report) {
     using Result = core::Refusable<core::ParameterBlock>;
+    AnswerReport unused;
+    AnswerReport& told = report ? *report : unused;
     if (!line.exchange.send(core::requestCommand(numControls))) {
+        told.problem = AnswerProblem::NotSent;
         return refused<core::ParameterBlock>(line.exchange.notSentText(QStringLiteral("Request")) + QLatin1Char('.'));
     }
+    if (told.whileAnswering) told.whileAnswering();
     const std::size_t expected = core::parameterBlockLength(numControls);
     const Drained reply = line.exchange.drainReply(
         [expected](std::span<const std::uint8_t> bytes) { return core::isNumericReplyComplete(bytes, expected); },
@@ -84,30 +96,48 @@ core::Refusable<core::ParameterBlock> requestParameterBlock(PedalLine& line, std
     line.usb.PurgeFTDeviceTx();
     line.usb.PurgeFTDeviceRx();
     if (reply.bytes.empty() || reply.outcome == DrainOutcome::DriverFailed) {
+        told.problem = reply.outcome == DrainOutcome::DriverFailed ? AnswerProblem::ConnectionFailed : AnswerProblem::NoAnswer;
         return refused<core::ParameterBlock>(noReply(reply.outcome, QStringLiteral("Request")));
     }
     const auto decoded = core::DecodeReplyNumbers(reply.bytes);
-    if (!decoded) return Result::refused("The pedal's parameters were not understood: " + decoded.reason());
+    if (!decoded) {
+        told.problem = AnswerProblem::NotUnderstood;
+        return Result::refused("The pedal's parameters were not understood: " + decoded.reason());
+    }
     for (const std::string& text : core::decodeLogLines(*decoded)) line.log(QString::fromStdString(text));
-    return core::parseParameterBlock(decoded->values, numControls, numReadbacks);
+    told.numbers = decoded->values;
+    if (decoded->values.size() != expected) {
+        told.problem = AnswerProblem::WrongLength;
+        return Result::refused("parameter block refused: " + std::to_string(decoded->values.size()) + " bytes received, " +
+                               std::to_string(expected) + " expected for " + std::to_string(numControls) + " parameters");
+    }
+    const auto block = core::parseParameterBlock(decoded->values, numControls, numReadbacks);
+    if (!block) told.problem = AnswerProblem::WrongLength;
+    return block;
 }
 
-core::Refusable<bool> uploadAndConfirm(PedalLine& line, const std::string& imageHex, core::UploadTarget target,
-                                       const QString& name) {
+core::Refusable<std::size_t> sendUpload(PedalLine& line, const std::string& imageHex, core::UploadTarget target,
+                                 const QString& name, bool* notSent) {
     const auto command = core::uploadCommand(imageHex, target);
-    if (!command) return refused<bool>(QStringLiteral("The image of ") + name + QStringLiteral(" is empty."));
-    line.usb.PurgeFTDeviceRx();
+    if (!command) return refused<std::size_t>(QStringLiteral("The image of ") + name + QStringLiteral(" is empty; nothing was uploaded."));
     if (!line.exchange.send(core::bypassCommand(true))) {
-        return refused<bool>(line.exchange.notSentText(QStringLiteral("The bypass before the upload")) + QLatin1Char('.'));
+        if (notSent) *notSent = true;
+        return refused<std::size_t>(line.exchange.notSentText(QStringLiteral("The bypass command")) + QLatin1Char('.'));
     }
     line.owner.timing().pause(kBypassSettleMs);
     const QString text = QString::fromStdString(command->text);
     line.log(text.left(kLoggedImageChars));
     line.log(QStringLiteral("size: ") + QString::number(text.size() / 2));
+    line.log(QStringLiteral("num of bytes: ") + QString::number(text.size() / 2));
     if (!line.exchange.send(*command)) {
-        return refused<bool>(line.exchange.notSentText(QStringLiteral("The image of ") + name) + QLatin1Char('.'));
+        if (notSent) *notSent = true;
+        return refused<std::size_t>(line.exchange.notSentText(QStringLiteral("The image of ") + name) + QLatin1Char('.'));
     }
     line.log(QStringLiteral("write to device"));
+    return core::Refusable<std::size_t>::accepted(static_cast<std::size_t>(text.size() / 2));
+}
+
+core::Refusable<bool> awaitUploadComplete(PedalLine& line, const QString& name) {
     line.log(QStringLiteral("Uploading..."));
     // Whatever else the pedal says meanwhile, only its "Upload complete" ends the wait.
     LimitsKept kept(line.exchange);
@@ -122,6 +152,16 @@ core::Refusable<bool> uploadAndConfirm(PedalLine& line, const std::string& image
     }
     line.log(QString::fromUtf8(core::kUploadCompleteText.data(), static_cast<qsizetype>(core::kUploadCompleteText.size())));
     return core::Refusable<bool>::accepted(true);
+}
+
+core::Refusable<std::size_t> uploadAndConfirm(PedalLine& line, const std::string& imageHex, core::UploadTarget target,
+                                              const QString& name) {
+    line.usb.PurgeFTDeviceRx();
+    const auto sent = sendUpload(line, imageHex, target, name);
+    if (!sent) return sent;
+    const auto confirmed = awaitUploadComplete(line, name);
+    if (!confirmed) return core::Refusable<std::size_t>::refused(confirmed.reason());
+    return sent;
 }
 
 core::Refusable<PedalBackupRead> readPedalSettings(PedalLine& line, const core::ResourceLookup& lookup) {

@@ -33,17 +33,51 @@ struct PedalLine {
     LineSink log;
 };
 
+// Why a question to the pedal ended without its answer, for a front end that words its own
+// messages (the refusal's reason is the session's wording).
+enum class AnswerProblem {
+    None,
+    NotSent,           // the question did not go out whole (Exchange::sendProblem says why)
+    NoAnswer,          // nothing came within the time limit
+    ConnectionFailed,  // the driver failed while waiting
+    NotUnderstood,     // the answer is not what the pedal answers
+    WrongLength,       // Request: more or fewer numbers than the parameter block holds
+};
+
+// What a front end hears of a question beside the console lines.
+struct AnswerReport {
+    // Runs once the question went out whole, while the pedal answers: work done here (the editor
+    // builds its parameter window) takes none of the answer's time on the wire.
+    std::function<void()> whileAnswering;
+    // Set when the question is refused.
+    AnswerProblem problem = AnswerProblem::None;
+    // Request: the numbers of the pedal's answer, once decoded.
+    std::vector<std::uint8_t> numbers;
+};
+
 // The stored-effect query (06 00) and its four-line answer, logged as the editor logs it.
 // Refused, with the line for the user, when no answer comes or it is not understood.
-core::Refusable<core::StoredEffectReply> queryStoredEffect(PedalLine& line);
+core::Refusable<core::StoredEffectReply> queryStoredEffect(PedalLine& line, AnswerReport* report = nullptr);
 
 // Request (02 N) and the parameter block of an algorithm with N parameters and R read-backs.
+// Anything but the whole block (a number more or less shifts every field after it) is refused.
 core::Refusable<core::ParameterBlock> requestParameterBlock(PedalLine& line, std::size_t numControls,
-                                                            std::size_t numReadbacks);
+                                                            std::size_t numReadbacks, AnswerReport* report = nullptr);
 
-// Bypass on, the upload message, and the wait for the pedal's "Upload complete".
+// What Upload sends: bypass on (the pedal is muted while the image loads), the pause for it to
+// settle, and the upload message, logged as the editor logs them. Refused before anything is
+// sent when the image is empty; `notSent` (when given) is set when a command did not go out
+// whole. Accepted with the upload message's size in bytes. The pedal's "Upload complete" comes
+// later: the editor's poll sees it, other callers wait for it with awaitUploadComplete.
+core::Refusable<std::size_t> sendUpload(PedalLine& line, const std::string& imageHex, core::UploadTarget target,
+                                 const QString& name, bool* notSent = nullptr);
+
+// The wait for the pedal's "Upload complete" after sendUpload.
 inline constexpr int kUploadConfirmLimitMs = 10000;
-core::Refusable<bool> uploadAndConfirm(PedalLine& line, const std::string& imageHex, core::UploadTarget target,
+core::Refusable<bool> awaitUploadComplete(PedalLine& line, const QString& name);
+
+// sendUpload and awaitUploadComplete, after dropping whatever the pedal had said before.
+core::Refusable<std::size_t> uploadAndConfirm(PedalLine& line, const std::string& imageHex, core::UploadTarget target,
                                        const QString& name);
 
 struct PedalBackupRead {

@@ -126,6 +126,7 @@ private slots:
     void savedPresetHoldsWhatThePanelShows_data();
     void savedPresetHoldsWhatThePanelShows();
     void presetAfterUploadNamesTheUploadedAlgorithm();
+    void unlinkedSaveOfAnUnaskedVersionLoadsBack();
     void loadSendsEveryValueItShows();
     void pedalReportsAreNeverSentBack_data();
     void pedalReportsAreNeverSentBack();
@@ -197,6 +198,31 @@ void PedalModelTest::presetAfterUploadNamesTheUploadedAlgorithm() {
     QVERIFY2(p.editor.dialogs->confirmations.last().startsWith("This preset is for Amber Drive; the pedal holds Glass Phaser."),
              qPrintable(p.editor.dialogs->confirmations.last()));
     QCOMPARE(p.sentCount(), before);
+}
+
+// Unlinked, the version of an algorithm uploaded since the last query cannot be asked: the file
+// says 00 (its only way to say "not known"), and loading it back never compares versions.
+void PedalModelTest::unlinkedSaveOfAnUnaskedVersionLoadsBack() {
+    Player p;
+    p.pedal.setUploadVersion(3);
+    p.upload(kModulationCategory, QStringLiteral("Glass Phaser"));
+    QVERIFY(!p.editor->pedal().algorithm().version);
+    p.main.menuDisconnect->trigger();
+    const core::PresetFile saved = p.save(QStringLiteral("phaser"));
+    QCOMPARE(saved.effectNumber, kGlassPhaser);
+    QCOMPARE(saved.effectVersion, 0u);
+    QCOMPARE(saved.values, p.editor->pedal().values());
+
+    p.main.menuConnect->trigger();
+    QCOMPARE(p.editor->pedal().algorithm().version, std::optional<std::uint32_t>(3));
+    p.panel.potTrackBar(0)->setValue(saved.values[0] < 500 ? 900 : 100);
+    p.editor.dialogs->fileNames.push_back(p.editor.platform->documents.filePath(QStringLiteral("phaser.txt")));
+    p.main.menuLoadConfiguration->trigger();
+    QVERIFY2(p.editor.dialogs->messages.last().startsWith(QStringLiteral("File loaded successfully")),
+             qPrintable(p.editor.dialogs->messages.last()));
+    QCOMPARE(p.pedalValue(0), saved.values[0]);
+    QCOMPARE(p.editor->pedal().values(), saved.values);
+    QCOMPARE(p.editor->pedal().algorithm().version, std::optional<std::uint32_t>(3));
 }
 
 // Fault: Load Configuration sent pots and multi-switches through the widgets' signals, never the

@@ -552,7 +552,7 @@ preset)
     out_has "4 Octave [switch]: off"
     out_has "5 Range [multi-switch]: 682 (High)"
 
-    # Files that are no preset for this catalogue are refused before the pedal is reached.
+    # Files that are no preset for this catalogue are refused, and nothing is sent.
     printf 'not a preset\r' >"$WORK/bad.txt"
     cli 1 --port "$PTY" preset load "$WORK/bad.txt"
     one_error_line "it is not a preset file"
@@ -562,6 +562,28 @@ preset)
     printf '0FFF\r01\r01\r00000001\r' >"$WORK/unknown.txt"
     cli 1 --port "$PTY" preset load "$WORK/unknown.txt" --upload
     one_error_line "this preset is for algorithm number 4095"
+
+    # Into a bank, as upload --bank puts an algorithm there: the pedal then runs bank II with the
+    # preset's values. An algorithm no bank can hold is refused and nothing is sent.
+    cli 0 --port "$PTY" upload "Amber Drive"
+    cli 0 --port "$PTY" preset load "$WORK/octa.txt" --upload --bank 2
+    out_has "File loaded successfully: $WORK/octa.txt"
+    cli 0 --port "$PTY" request
+    out_has "algorithm: 5 Octa X Fuzz"
+    out_has "mode: bank, bank 2"
+    out_has "0 Fuzz [pot]: 111"
+    out_has "5 Range [multi-switch]: 682 (High)"
+    cli 0 --port "$PTY" upload "Plate Reverb"
+    cli 0 --port "$PTY" preset save "$WORK/plate.txt"
+    cli 0 --port "$PTY" upload "Amber Drive"
+    cli 1 --port "$PTY" preset load "$WORK/plate.txt" --upload --bank 1
+    one_error_line "this preset is for Plate Reverb, which is larger than 5440 bytes and cannot be stored in a bank"
+    cli 0 --port "$PTY" query
+    out_has "algorithm: 1 Amber Drive"
+    cli 2 --port "$PTY" preset load "$WORK/octa.txt" --upload --bank 4
+    err_has "--bank takes 1|2|3, not '4'"
+
+    # Files that cannot be read or written.
     cli 1 --port "$PTY" preset load "$WORK/none.txt"
     one_error_line "error loading file"
     cli 1 --port "$PTY" preset save "$WORK/no-such-folder/x.txt"

@@ -1,7 +1,10 @@
-// A preset file's algorithm by name, and the commands that put its values on a pedal that has
-// just taken the algorithm.
+// A preset file's algorithm by name, whether and how a preset can be put on a pedal, and the
+// commands that put its values on a pedal that has just taken the algorithm.
 #include "core/preset_algorithm.h"
+#include "core/resource_names.h"
+#include "core/text_lines.h"
 #include "hex_bytes.h"
+#include "resources/resource_store.h"
 
 #include <gtest/gtest.h>
 
@@ -97,5 +100,78 @@ TEST(PresetValueCommands, OutOfRangeValuesAndExtraRowsAreLeftAlone) {
         PresetFile p = presetFor(1);
         p.values = c.values;
         EXPECT_EQ(presetValueCommands(p, smallLayout(), headerWithAddresses()).size(), c.sent) << c.what;
+    }
+}
+
+namespace {
+
+ResourceLookup builtInCatalogue() {
+    return [](std::string_view name) { return qeltx::resources::catalogueResource(name); };
+}
+
+std::vector<std::string> builtInEffectList() {
+    const auto list = qeltx::resources::catalogueResource(kEffectListResource);
+    return list ? splitLines(*list) : std::vector<std::string>{};
+}
+
+// A preset of the catalogue's algorithm `number` with `extra` values more than it has controls.
+PresetFile catalogueFit(std::uint32_t number, int extra = 0) {
+    const auto loaded = loadCatalogueEffect(number, builtInCatalogue());
+    const auto layout = parseControlLayoutText(loaded.effect->name, loaded.effect->layoutText);
+    PresetFile p;
+    p.effectNumber = number;
+    p.effectVersion = 1;
+    p.values.assign(static_cast<std::size_t>(layout.layout->counts.controls() + extra), 0);
+    return p;
+}
+
+}  // namespace
+
+TEST(PlanPresetLoad, OneDecisionForEveryPresetAndPedal) {
+    constexpr std::uint32_t kAmberDrive = 1;
+    constexpr std::uint32_t kGlassPhaser = 11;
+    constexpr std::uint32_t kPlateReverb = 34;  // 9,472 bytes: no bank takes it
+    const HeldForPreset amber{kAmberDrive, "Amber Drive"};
+    struct Case {
+        const char* what;
+        PresetFile preset;
+        std::optional<HeldForPreset> held;
+        bool intoBank;
+        std::string refusal;  // empty: accepted
+        std::string other;    // the question before an upload; empty: none
+    };
+    const std::vector<Case> cases = {
+        {"the pedal's own algorithm", catalogueFit(kAmberDrive), amber, false, "", ""},
+        {"its own, in bank mode: nothing to upload", catalogueFit(kAmberDrive), amber, true, "", ""},
+        {"its own with a value too many", catalogueFit(kAmberDrive, 1), amber, false,
+         "The preset has 4 parameters; Amber Drive has 3.", ""},
+        {"another algorithm", catalogueFit(kGlassPhaser), amber, false, "",
+         "This preset is for Glass Phaser; the pedal holds Amber Drive."},
+        {"a pedal that holds none", catalogueFit(kGlassPhaser), std::nullopt, false, "",
+         "This preset is for Glass Phaser; the pedal holds no algorithm."},
+        {"another algorithm with a value too few", catalogueFit(kGlassPhaser, -2), amber, false,
+         "This preset is for Glass Phaser; the pedal holds Amber Drive. The preset has 3 parameters; Glass Phaser has 5.", ""},
+        {"an algorithm the catalogue lacks", presetFor(4095), amber, false,
+         "This preset is for algorithm number 4095, which this editor's catalogue does not have; the pedal holds Amber Drive.",
+         ""},
+        {"a large algorithm for a preset", catalogueFit(kPlateReverb), amber, false, "",
+         "This preset is for Plate Reverb; the pedal holds Amber Drive."},
+        {"a large algorithm for a bank", catalogueFit(kPlateReverb), amber, true,
+         "This preset is for Plate Reverb, which is larger than 5440 bytes and cannot be stored in a bank.", ""},
+        {"a small algorithm for a bank", catalogueFit(kGlassPhaser), amber, true, "",
+         "This preset is for Glass Phaser; the pedal holds Amber Drive."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto plan = planPresetLoad(c.preset, c.held, c.intoBank, builtInCatalogue(), builtInEffectList());
+        if (!c.refusal.empty()) {
+            ASSERT_FALSE(plan.ok());
+            EXPECT_EQ(plan.reason(), c.refusal);
+            continue;
+        }
+        ASSERT_TRUE(plan.ok()) << plan.reason();
+        EXPECT_EQ(plan->effect.number, c.preset.effectNumber);
+        EXPECT_EQ(static_cast<std::size_t>(plan->layout.counts.controls()), c.preset.values.size());
+        EXPECT_EQ(plan->otherAlgorithm.value_or(""), c.other);
     }
 }

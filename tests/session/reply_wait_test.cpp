@@ -155,6 +155,8 @@ TEST(ReplyWait, RequestEndsWhenItsNumbersHaveComeOrAtItsLimit) {
          "parameter block refused: 26 bytes received, 53 expected for 3 parameters"},
         {"one number less", inPieces(shortByOne, 10, 5, 10), limit, limit,
          "parameter block refused: 52 bytes received, 53 expected"},
+        {"one number more", {{5, numberLines(kNumbers + 1)}}, 5, 5 + kFrameMs,
+         "parameter block refused: 54 bytes received, 53 expected"},
         {"garbage first", {{5, "\xA5\x13" + whole}}, 5, 5 + kFrameMs,
          "The pedal's parameters were not understood: reply refused: line 1 is not a decimal number"},
         {"garbage line first", {{5, "#?\r\n" + whole}}, 5, 5 + kFrameMs,
