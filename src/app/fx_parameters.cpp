@@ -252,7 +252,7 @@ void TformFXParameters::buildRows(const core::ControlLayout& layout, const std::
     actions.buttonPressed = [this](int i, bool pressed) { editor_.guard([=, this] { buttonPressed(i, pressed); }); };
     actions.assignmentChosen = [this](int i) { editor_.guard([=, this] { assignmentChosen(i); }); };
     actions.reverseClicked = [this](int i) { editor_.guard([=, this] { reverseClicked(i); }); };
-    PanelRowBuilder build(area_, editor_.state.effectChosen, std::move(actions),
+    PanelRowBuilder build(area_, editor_.state.panelShowsHeldAlgorithm, std::move(actions),
                           [this](const QString& line) { editor_.printToConsole(line); });
     numPots_ = layout.counts.pots;
     numSwitches_ = layout.counts.switches;

@@ -87,7 +87,7 @@ void TformMain::menuFirmwareUpgradeModeClick() {
         leaveUpgradeMode();
         return;
     }
-    if (editor_.state.linkEstablished && !offerBackupBefore(kBeforeUpgrade)) {
+    if (editor_.state.linkedOnceInNormalMode && !offerBackupBefore(kBeforeUpgrade)) {
         menuFirmwareUpgradeMode->setChecked(false);
         return;
     }
@@ -97,7 +97,7 @@ void TformMain::menuFirmwareUpgradeModeClick() {
     // From here the poll stays stopped: the pedal is going into its bootloader.
     editor_.state.firmwareUpgradeMode = true;
     // Before any normal link the mode takes effect at the next Link.
-    if (!editor_.state.linkEstablished) return;
+    if (!editor_.state.linkedOnceInNormalMode) return;
 
     if (!editor_.dialogs().confirm(kUpgradeModeQuestion)) {
         leaveUpgradeMode();
@@ -238,7 +238,7 @@ void TformMain::relinkAfterFlash(int attempt) {
     menuDisconnectClick();
     if (editor_.state.linked) return;
     menuConnectClick();
-    if (editor_.state.linkEstablished && editor_.state.linked) {
+    if (editor_.state.linkedOnceInNormalMode && editor_.state.linked) {
         lblStatus->setText(QStringLiteral("Linked again after the firmware upgrade."));
     }
 }

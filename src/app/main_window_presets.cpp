@@ -66,7 +66,7 @@ bool TformMain::savePreset() {
     const QString held = pedal.algorithm().name;
     // While another algorithm is previewed, the sound that can be saved is still the pedal's:
     // the values the editor holds for it (what was sent and what the pedal reported).
-    if (!editor_.state.effectChosen && pedal.hasValuesFor(held)) {
+    if (!editor_.state.panelShowsHeldAlgorithm && pedal.hasValuesFor(held)) {
         const auto loaded = core::loadCatalogueEffect(pedal.algorithm().number, resources::catalogueResource);
         const auto layout = loaded.effect ? core::parseControlLayoutText(loaded.effect->name, loaded.effect->layoutText)
                                           : core::ControlLayoutResult{};
@@ -74,7 +74,7 @@ bool TformMain::savePreset() {
                                                  static_cast<std::size_t>(layout.layout->counts.readbacks));
     }
     const QString& effect = editor_.state.currentEffectName;
-    const bool ours = panel.isBuilt() && editor_.state.effectChosen && pedal.hasValuesFor(effect);
+    const bool ours = panel.isBuilt() && editor_.state.panelShowsHeldAlgorithm && pedal.hasValuesFor(effect);
     // A preset holds the pedal's values, read back. Linked, a panel changed since the last
     // read-back is read again first (the panel shows what was sent, and the pedal's own knobs
     // may have moved since), and an algorithm uploaded since the last query is asked its
@@ -163,7 +163,7 @@ void TformMain::loadPresetText(const QString& path, const QByteArray& text) {
     }
     // A preset is applied only to the panel of the algorithm the pedal holds, and only when it
     // was saved for that algorithm: anything else would send wrong values to the pedal.
-    if (!panel.isBuilt() || !editor_.state.effectChosen) {
+    if (!panel.isBuilt() || !editor_.state.panelShowsHeldAlgorithm) {
         refuse(QStringLiteral("Open the effect stored on the pedal first (Get FX Stored on Pedal)."));
         return;
     }

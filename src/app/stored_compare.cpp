@@ -27,7 +27,7 @@ bool StoredSoundCompare::available() const {
     if (comparing_) return true;
     const session::PedalState& pedal = editor_.pedal();
     const TformFXParameters* panel = editor_.formFXParameters();
-    return editor_.state.linked && panel && panel->isBuilt() && editor_.state.effectChosen &&
+    return editor_.state.linked && panel && panel->isBuilt() && editor_.state.panelShowsHeldAlgorithm &&
            pedal.algorithm().name == editor_.state.currentEffectName && pedal.hasValuesFor(editor_.state.currentEffectName) &&
            !pedal.differencesFromStored().empty();
 }

@@ -44,7 +44,7 @@ struct Player {
         const auto found = main.lstEffects->findItems(name, Qt::MatchExactly);
         QVERIFY(!found.isEmpty());
         main.lstEffects->setCurrentItem(found.first());
-        editor->guard([&] { main.effetto_cliccato(found.first()); });
+        editor->guard([&] { main.effectListItemClicked(found.first()); });
     }
     // Glass Phaser on the pedal, its values read back: the stored sound is known.
     void uploadPhaser() {

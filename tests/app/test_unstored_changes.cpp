@@ -77,7 +77,7 @@ std::vector<Action> actions() {
              }
              QVERIFY(other);
              s.main.lstEffects->setCurrentItem(other);
-             s.main.effetto_cliccato(other);
+             s.main.effectListItemClicked(other);
              s.main.btnUpload->click();
          },
          [](Session& s) { return s.pedal.uploadsTaken() == 1; }},
