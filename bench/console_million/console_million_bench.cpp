@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     bench::BenchEditor::runEvents(100);
 
     const auto fillStart = bench::Clock::now();
-    int filled = console.Memo1->blockCount();
+    int filled = console.logView->blockCount();
     std::vector<std::string> chunk;
     while (filled < kLines) {
         chunk.clear();
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < n; ++i) chunk.push_back(std::to_string(filled + i) + ": FF");
         console.appendLines(chunk);
         bench::BenchEditor::settle();
-        filled = console.Memo1->blockCount();
+        filled = console.logView->blockCount();
     }
     const double fillMs = bench::msSince(fillStart);
 
@@ -70,13 +70,13 @@ int main(int argc, char** argv) {
         slowest.push_back(worst);
         bench::BenchEditor::runEvents(kBetweenBatchesMs);
     }
-    const int held = console.Memo1->blockCount();
+    const int held = console.logView->blockCount();
     if (held < kLines) {
         std::printf("the console holds only %d lines\n", held);
         return EXIT_FAILURE;
     }
     const auto paintStart = bench::Clock::now();
-    console.Memo1->viewport()->repaint();
+    console.logView->viewport()->repaint();
     const double paintMs = bench::msSince(paintStart);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

@@ -40,19 +40,19 @@ int main(int argc, char** argv) {
         }
         QTimer& poll = e.main().Timer_USB_read;
         poll.stop();  // this benchmark runs the next tick itself, to time it
-        const int before = console.Memo1->blockCount();
+        const int before = console.logView->blockCount();
         const auto start = bench::Clock::now();
-        for (int tick = 0; tick < 10 && console.Memo1->blockCount() < before + kDumpLines; ++tick) {
+        for (int tick = 0; tick < 10 && console.logView->blockCount() < before + kDumpLines; ++tick) {
             e.main().Timer_USB_readTimer();
         }
         const double tick = bench::msSince(start);
         bench::BenchEditor::settle();
-        console.Memo1->viewport()->repaint();
+        console.logView->viewport()->repaint();
         bench::BenchEditor::settle();
         const double ms = bench::msSince(start);
         poll.start();
-        if (console.Memo1->blockCount() < before + kDumpLines) {
-            std::printf("run %d: the dump was not logged (%d lines)\n", k + 1, console.Memo1->blockCount() - before);
+        if (console.logView->blockCount() < before + kDumpLines) {
+            std::printf("run %d: the dump was not logged (%d lines)\n", k + 1, console.logView->blockCount() - before);
             return EXIT_FAILURE;
         }
         runs.push_back(ms);

@@ -137,7 +137,7 @@ struct BenchEditor {
         for (int i = 0; i < list->count(); ++i) {
             if (list->item(i)->text() != name) continue;
             list->setCurrentRow(i);
-            main().effetto_cliccato(list->item(i));
+            main().effectListItemClicked(list->item(i));
             return true;
         }
         return false;

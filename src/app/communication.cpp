@@ -106,7 +106,7 @@ void TformMain::menuConnectClick() {
         menuFirmwareUpgradeMode->setEnabled(true);
         return;
     }
-    editor_.state.linkEstablished = true;
+    editor_.state.linkedOnceInNormalMode = true;
     menuFirmwareUpgradeMode->setEnabled(true);
     btnOpenEffect->setEnabled(true);
     // Whatever the query meets, the link itself is made: its failure is reported on its own.

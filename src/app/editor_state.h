@@ -14,7 +14,7 @@ inline constexpr std::uint8_t kBankMode = 1;
 
 struct EditorState {
     bool firmwareUpgradeMode = false;
-    bool linkEstablished = false;
+    bool linkedOnceInNormalMode = false;
     // The pedal's device is open (Link succeeded, in either mode, and no Unlink or loss since).
     bool linked = false;
     // A read-back is being applied: switching to bank mode then keeps the panel open. (Echoes
@@ -24,7 +24,7 @@ struct EditorState {
     // Request runs by itself after Link and after the pedal reports "Upload complete".
     bool readValuesAutomatically = true;
     std::uint8_t pedalMode = kPresetMode;
-    bool effectChosen = false;
+    bool panelShowsHeldAlgorithm = false;
     QString selectedCategory;
     QString currentEffectName;
     QString appVersion;

@@ -169,7 +169,7 @@ QComboBox* TformFXParameters::addChoiceBox(const QStringList& choices, int row, 
     box->setGeometry(kChoiceX, rowTop(row), 70, kRowHeight);
     box->addItems(choices);
     box->setCurrentIndex(-1);
-    box->setEnabled(editor_.state.effectChosen);
+    box->setEnabled(editor_.state.panelShowsHeldAlgorithm);
     box->show();
     return box;
 }
@@ -219,7 +219,7 @@ bool TformFXParameters::OnShow() {
         editor_.printToConsole(QStringLiteral("parameter address: ") + paramAddresses[static_cast<std::size_t>(i)]);
     }
 
-    const bool live = editor_.state.effectChosen;
+    const bool live = editor_.state.panelShowsHeldAlgorithm;
     // Pots.
     for (int i = 0; i < numPots; ++i) {
         const auto slot = static_cast<std::size_t>(i);

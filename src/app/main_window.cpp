@@ -219,7 +219,7 @@ void TformMain::connectHandlers() {
     connect(lstCategory, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { editor_.guard([this, item] { lstCategoryClick(lstCategory->row(item)); }); });
     connect(lstEffects, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { editor_.guard([this, item] { effetto_cliccato(item); }); });
+            [this](QListWidgetItem* item) { editor_.guard([this, item] { effectListItemClicked(item); }); });
     connect(btnOpenEffect, &QPushButton::clicked, this, editor_.guarded([this] { btnOpenEffectClick(); }));
     connect(btnUpload, &QPushButton::clicked, this, editor_.guarded([this] { btnUploadClick(); }));
     connect(menuLoadIR, &QAction::triggered, this, editor_.guarded([this] { menuLoadIRClick(); }));

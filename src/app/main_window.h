@@ -90,7 +90,7 @@ public:
     // A missing resource raises the editor's error, which ends the handler that asked.
     std::string loadResource(const QString& name);
     void read_file_from_stream(const QString& name);
-    void read_file_from_stream2(const QString& name);
+    void readIntoSizeProbe(const QString& name);
     static QString format_resource_name(const QString& displayName);
     std::uint16_t get_effect_size(const QString& displayName);
     void create_categories();
@@ -103,7 +103,7 @@ public:
     void lstIRClick();
     void lstOtherClick();
     void get_effects_name();
-    void effetto_cliccato(QListWidgetItem* item);
+    void effectListItemClicked(QListWidgetItem* item);
     void move_up_or_down(int key);
     bool search_effect_name(int category);
     bool locate_effect();

@@ -47,7 +47,7 @@ void TformMain::read_file_from_stream(const QString& name) {
     resourceLines = toQStringList(core::splitLines(loadResource(name)));
 }
 
-void TformMain::read_file_from_stream2(const QString& name) {
+void TformMain::readIntoSizeProbe(const QString& name) {
     sizeProbeLines = toQStringList(core::splitLines(loadResource(name)));
 }
 
@@ -58,7 +58,7 @@ QString TformMain::format_resource_name(const QString& displayName) {
 std::uint16_t TformMain::get_effect_size(const QString& displayName) {
     const QString base = format_resource_name(displayName);
     editor_.printToConsole(QStringLiteral("resource name: ") + base);
-    read_file_from_stream2(base);
+    readIntoSizeProbe(base);
     const QString line = sizeProbeLines.isEmpty() ? QString() : sizeProbeLines.first();
     return static_cast<std::uint16_t>(line.size() / 2);
 }
@@ -124,7 +124,7 @@ void TformMain::get_effects_name() {
     }
 }
 
-void TformMain::effetto_cliccato(QListWidgetItem* item) {
+void TformMain::effectListItemClicked(QListWidgetItem* item) {
     if (!item) return;
     if (editor_.state.pedalMode == kBankMode && !(item->flags() & Qt::ItemIsEnabled)) {
         editor_.formFXParameters()->close();
@@ -136,8 +136,8 @@ void TformMain::effetto_cliccato(QListWidgetItem* item) {
     EditorState& state = editor_.state;
     state.currentEffectName = item->text();
     editor_.printToConsole(QStringLiteral("selected effect name: ") + state.currentEffectName);
-    state.effectChosen = state.currentEffectName == heldEffectName();
-    if (state.effectChosen) {
+    state.panelShowsHeldAlgorithm = state.currentEffectName == heldEffectName();
+    if (state.panelShowsHeldAlgorithm) {
         btnRequest->setEnabled(true);
     } else {
         btnRequest->setEnabled(false);
@@ -145,10 +145,10 @@ void TformMain::effetto_cliccato(QListWidgetItem* item) {
         btnStoreSettingsOnPedal->setEnabled(false);
     }
     // Another algorithm than the pedal's is only shown, greyed with its starting values.
-    show_parameter_window(state.effectChosen ? state.currentEffectName
+    show_parameter_window(state.panelShowsHeldAlgorithm ? state.currentEffectName
                                              : state.currentEffectName + QStringLiteral(" (preview)"),
                           true);
-    if (state.effectChosen) btnRequest->setEnabled(true);
+    if (state.panelShowsHeldAlgorithm) btnRequest->setEnabled(true);
     else editor_.formFXParameters()->showPreviewNote(heldEffectName());
     // Upload follows the algorithm selected now: a grey row chosen before does not keep it off.
     btnUpload->setEnabled(menuDisconnect->isEnabled() && !menuStartFirmwareUpgrade->isEnabled());

@@ -76,7 +76,7 @@ void TformMain::menuFirmwareUpgradeModeClick() {
         return;
     }
     // The pedal still runs its firmware: the last moment its settings can be read.
-    if (editor_.state.linkEstablished && !offerBackupBefore(kBeforeUpgrade)) {
+    if (editor_.state.linkedOnceInNormalMode && !offerBackupBefore(kBeforeUpgrade)) {
         menuFirmwareUpgradeMode->setChecked(false);
         return;
     }
@@ -86,7 +86,7 @@ void TformMain::menuFirmwareUpgradeModeClick() {
     // From here the poll stays stopped: the pedal is going into its bootloader.
     editor_.state.firmwareUpgradeMode = true;
     // Before any normal link the mode takes effect at the next Link.
-    if (!editor_.state.linkEstablished) return;
+    if (!editor_.state.linkedOnceInNormalMode) return;
 
     if (!editor_.dialogs().confirm(kUpgradeModeQuestion)) {
         leaveUpgradeMode();

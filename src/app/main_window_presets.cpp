@@ -55,7 +55,7 @@ void TformMain::menuSaveConfigurationClick() {
     TformFXParameters& panel = *editor_.formFXParameters();
     session::PedalState& pedal = editor_.pedal();
     const QString& effect = editor_.state.currentEffectName;
-    const bool ours = panel.isBuilt() && editor_.state.effectChosen && pedal.hasValuesFor(effect);
+    const bool ours = panel.isBuilt() && editor_.state.panelShowsHeldAlgorithm && pedal.hasValuesFor(effect);
     // A preset holds the pedal's values, read back. Linked, a panel changed since the last
     // read-back is read again first (the panel shows what was sent, and the pedal's own knobs
     // may have moved since), and an algorithm uploaded since the last query is asked its
@@ -123,7 +123,7 @@ void TformMain::menuLoadConfigurationClick() {
     }
     // A preset is applied only to the panel of the algorithm the pedal holds, and only when it
     // was saved for that algorithm: anything else would send wrong values to the pedal.
-    if (!panel.isBuilt() || !editor_.state.effectChosen) {
+    if (!panel.isBuilt() || !editor_.state.panelShowsHeldAlgorithm) {
         refuse(QStringLiteral("Open the effect stored on the pedal first (Get FX Stored on Pedal)."));
         return;
     }

@@ -33,7 +33,7 @@ void TformMain::btnOpenEffectClick() {
     btnOpenEffect->setEnabled(true);
     // The pedal's algorithm comes greyed until its values are read: the panel says how.
     TformFXParameters* panel = editor_.formFXParameters();
-    if (panel->isBuilt() && editor_.state.effectChosen) panel->showReadBackHint();
+    if (panel->isBuilt() && editor_.state.panelShowsHeldAlgorithm) panel->showReadBackHint();
 }
 
 bool TformMain::query_stored_effect(bool readValues) {
@@ -108,7 +108,7 @@ void TformMain::show_stored_effect(std::uint32_t number, std::optional<std::uint
     editor_.printToConsole(QString::fromStdString(core::storedEffectNameLogLine(name.toStdString())));
     editor_.pedal().setHeldAlgorithm({number, version, name});
     editor_.state.currentEffectName = name;
-    editor_.state.effectChosen = true;
+    editor_.state.panelShowsHeldAlgorithm = true;
     btnRequest->setEnabled(true);
     btnRequest->setFocus();
 }
@@ -116,8 +116,8 @@ void TformMain::show_stored_effect(std::uint32_t number, std::optional<std::uint
 void TformMain::forgetHeldAlgorithm() {
     editor_.pedal().setHeldAlgorithm({});
     editor_.pedal().forgetValues();
-    if (editor_.state.effectChosen) {
-        editor_.state.effectChosen = false;
+    if (editor_.state.panelShowsHeldAlgorithm) {
+        editor_.state.panelShowsHeldAlgorithm = false;
         editor_.formFXParameters()->close();
     }
     btnRequest->setEnabled(false);

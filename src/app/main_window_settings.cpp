@@ -130,7 +130,7 @@ void TformMain::RequestParameters(const std::function<void()>& meanwhile) {
 void TformMain::readPedalValuesAutomatically() {
     TformFXParameters* panel = editor_.formFXParameters();
     // Asked of the button itself: Link's own conversation holds the window's input meanwhile.
-    if (!panel->isBuilt() || !editor_.state.effectChosen || !btnRequest->isEnabledTo(centralWidget())) return;
+    if (!panel->isBuilt() || !editor_.state.panelShowsHeldAlgorithm || !btnRequest->isEnabledTo(centralWidget())) return;
     if (!editor_.state.readValuesAutomatically) {
         panel->showReadBackHint();
         return;

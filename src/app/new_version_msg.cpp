@@ -55,13 +55,13 @@ TformNewVersionMsg::TformNewVersionMsg(Editor& editor) : QWidget(nullptr), edito
     btnSeeWhatsNew = new QPushButton(QStringLiteral("What's New?"), this);
     btnSeeWhatsNew->setObjectName(QStringLiteral("btnSeeWhatsNew"));
     btnSeeWhatsNew->setGeometry(200, 76, 140, 28);
-    CheckBox1 = new QCheckBox(QStringLiteral("Don't Show This Message Again"), this);
-    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setGeometry(40, 114, 300, 22);
+    chkDontShowAgain = new QCheckBox(QStringLiteral("Don't Show This Message Again"), this);
+    chkDontShowAgain->setObjectName(QStringLiteral("CheckBox1"));
+    chkDontShowAgain->setGeometry(40, 114, 300, 22);
 
     connect(btnLaunchUpdate, &QPushButton::clicked, this, editor_.guarded([this] { btnLaunchUpdateClick(); }));
     connect(btnSeeWhatsNew, &QPushButton::clicked, this, editor_.guarded([this] { btnSeeWhatsNewClick(); }));
-    connect(CheckBox1, &QCheckBox::toggled, this, editor_.guarded([this] { CheckBox1Change(); }));
+    connect(chkDontShowAgain, &QCheckBox::toggled, this, editor_.guarded([this] { dontShowAgainToggled(); }));
 }
 
 void TformNewVersionMsg::showEvent(QShowEvent* event) {
@@ -114,8 +114,8 @@ void TformNewVersionMsg::btnSeeWhatsNewClick() {
     editor_.formMain()->OpenURL(editor_.serverAddress() + kWhatsNewPath);
 }
 
-void TformNewVersionMsg::CheckBox1Change() {
-    if (!CheckBox1->isChecked()) return;
+void TformNewVersionMsg::dontShowAgainToggled() {
+    if (!chkDontShowAgain->isChecked()) return;
     const QString notice = QDir(editor_.formMain()->productFolder()).filePath(kNoticeFile);
     // Only an existing file is changed; the choice counts from the next start.
     if (!QFile::exists(notice)) return;

@@ -36,13 +36,13 @@ public:
     // "What's New?": the release notes in the browser.
     void btnSeeWhatsNewClick();
     // "Don't Show This Message Again": ticking it writes "NO" into an existing notice file.
-    void CheckBox1Change();
+    void dontShowAgainToggled();
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QPushButton* btnLaunchUpdate = nullptr;
     QPushButton* btnSeeWhatsNew = nullptr;
-    QCheckBox* CheckBox1 = nullptr;
+    QCheckBox* chkDontShowAgain = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -49,8 +49,8 @@ TformPrint::TformPrint(Editor& editor) : QWidget(nullptr), editor_(editor) {
     };
     btnClear = place(new QPushButton(QStringLiteral("Clear"), this), "btnClear", 8, 50);
     btnScrollTop = place(new QPushButton(QStringLiteral("UP"), this), "btnScrollTop", 62, 40);
-    CheckBox1 = place(new QCheckBox(QStringLiteral("scroll"), this), "CheckBox1", 108, 56);
-    CheckBox1->setChecked(true);
+    chkAutoScroll = place(new QCheckBox(QStringLiteral("scroll"), this), "CheckBox1", 108, 56);
+    chkAutoScroll->setChecked(true);
     btnEraseEeprom = place(new QPushButton(QStringLiteral("Erase EEPROM"), this), "btnEraseEeprom", 166, 96);
     btnReadEEPROM = place(new QPushButton(QStringLiteral("Read EEPROM"), this), "btnReadEEPROM", 266, 92);
     lblI2Caddr = place(new QLabel(QStringLiteral("E2P addr"), this), "lblI2Caddr", 362, 52);
@@ -59,12 +59,12 @@ TformPrint::TformPrint(Editor& editor) : QWidget(nullptr), editor_(editor) {
     cmbI2Caddr->setCurrentIndex(-1);
     btnSave = place(new QPushButton(QStringLiteral("Save..."), this), "btnSave", 460, 40);
 
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(8, 40, 489, 607);
-    Memo1->setReadOnly(true);
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->setUndoRedoEnabled(false);
+    logView = new QPlainTextEdit(this);
+    logView->setObjectName(QStringLiteral("Memo1"));
+    logView->setGeometry(8, 40, 489, 607);
+    logView->setReadOnly(true);
+    logView->setLineWrapMode(QPlainTextEdit::NoWrap);
+    logView->setUndoRedoEnabled(false);
     autoScroll = true;
 
     repaintHold_.setSingleShot(true);
@@ -73,16 +73,16 @@ TformPrint::TformPrint(Editor& editor) : QWidget(nullptr), editor_(editor) {
 
     connect(btnClear, &QPushButton::clicked, this, editor_.guarded([this] { btnClearClick(); }));
     connect(btnScrollTop, &QPushButton::clicked, this, editor_.guarded([this] { btnScrollTopClick(); }));
-    connect(CheckBox1, &QCheckBox::toggled, this, editor_.guarded([this] { CheckBox1Change(); }));
+    connect(chkAutoScroll, &QCheckBox::toggled, this, editor_.guarded([this] { autoScrollToggled(); }));
     connect(btnSave, &QPushButton::clicked, this, editor_.guarded([this] { btnSaveClick(); }));
     connect(btnEraseEeprom, &QPushButton::clicked, this, editor_.guarded([this] { btnEraseEepromClick(); }));
     connect(btnReadEEPROM, &QPushButton::clicked, this, editor_.guarded([this] { btnReadEEPROMClick(); }));
 }
 
 void TformPrint::paceRepaints() {
-    if (!Memo1->isVisible()) return;
+    if (!logView->isVisible()) return;
     if (repaintHold_.isActive()) {
-        Memo1->setUpdatesEnabled(false);
+        logView->setUpdatesEnabled(false);
     } else {
         // The first line of a stream is painted at once; what follows within the hold is
         // painted when the hold ends.
@@ -92,7 +92,7 @@ void TformPrint::paceRepaints() {
 
 void TformPrint::endRepaintHold() {
     repaintHold_.stop();
-    Memo1->setUpdatesEnabled(true);
+    logView->setUpdatesEnabled(true);
 }
 
 void TformPrint::append(const QString& text, bool scroll) {
@@ -102,9 +102,9 @@ void TformPrint::append(const QString& text, bool scroll) {
         ++linesLogged_;
     }
     while (reportLines_.size() > core::kReportConsoleLines) reportLines_.pop_front();
-    QScrollBar* bar = Memo1->verticalScrollBar();
+    QScrollBar* bar = logView->verticalScrollBar();
     const int kept = bar->value();
-    Memo1->appendPlainText(text);
+    logView->appendPlainText(text);
     if (scroll) {
         bar->setValue(bar->maximum());
     } else {
@@ -127,7 +127,7 @@ void TformPrint::appendLines(const std::vector<std::string>& lines) {
 
 QStringList TformPrint::lines() const {
     QStringList out;
-    const QTextDocument* doc = Memo1->document();
+    const QTextDocument* doc = logView->document();
     if (doc->isEmpty()) return out;
     for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) out << block.text();
     return out;
@@ -135,7 +135,7 @@ QStringList TformPrint::lines() const {
 
 QStringList TformPrint::lastLines(int count) const {
     QStringList out;
-    const QTextDocument* doc = Memo1->document();
+    const QTextDocument* doc = logView->document();
     if (doc->isEmpty()) return out;
     // From the end: a long run's console holds far more lines than are asked for.
     for (QTextBlock block = doc->lastBlock(); block.isValid() && out.size() < count; block = block.previous()) {
@@ -144,13 +144,13 @@ QStringList TformPrint::lastLines(int count) const {
     return out;
 }
 
-int TformPrint::lineCount() const { return Memo1->document()->isEmpty() ? 0 : Memo1->document()->blockCount(); }
+int TformPrint::lineCount() const { return logView->document()->isEmpty() ? 0 : logView->document()->blockCount(); }
 
-void TformPrint::btnClearClick() { Memo1->clear(); }
+void TformPrint::btnClearClick() { logView->clear(); }
 
-void TformPrint::btnScrollTopClick() { Memo1->verticalScrollBar()->setValue(0); }
+void TformPrint::btnScrollTopClick() { logView->verticalScrollBar()->setValue(0); }
 
-void TformPrint::CheckBox1Change() { autoScroll = CheckBox1->isChecked(); }
+void TformPrint::autoScrollToggled() { autoScroll = chkAutoScroll->isChecked(); }
 
 void TformPrint::btnSaveClick() {
     QString path = editor_.dialogs().saveFile(QStringLiteral("Save console"),
@@ -171,7 +171,7 @@ void TformPrint::btnSaveClick() {
 }
 
 std::optional<QString> TformPrint::saveLinesTo(const QString& path) {
-    QByteArray text = Memo1->toPlainText().toUtf8() + '\n';
+    QByteArray text = logView->toPlainText().toUtf8() + '\n';
 #ifdef Q_OS_WIN
     text.replace("\n", "\r\n");  // as a text file is read there
 #endif

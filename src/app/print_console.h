@@ -43,7 +43,7 @@ public:
 
     void btnClearClick();
     void btnScrollTopClick();
-    void CheckBox1Change();
+    void autoScrollToggled();
     // Writes every line to a text file the user chooses (what support asks for).
     void btnSaveClick();
     // The reason when the file could not be written.
@@ -62,13 +62,13 @@ public:
 
     QPushButton* btnClear = nullptr;
     QPushButton* btnScrollTop = nullptr;
-    QCheckBox* CheckBox1 = nullptr;
+    QCheckBox* chkAutoScroll = nullptr;
     QPushButton* btnSave = nullptr;
     QPushButton* btnEraseEeprom = nullptr;
     QPushButton* btnReadEEPROM = nullptr;
     QLabel* lblI2Caddr = nullptr;
     QComboBox* cmbI2Caddr = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;
+    QPlainTextEdit* logView = nullptr;
 
     bool autoScroll = true;
 

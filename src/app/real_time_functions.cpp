@@ -87,7 +87,7 @@ void TformMain::uploadComplete() {
     // are the pedal's to read.
     const auto uploaded = editor_.pedal().uploadConfirmed();
     if (!uploaded || uploaded->name != editor_.state.currentEffectName) return;
-    editor_.state.effectChosen = true;
+    editor_.state.panelShowsHeldAlgorithm = true;
     btnRequest->setEnabled(true);
     readPedalValuesAutomatically();
 }
@@ -111,7 +111,7 @@ void TformMain::select_reported_effect(std::uint16_t number) {
     editor_.pedal().setHeldAlgorithm({number, version, name});
     editor_.printToConsole(QString::fromStdString(core::storedEffectNameLogLine(name.toStdString())));
     editor_.state.currentEffectName = name;
-    editor_.state.effectChosen = true;
+    editor_.state.panelShowsHeldAlgorithm = true;
     btnRequest->setEnabled(true);
     btnRequest->setFocus();
     show_parameter_window(version ? name + QStringLiteral(" v") + QString::number(*version) : name, false);

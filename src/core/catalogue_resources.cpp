@@ -60,7 +60,7 @@ void read_file_from_stream(CatalogueWorkingLists& lists, std::string_view name, 
     loadInto(lists.resourceLines, name, lookup, message);
 }
 
-void read_file_from_stream2(CatalogueWorkingLists& lists, std::string_view name, const ResourceLookup& lookup,
+void readIntoSizeProbe(CatalogueWorkingLists& lists, std::string_view name, const ResourceLookup& lookup,
                             const MessageSink& message) {
     loadInto(lists.sizeProbeLines, name, lookup, message);
 }
@@ -69,7 +69,7 @@ std::uint16_t get_effect_size(CatalogueWorkingLists& lists, std::string_view dis
                               const ResourceLookup& lookup, const LogSink& log, const MessageSink& message) {
     const std::string base = format_resource_name(displayName);
     if (log) log("resource name: " + base);
-    read_file_from_stream2(lists, base, lookup, message);
+    readIntoSizeProbe(lists, base, lookup, message);
     if (lists.sizeProbeLines.empty()) throw ConversionError("Resource " + base + " holds no image");
     return imageSizeOfText(lists.sizeProbeLines.front());
 }

@@ -39,7 +39,7 @@ struct ResourceLoad {
 ResourceLoad loadResourceLines(std::string_view name, const ResourceLookup& lookup);
 
 // The two working lists: `resourceLines` holds the resource loaded last by
-// read_file_from_stream; `sizeProbeLines` the one loaded last by read_file_from_stream2, which
+// read_file_from_stream; `sizeProbeLines` the one loaded last by readIntoSizeProbe, which
 // only the size measure uses, so measuring while a category list is walked leaves
 // `resourceLines` alone.
 struct CatalogueWorkingLists {
@@ -54,11 +54,11 @@ struct CatalogueWorkingLists {
 void read_file_from_stream(CatalogueWorkingLists& lists, std::string_view name, const ResourceLookup& lookup,
                            const MessageSink& message);
 // The same into lists.sizeProbeLines.
-void read_file_from_stream2(CatalogueWorkingLists& lists, std::string_view name, const ResourceLookup& lookup,
+void readIntoSizeProbe(CatalogueWorkingLists& lists, std::string_view name, const ResourceLookup& lookup,
                             const MessageSink& message);
 
 // The size of an algorithm in bytes: logs "resource name: " + its base name, loads its image
-// with read_file_from_stream2 and returns the length of line 0 div 2 as a 16-bit number. An
+// with readIntoSizeProbe and returns the length of line 0 div 2 as a 16-bit number. An
 // image resource with no line at all throws ConversionError, like a missing one.
 std::uint16_t get_effect_size(CatalogueWorkingLists& lists, std::string_view displayName,
                               const ResourceLookup& lookup, const LogSink& log, const MessageSink& message);

@@ -27,7 +27,7 @@ std::vector<EffectRow> effectRows(const std::vector<std::string>& categoryLines,
     return rows;
 }
 
-EffectSelection effetto_cliccato(int pedalMode, bool rowEnabled, int rowIndex, std::string_view rowText,
+EffectSelection effectListItemClicked(int pedalMode, bool rowEnabled, int rowIndex, std::string_view rowText,
                                  std::string_view storedEffectName, std::string_view selectedCategory) {
     EffectSelection s;
     if (pedalMode == kFxBankMode && !rowEnabled) {
@@ -36,9 +36,9 @@ EffectSelection effetto_cliccato(int pedalMode, bool rowEnabled, int rowIndex, s
     }
     s.logLines.push_back("efx index :" + std::to_string(rowIndex));
     s.logLines.push_back("selected effect name: " + std::string(rowText));
-    s.effectChosen = rowText == storedEffectName;
-    s.enableRequest = s.effectChosen;
-    s.disableRequestAssignStore = !s.effectChosen;
+    s.isHeldAlgorithm = rowText == storedEffectName;
+    s.enableRequest = s.isHeldAlgorithm;
+    s.disableRequestAssignStore = !s.isHeldAlgorithm;
     s.enableLoadIr = selectedCategory == categories[kImpulseResponseCategory].displayName;
     return s;
 }

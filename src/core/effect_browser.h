@@ -57,18 +57,18 @@ std::vector<EffectRow> effectRows(const std::vector<std::string>& categoryLines,
                                   CatalogueWorkingLists& lists, const ResourceLookup& lookup, const LogSink& log,
                                   const MessageSink& message);
 
-// What effetto_cliccato decides for a click on a row.
+// What effectListItemClicked decides for a click on a row.
 struct EffectSelection {
     // A greyed row in FX Bank Mode: close the parameter window, disable Upload and Store
     // Settings, and nothing else (nothing becomes current).
     bool refused = false;
-    bool effectChosen = false;      // the clicked algorithm is the one stored on the pedal
-    bool enableRequest = false;     // when effectChosen
-    bool disableRequestAssignStore = false;  // when not effectChosen
+    bool isHeldAlgorithm = false;      // the clicked algorithm is the one stored on the pedal
+    bool enableRequest = false;     // when isHeldAlgorithm
+    bool disableRequestAssignStore = false;  // when not isHeldAlgorithm
     bool enableLoadIr = false;      // the selected category is "Impulse Response"
     std::vector<std::string> logLines;  // "efx index :3", "selected effect name: ..."
 };
-EffectSelection effetto_cliccato(int pedalMode, bool rowEnabled, int rowIndex, std::string_view rowText,
+EffectSelection effectListItemClicked(int pedalMode, bool rowEnabled, int rowIndex, std::string_view rowText,
                                  std::string_view storedEffectName, std::string_view selectedCategory);
 
 // Arrow keys in the effect list: the new current row (logs "arrow up pressed" / "arrow down

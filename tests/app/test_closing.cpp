@@ -68,7 +68,7 @@ bool canOpen(const QString& path) {
     return opened;
 }
 
-QString consoleText(app::Editor& editor) { return editor.formPrint()->Memo1->toPlainText(); }
+QString consoleText(app::Editor& editor) { return editor.formPrint()->logView->toPlainText(); }
 
 // The conversation's own handle is no longer valid in the driver: the device was closed.
 bool handleReleased(app::Editor& editor) {

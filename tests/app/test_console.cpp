@@ -37,21 +37,21 @@ void ConsoleTest::scrollFlagDecidesWhetherTheViewFollows() {
     testing::TestEditor editor;
     app::TformPrint& console = *editor->formPrint();
     console.show();
-    QScrollBar* bar = console.Memo1->verticalScrollBar();
+    QScrollBar* bar = console.logView->verticalScrollBar();
     fill(console, 200);
     QCOMPARE(bar->value(), bar->maximum());
 
     console.btnScrollTop->click();
     QCOMPARE(bar->value(), 0);
 
-    console.CheckBox1->click();  // untick "scroll"
+    console.chkAutoScroll->click();  // untick "scroll"
     QVERIFY(!console.autoScroll);
     fill(console, 50);
     QCOMPARE(bar->value(), 0);
     console.appendWithoutScroll(QStringLiteral("direct"));
     QCOMPARE(bar->value(), 0);
 
-    console.CheckBox1->click();
+    console.chkAutoScroll->click();
     console.printToConsole(QStringLiteral("last"));
     QCOMPARE(bar->value(), bar->maximum());
     QCOMPARE(console.lines().size(), 252);
@@ -61,7 +61,7 @@ void ConsoleTest::scrollFlagDecidesWhetherTheViewFollows() {
 void ConsoleTest::clearEmptiesOnlyTheText() {
     testing::TestEditor editor;
     app::TformPrint& console = *editor->formPrint();
-    console.CheckBox1->click();
+    console.chkAutoScroll->click();
     fill(console, 3);
     console.printToConsole(QString());
     QCOMPARE(console.lines().size(), 4);
@@ -125,11 +125,11 @@ void ConsoleTest::streamOfLinesIsInAtOnceAndPaintedAfter() {
     // Repaints are paced while lines stream in, but no line waits for one.
     QCOMPARE(console.lines().size(), 300);
     QCOMPARE(console.lines().last(), QStringLiteral("line 299"));
-    QScrollBar* bar = console.Memo1->verticalScrollBar();
+    QScrollBar* bar = console.logView->verticalScrollBar();
     QCOMPARE(bar->value(), bar->maximum());
     // When the stream ends the console paints again.
-    QTRY_VERIFY(console.Memo1->updatesEnabled());
-    QVERIFY(console.Memo1->viewport()->updatesEnabled());
+    QTRY_VERIFY(console.logView->updatesEnabled());
+    QVERIFY(console.logView->viewport()->updatesEnabled());
 }
 
 void ConsoleTest::readEepromShowsItsLinesBeforeItsPause() {
@@ -141,7 +141,7 @@ void ConsoleTest::readEepromShowsItsLinesBeforeItsPause() {
     fill(console, 20);
     // The read's wait for its dump: its lines must be paintable before it, and the dump follows.
     QVERIFY(console.ReadEEPROM(QStringLiteral("50")));
-    QVERIFY(console.Memo1->updatesEnabled());
+    QVERIFY(console.logView->updatesEnabled());
     const QStringList lines = console.lines();
     const auto reading = std::find_if(lines.begin(), lines.end(),
                                       [](const QString& line) { return line.startsWith(QStringLiteral("reading EEPROM 50")); });

@@ -273,7 +273,7 @@ void FirmwareUpgradeTest::upgradeModeBeforeLinkTakesEffectAtLink() {
     QVERIFY(!main.btnRequest->isEnabled());
     QVERIFY(!main.btnUpload->isEnabled());
     QVERIFY(main.menuFirmwareUpgradeMode->isEnabled());
-    QVERIFY(!editor->state.linkEstablished);
+    QVERIFY(!editor->state.linkedOnceInNormalMode);
     QVERIFY(!main.Timer_USB_read.isActive());
 }
 

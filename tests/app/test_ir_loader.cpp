@@ -116,7 +116,7 @@ struct Fixture {
         const auto items = main().lstEffects->findItems(effect, Qt::MatchExactly);
         if (items.isEmpty()) return false;
         main().lstEffects->setCurrentItem(items.first());
-        editor->guard([&] { main().effetto_cliccato(items.first()); });
+        editor->guard([&] { main().effectListItemClicked(items.first()); });
         return main().menuLoadIR->isEnabled();
     }
     // Load IR with `path` answered in the open dialog; returns the last message shown.

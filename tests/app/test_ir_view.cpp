@@ -42,7 +42,7 @@ struct Fixture {
         editor->guard([&] { main().lstCategoryClick(kImpulseResponseCategory); });
         const auto items = main().lstEffects->findItems(kBasic, Qt::MatchExactly);
         if (items.isEmpty()) return false;
-        editor->guard([&] { main().effetto_cliccato(items.first()); });
+        editor->guard([&] { main().effectListItemClicked(items.first()); });
         editor.dialogs->fileNames.push_back(path);
         editor.dialogs->offersTaken.push_back(showFromSummary);
         main().menuLoadIR->trigger();

@@ -118,7 +118,7 @@ void LinkingTest::linkUnlinkCyclesKeepTheLabelReadable() {
     m.menuConnect->trigger();
     QCOMPARE(m.lblDeviceName->text(), QStringLiteral("Pedal linked"));
     QCOMPARE(enableStates(m), QStringLiteral("0011111111"));
-    QVERIFY(f.editor->state.linkEstablished);
+    QVERIFY(f.editor->state.linkedOnceInNormalMode);
     const QStringList lines = f.editor->formPrint()->lines();
     QVERIFY(lines.contains(QStringLiteral("serial number: AAA")));
     QVERIFY(lines.contains(QStringLiteral("FT_HANDLE: 0x00000001")));
@@ -126,7 +126,7 @@ void LinkingTest::linkUnlinkCyclesKeepTheLabelReadable() {
     m.menuDisconnect->trigger();
     QCOMPARE(m.lblDeviceName->text(), QStringLiteral("Pedal"));
     QCOMPARE(enableStates(m), QStringLiteral("1100000000"));
-    QVERIFY(f.editor->state.linkEstablished);  // Unlink keeps it
+    QVERIFY(f.editor->state.linkedOnceInNormalMode);  // Unlink keeps it
     // However often the user links and unlinks, the label never gathers spaces.
     for (int cycle = 0; cycle < 10; ++cycle) {
         m.menuConnect->trigger();
@@ -157,7 +157,7 @@ void LinkingTest::failedOpenChangesNothingAndSaysWhy() {
     m.menuConnect->trigger();
     QCOMPARE(enableStates(m), before);
     QCOMPARE(m.lblDeviceName->text(), QStringLiteral("Pedal"));
-    QVERIFY(!f.editor->state.linkEstablished);
+    QVERIFY(!f.editor->state.linkedOnceInNormalMode);
     // Reports are off after start-up, yet the user is told.
     QCOMPARE(f.editor.dialogs->messages.size(), 1);
     QVERIFY(f.editor.dialogs->messages.first().startsWith("Open_USB_Device_By_Serial_Number - Device not found..."));

@@ -20,7 +20,7 @@ namespace {
 // Shows the panel for `name` as the browser would, its controls live.
 app::TformFXParameters& showPanel(testing::TestEditor& editor, const QString& name) {
     editor->state.currentEffectName = name;
-    editor->state.effectChosen = true;
+    editor->state.panelShowsHeldAlgorithm = true;
     editor->formMain()->show_parameter_window(name, true);
     return *editor->formFXParameters();
 }

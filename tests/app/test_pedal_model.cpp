@@ -58,7 +58,7 @@ struct Player {
         const auto found = main.lstEffects->findItems(name, Qt::MatchExactly);
         QVERIFY(!found.isEmpty());
         main.lstEffects->setCurrentItem(found.first());
-        editor->guard([&] { main.effetto_cliccato(found.first()); });
+        editor->guard([&] { main.effectListItemClicked(found.first()); });
     }
     // Upload as a player does: choose it, click Upload, and the pedal's "Upload complete" comes.
     void upload(int category, const QString& name) {

@@ -74,7 +74,7 @@ void PedalSessionTest::linkShowsTheStoredAlgorithmsPanelDisabled() {
     const QString name = s.editor->pedal().algorithm().name;
     QVERIFY(!name.isEmpty());
     QCOMPARE(s.editor->state.currentEffectName, name);
-    QVERIFY(s.editor->state.effectChosen);
+    QVERIFY(s.editor->state.panelShowsHeldAlgorithm);
     QVERIFY(s.panel.isVisible());
     QCOMPARE(s.panel.windowTitle(), name + " v1");
     QCOMPARE(s.main.lblFirmwareVersion->text(), QStringLiteral("Firmware Version: 1"));
@@ -111,7 +111,7 @@ void PedalSessionTest::requestFillsThePanelAndSendsNothingBack() {
     s.panel.potTrackBars[0]->setValue(700);
     // Selecting the stored algorithm again rebuilds the panel with what the pedal holds: the
     // value read, as the player changed it since.
-    s.main.effetto_cliccato(s.main.lstEffects->currentItem());
+    s.main.effectListItemClicked(s.main.lstEffects->currentItem());
     QCOMPARE(s.panel.potTrackBars[0]->value(), 700);
     QCOMPARE(s.pedal.controlValue(0), std::optional<std::uint32_t>(700u * 8192u));
     const std::size_t before = s.pedal.received().size();
@@ -133,7 +133,7 @@ void PedalSessionTest::uploadInPresetModeAndIntoBankTwo() {
     QVERIFY(s.main.lstEffects->count() > 1);
     QListWidgetItem* item = s.main.lstEffects->item(1);
     s.main.lstEffects->setCurrentItem(item);
-    s.main.effetto_cliccato(item);
+    s.main.effectListItemClicked(item);
     const QString name = item->text();
     const std::vector<std::uint8_t> image = catalogueImage(app::TformMain::format_resource_name(name));
     QVERIFY(!image.empty());
@@ -155,7 +155,7 @@ void PedalSessionTest::uploadInPresetModeAndIntoBankTwo() {
     const int row = findRow(s.main.lstEffects, name);
     QVERIFY(row >= 0);
     if (!(s.main.lstEffects->item(row)->flags() & Qt::ItemIsEnabled)) QSKIP("this algorithm is too large for a bank");
-    s.main.effetto_cliccato(s.main.lstEffects->item(row));
+    s.main.effectListItemClicked(s.main.lstEffects->item(row));
     s.main.rdbtnBank2->setChecked(true);
     before = s.pedal.received().size();
     s.main.btnUpload->click();

@@ -226,7 +226,7 @@ void PreferencesTest::everyLookShowsTheStatusTextsWhole() {
     editor->guard([&] { m.lstCategoryClick(5); });
     QListWidgetItem* room = m.lstEffects->findItems(QStringLiteral("Room IR Blend"), Qt::MatchExactly).first();
     m.lstEffects->setCurrentItem(room);
-    editor->guard([&] { m.effetto_cliccato(room); });
+    editor->guard([&] { m.effectListItemClicked(room); });
     keep(panel.lblPanelStatus);
     m.btnUpload->click();
     keep(m.lblStatus);

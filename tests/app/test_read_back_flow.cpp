@@ -112,7 +112,7 @@ void ReadBackFlowTest::afterUploadCompleteTheNewAlgorithmIsRead() {
     (*editor)->guard([&] { main.lstCategoryClick(kGainCategory); });
     QListWidgetItem* fuzz = main.lstEffects->findItems(QStringLiteral("Copper Fuzz"), Qt::MatchExactly).first();
     main.lstEffects->setCurrentItem(fuzz);
-    (*editor)->guard([&] { main.effetto_cliccato(fuzz); });
+    (*editor)->guard([&] { main.effectListItemClicked(fuzz); });
     QVERIFY(!panel.potTrackBars[0]->isEnabled());  // not what the pedal holds yet
     main.btnUpload->click();
     QCOMPARE(pedal.algorithmNumber(), 2);
@@ -201,7 +201,7 @@ void ReadBackFlowTest::previewAndQuerySayWhatThePanelShows() {
     editor->guard([&] { main.lstCategoryClick(kGainCategory); });
     QListWidgetItem* fuzz = main.lstEffects->findItems(QStringLiteral("Copper Fuzz"), Qt::MatchExactly).first();
     main.lstEffects->setCurrentItem(fuzz);
-    editor->guard([&] { main.effetto_cliccato(fuzz); });
+    editor->guard([&] { main.effectListItemClicked(fuzz); });
     QCOMPARE(panel.windowTitle(), QStringLiteral("Copper Fuzz (preview)"));
     QCOMPARE(panel.lblPanelStatus->text(),
              QStringLiteral("Preview only: the pedal holds Amber Drive. Upload Selected Effect puts this algorithm on it."));

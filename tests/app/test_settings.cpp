@@ -162,7 +162,7 @@ void SettingsTest::bankModeFromTheMenuClosesThePanel() {
     }
     QVERIFY(greyed);
     QVERIFY(s.editor->formPrint()->lines().contains("size of " + greyed->text() + " exceed 5440 bytes"));
-    s.main.effetto_cliccato(greyed);
+    s.main.effectListItemClicked(greyed);
     QVERIFY(!s.main.btnUpload->isEnabled());
     QVERIFY(s.editor->state.currentEffectName.isEmpty());
     s.main.menuModePreset->trigger();

@@ -128,7 +128,7 @@ void StartupTest::menusStartInTheirStartupState() {
 void StartupTest::editorStateStartsWithItsInitialValues() {
     testing::TestEditor editor(std::make_unique<testing::ListingDriver>());
     const app::EditorState& s = editor->state;
-    QVERIFY(!s.firmwareUpgradeMode && !s.linkEstablished && !s.applyingReadBack && !s.effectChosen);
+    QVERIFY(!s.firmwareUpgradeMode && !s.linkedOnceInNormalMode && !s.applyingReadBack && !s.panelShowsHeldAlgorithm);
     QVERIFY(s.showUpdateMessage);
     QCOMPARE(s.pedalMode, app::kPresetMode);
     QVERIFY(s.selectedCategory.isEmpty() && s.currentEffectName.isEmpty());

@@ -310,16 +310,16 @@ void UpdateCheckTest::noticePreferenceIsWrittenOnlyWhenItsFileExists() {
     e.main().menuShowUpdateMsg->trigger();
     QCOMPARE(e.noticeFileContent(), QByteArray("YES"));
 
-    e.notice().CheckBox1->click();
+    e.notice().chkDontShowAgain->click();
     QCOMPARE(e.noticeFileContent(), QByteArray("NO"));
     QVERIFY(e.main().menuShowUpdateMsg->isChecked());  // the menu is not told during the run
-    e.notice().CheckBox1->click();                    // clearing writes nothing
+    e.notice().chkDontShowAgain->click();                    // clearing writes nothing
     QCOMPARE(e.noticeFileContent(), QByteArray("NO"));
     QVERIFY(e.editor->state.showUpdateMessage);       // both count from the next start
 
     QVERIFY(QFile::remove(e.noticePath()));
     e.main().menuShowUpdateMsg->trigger();
-    e.notice().CheckBox1->click();
+    e.notice().chkDontShowAgain->click();
     QCOMPARE(e.noticeFileContent(), QByteArray("<missing>"));
     QVERIFY(e.dialogs->messages.isEmpty());
 }

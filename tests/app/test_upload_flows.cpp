@@ -33,7 +33,7 @@ struct Linked {
     }
     void click(QListWidgetItem* item) {
         main.lstEffects->setCurrentItem(item);
-        editor->guard([&] { main.effetto_cliccato(item); });
+        editor->guard([&] { main.effectListItemClicked(item); });
     }
 };
 

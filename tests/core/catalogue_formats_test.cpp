@@ -187,7 +187,7 @@ TEST(ResourceLoading, MissingThrowsUnreadableShowsTheMessageAndKeepsWhatWasRead)
     EXPECT_EQ(lists.resourceLines, (std::vector<std::string>{"One", "Two"}));
     EXPECT_TRUE(boxes.empty());
 
-    read_file_from_stream2(lists, "broken", store.lookup(), box);
+    readIntoSizeProbe(lists, "broken", store.lookup(), box);
     EXPECT_EQ(lists.sizeProbeLines, (std::vector<std::string>{"One", "Two"}));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].rfind("Error loading resource: broken", 0), 0u) << boxes[0];

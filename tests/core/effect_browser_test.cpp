@@ -79,19 +79,19 @@ TEST(EffectBrowser, BankModeStopsAtAnAlgorithmWithoutImage) {
 }
 
 TEST(EffectBrowser, SelectingARow) {
-    const auto greyed = effetto_cliccato(kFxBankMode, false, 2, "Over Limit", "", "Gain");
+    const auto greyed = effectListItemClicked(kFxBankMode, false, 2, "Over Limit", "", "Gain");
     EXPECT_TRUE(greyed.refused);
     EXPECT_TRUE(greyed.logLines.empty());
 
-    const auto stored = effetto_cliccato(kFxBankMode, true, 1, "At Limit", "At Limit", "Gain");
+    const auto stored = effectListItemClicked(kFxBankMode, true, 1, "At Limit", "At Limit", "Gain");
     EXPECT_FALSE(stored.refused);
-    EXPECT_TRUE(stored.effectChosen && stored.enableRequest);
+    EXPECT_TRUE(stored.isHeldAlgorithm && stored.enableRequest);
     EXPECT_FALSE(stored.disableRequestAssignStore || stored.enableLoadIr);
     EXPECT_EQ(stored.logLines, (std::vector<std::string>{"efx index :1", "selected effect name: At Limit"}));
 
     // Exact text comparison; Preset Mode ignores the row state.
-    const auto other = effetto_cliccato(kPresetMode, false, 0, "at limit", "At Limit", "Impulse Response");
-    EXPECT_FALSE(other.refused || other.effectChosen || other.enableRequest);
+    const auto other = effectListItemClicked(kPresetMode, false, 0, "at limit", "At Limit", "Impulse Response");
+    EXPECT_FALSE(other.refused || other.isHeldAlgorithm || other.enableRequest);
     EXPECT_TRUE(other.disableRequestAssignStore && other.enableLoadIr);
 }
 

@@ -147,7 +147,7 @@ int main(int argc, char* argv[]) {
     const auto found = main->lstEffects->findItems(QStringLiteral("Filter Sweep Synth"), Qt::MatchExactly);
     if (found.isEmpty()) return 1;
     main->lstEffects->setCurrentItem(found.first());
-    main->effetto_cliccato(found.first());
+    main->effectListItemClicked(found.first());
     main->btnUpload->click();
     for (int k = 0; k < 50 && main->Timer_USB_read.isActive(); ++k) QTest::qWait(20);
     QTest::qWait(300);

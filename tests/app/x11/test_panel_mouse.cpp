@@ -127,7 +127,7 @@ struct Desk {
     // Shows the panel of `name` with its controls live, as after a read-back.
     bool show(const QString& name) {
         editor->state.currentEffectName = name;
-        editor->state.effectChosen = true;
+        editor->state.panelShowsHeldAlgorithm = true;
         main.show_parameter_window(name, true);
         if (!panel.isBuilt()) return false;
         panel.activateWindow();
