@@ -185,6 +185,7 @@ void EditHistoryTest::eachChangeIsOneStepThatUndoAndRedoSend() {
         p.editor.clock->now += app::EditHistory::kBurstMs + 1;
         const std::vector<std::int32_t> edited = p.pedalValues();
         stepsBefore = p.history().stack().count();
+        p.editor.dialogs->chosen.push_back(QStringLiteral("Discard"));  // the edits are what the restore replaces
         p.editor.dialogs->fileNames.push_back(path);
         p.main.menuRestoreSettings->trigger();
         QVERIFY(!p.editor.dialogs->messages.filter(QStringLiteral("Pedal settings restored from phaser.json")).isEmpty());

@@ -216,6 +216,7 @@ void PedalModelTest::unlinkedSaveOfAnUnaskedVersionLoadsBack() {
     p.main.menuConnect->trigger();
     QCOMPARE(p.editor->pedal().algorithm().version, std::optional<std::uint32_t>(3));
     p.panel.potTrackBar(0)->setValue(saved.values[0] < 500 ? 900 : 100);
+    p.editor.dialogs->chosen.push_back(QStringLiteral("Discard"));  // the edit the preset replaces
     p.editor.dialogs->fileNames.push_back(p.editor.platform->documents.filePath(QStringLiteral("phaser.txt")));
     p.main.menuLoadConfiguration->trigger();
     QVERIFY2(p.editor.dialogs->messages.last().startsWith(QStringLiteral("File loaded successfully")),

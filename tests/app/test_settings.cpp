@@ -218,6 +218,7 @@ void SettingsTest::presetRoundTripAndRefusals() {
 
     s.panel.potTrackBar(0)->setValue(5);
     const std::size_t before = s.pedal.received().size();
+    s.editor.dialogs->chosen.push_back(QStringLiteral("Discard"));  // the edit the preset replaces
     s.editor.dialogs->fileNames.push_back(path + ".txt");
     s.main.menuLoadConfiguration->trigger();
     QCOMPARE(s.editor->pedal().values(), values);
