@@ -160,6 +160,9 @@ void TformMain::layOutClientArea() {
 void TformMain::buildMenus() {
     QMenuBar* bar = menuBar();
     bar->setNativeMenuBar(false);
+    // Six menus share the width of the main window, which is fixed; the items are set closer
+    // than the looks set them, or the last menus would hide behind the bar's "more" button.
+    bar->setStyleSheet(QStringLiteral("QMenuBar { spacing: 0px; } QMenuBar::item { padding-left: 5px; padding-right: 5px; }"));
 
     menuFile = addSubmenu(this, bar, nullptr, "menuFile", QStringLiteral("File"));
     menuLoadConfiguration = addEntry(menuFile, "menuLoadConfiguration", QStringLiteral("Load Configuration"));

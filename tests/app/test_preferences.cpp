@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QMenuBar>
 #include <QtTest>
 
 using namespace qeltx;
@@ -50,6 +51,7 @@ private slots:
     void unreadableFilesFallBackToDefaults();
     void everyLookShowsTheLeftColumnsWordsWhole();
     void everyLookShowsTheStatusTextsWhole();
+    void everyLookShowsEveryMenuOnTheBar();
 };
 
 void PreferencesTest::firstRunCreatesFoldersAndDefaults() {
@@ -245,6 +247,30 @@ void PreferencesTest::everyLookShowsTheStatusTextsWhole() {
                                                                .arg(needed)
                                                                .arg(text)
                                                                .arg(inside.height())));
+        }
+    }
+}
+
+void PreferencesTest::everyLookShowsEveryMenuOnTheBar() {
+    // With the Edit menu the bar grew past the window's width, and Firmware Upgrade and Info were
+    // left behind the bar's "more" button, where nobody looks for them.
+    testing::TestEditor editor;
+    app::TformMain& m = *editor->formMain();
+    m.show();
+    QMenuBar* bar = m.menuBar();
+    for (int look = 0; look < 7; ++look) {
+        m.lookMenuItems[static_cast<std::size_t>(look)]->trigger();
+        QCoreApplication::processEvents();
+        int needed = 0;
+        for (QAction* menu : bar->actions()) needed = std::max(needed, bar->actionGeometry(menu).right() + 1);
+        for (QAction* menu : bar->actions()) {
+            const QRect where = bar->actionGeometry(menu);
+            QVERIFY2(!where.isEmpty() && where.right() < m.width(),
+                     qPrintable(QStringLiteral("look %1: \"%2\" is not on the bar (the menus need %3 px, the bar has %4)")
+                                    .arg(look)
+                                    .arg(menu->text())
+                                    .arg(needed)
+                                    .arg(m.width())));
         }
     }
 }
