@@ -162,8 +162,12 @@ void Editor::start() {
     for (const QString& line : std::as_const(earlyLines_)) formPrint_->printToConsole(line);
     earlyLines_.clear();
     formFXParameters_ = std::make_unique<TformFXParameters>(*this);
-    // Undo, Redo and Compare by their keys from the panel too.
+    // Undo, Redo and Compare by their keys from the panel too, and the pedal's conversations and
+    // the configuration files: a player editing in the panel reads, stores and saves from there.
     formFXParameters_->addActions(formMain_->menuEdit->actions());
+    formFXParameters_->addActions({formMain_->menuConnect, formMain_->menuGetFXStored, formMain_->menuRequest,
+                                   formMain_->menuStoreSettings, formMain_->menuUpload,
+                                   formMain_->menuLoadConfiguration, formMain_->menuSaveConfiguration});
     formImpulseResponse_ = std::make_unique<TformImpulseResponse>(*this);
     formNewVersionMsg_ = std::make_unique<TformNewVersionMsg>(*this);
     // A preset dragged from the file manager loads on the panel as on the main window.

@@ -499,7 +499,6 @@ void TformFXParameters::buttonPressed(int i, bool pressed) {
     // A press is an action, not a setting: nothing of it is kept.
     const PlayerChange press = button->press(pressed);
     sendLive(press.command, press.sentLine);
-    if (!pressed) button->button()->clearFocus();
 }
 
 void TformFXParameters::reverseClicked(int i) {

@@ -248,6 +248,9 @@ std::unique_ptr<ControlRow> PanelRowBuilder::twoStateRow(int i, const core::Cont
         button->setObjectName(QStringLiteral("paramButtons") + number);
         button->setGeometry(kSwitchX, rowTop(i), 50, kRowHeight);
         button->setEnabled(live_);
+        // A click leaves the keyboard where it was, so Space held for the pedal's button is never
+        // pressed again by accident; Tab still reaches it, and it keeps the focus after Space.
+        button->setFocusPolicy(Qt::TabFocus);
         QObject::connect(button, &QPushButton::pressed, button, [pressed = actions_.buttonPressed, i] { pressed(i, true); });
         QObject::connect(button, &QPushButton::released, button, [pressed = actions_.buttonPressed, i] { pressed(i, false); });
         button->setAccessibleName(name);

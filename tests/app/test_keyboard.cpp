@@ -145,6 +145,15 @@ void KeyboardTest::f6BringsTheParameterWindowForwardAndBack() {
     QVERIFY(s.panel.isVisible());
     QTest::keyClick(&s.main, Qt::Key_F6);
     QVERIFY(QTest::qWaitForWindowActive(&s.panel));
+    // The pedal's conversations answer their keys in the parameter window too: Ctrl+R sends
+    // Request (02 N), Ctrl+T Store Settings (03 N).
+    const auto& sent = s.pedal.received();
+    for (const auto& [key, command] : {std::pair{Qt::Key_R, std::uint8_t{0x02}}, std::pair{Qt::Key_T, std::uint8_t{0x03}}}) {
+        const std::size_t before = sent.size();
+        QTest::keyClick(&s.panel, key, Qt::ControlModifier);
+        QVERIFY2(sent.size() > before, qPrintable(QKeySequence(key | Qt::ControlModifier).toString()));
+        QCOMPARE(sent[before], command);
+    }
     QTest::keyClick(&s.panel, Qt::Key_F6);
     QVERIFY(QTest::qWaitForWindowActive(&s.main));
 }

@@ -166,6 +166,19 @@ void PanelTest::liveControlsSendTheirCommands() {
     QCOMPARE(int(panel.buttonHeld(10)), 1);
     QTest::mouseRelease(panel.paramButton(10), Qt::LeftButton);
     QCOMPARE(lastSent(7), parameter(10, 0u));
+    // By keyboard: Space holds it as the mouse does, and the focus stays for the next control.
+    panel.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&panel));
+    panel.paramButton(10)->setFocus(Qt::TabFocusReason);
+    QTest::keyPress(panel.paramButton(10), Qt::Key_Space);
+    QCOMPARE(lastSent(7), parameter(10, 0x00800000u));
+    QTest::keyRelease(panel.paramButton(10), Qt::Key_Space);
+    QCOMPARE(lastSent(7), parameter(10, 0u));
+    QVERIFY(panel.paramButton(10)->hasFocus());
+    // A click leaves the keyboard where it was.
+    panel.potTrackBar(0)->setFocus(Qt::TabFocusReason);
+    QTest::mouseClick(panel.paramButton(11), Qt::LeftButton);
+    QVERIFY(panel.potTrackBar(0)->hasFocus());
     // Reverse boxes follow the assignment boxes; "--" turns an active one off and says so.
     panel.assignBox(5)->setCurrentIndex(11);  // EXP
     QCOMPARE(int(editor->pedal().assignments()[5]), 11);
