@@ -315,7 +315,7 @@ bool TformMain::eventFilter(QObject* watched, QEvent* event) {
     // wherever the focus is.
     if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (watched == lstEffects && eventFilterForEffectList(key)) return true;
+        if (eventFilterForLists(watched, key)) return true;
         // Only the shortcut's letter goes through the handler guard: any other key belongs to
         // the control that has the focus, and must not count as a refused action while the
         // editor talks to the pedal.

@@ -454,7 +454,8 @@ private:
     void showEepromDump(const core::EepromDump& dump);
     // The controls of the unlinked state (after a successful Unlink or a lost pedal).
     void showUnlinkedState();
-    bool eventFilterForEffectList(QKeyEvent* key);
+    // The lists' keys: the arrows move the highlight, Enter or Space chooses the row.
+    bool eventFilterForLists(QObject* watched, QKeyEvent* key);
     bool closePending_ = false;
     // A drag or drop onto this window or the panel; true when it was a preset's, and taken.
     bool takePresetDrop(QObject* watched, QEvent* event);

@@ -212,12 +212,25 @@ void TformMain::placePanel(int width) {
     panel->setGeometry(kept.x() + frame.left(), kept.y() + frame.top(), width, height);
 }
 
-bool TformMain::eventFilterForEffectList(QKeyEvent* key) {
-    if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) {
+bool TformMain::eventFilterForLists(QObject* watched, QKeyEvent* key) {
+    if (watched != lstEffects && watched != lstCategory) return false;
+    if (watched == lstEffects && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
         editor_.guard([&] { move_up_or_down(key->key() == Qt::Key_Up ? kKeyUp : kKeyDown); });
         return true;
     }
-    return false;
+    // The arrows only move the highlight; Enter or Space chooses the highlighted row as a click
+    // does, so a player without a mouse reaches every category and algorithm.
+    const bool choose = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space;
+    if (!choose || key->modifiers() & ~Qt::KeypadModifier) return false;
+    auto* list = static_cast<QListWidget*>(watched);
+    QListWidgetItem* item = list->currentItem();
+    if (!item || !(item->flags() & Qt::ItemIsEnabled)) return true;
+    if (list == lstCategory) {
+        editor_.guard([this, item] { lstCategoryClick(lstCategory->row(item)); });
+    } else {
+        editor_.guard([this, item] { effectListItemClicked(item); });
+    }
+    return true;
 }
 
 }  // namespace qeltx::app

@@ -4,6 +4,7 @@
 #include "app/editor.h"
 #include "app/fx_parameters.h"
 #include "app/main_window.h"
+#include "app/mnemonics.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,13 +21,6 @@
 namespace qeltx::app {
 
 namespace {
-
-// Underlines `letter` (its first occurrence, letter case as written) in a caption.
-QString withMnemonic(QString caption, QChar letter) {
-    const qsizetype at = caption.indexOf(letter);
-    if (at >= 0) caption.insert(at, QLatin1Char('&'));
-    return caption;
-}
 
 void underline(QMenu* menu, QChar letter) { menu->setTitle(withMnemonic(menu->title(), letter)); }
 void underline(QAction* action, QChar letter) { action->setText(withMnemonic(action->text(), letter)); }

@@ -1,6 +1,8 @@
 // Qt implementations of the dialogs, timing and platform seams.
 #include "app/qt_seams.h"
 
+#include "app/mnemonics.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -61,10 +63,12 @@ bool QtDialogs::confirm(const QString& text) {
 int QtDialogs::choose(const QString& text, const QStringList& answers, int cancel) {
     QMessageBox box(QMessageBox::Question, kTitle, text, QMessageBox::NoButton, QApplication::activeWindow());
     std::vector<QAbstractButton*> buttons;
+    // A letter for each answer: in a message box it is chosen by that key alone.
+    const QStringList captions = withMnemonics(answers);
     for (int i = 0; i < answers.size(); ++i) {
         // The role only places the button; which one was clicked is what counts.
         const auto role = i == cancel ? QMessageBox::RejectRole : QMessageBox::ActionRole;
-        QPushButton* button = box.addButton(answers[i], role);
+        QPushButton* button = box.addButton(captions[i], role);
         button->setObjectName(QStringLiteral("btnAnswer%1").arg(i));
         buttons.push_back(button);
     }

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
 #include <QtTest>
@@ -45,6 +46,7 @@ private slots:
     void shortcutsAreTheStandardOnesAndShownInTheMenus();
     void buttonEntriesFollowTheirButtonsAndClickThem();
     void f6BringsTheParameterWindowForwardAndBack();
+    void listsChooseByEnterAndUploadWhatIsChosen();
     void potKeysSendAsADragDoes_data();
     void potKeysSendAsADragDoes();
 };
@@ -156,6 +158,33 @@ void KeyboardTest::f6BringsTheParameterWindowForwardAndBack() {
     }
     QTest::keyClick(&s.panel, Qt::Key_F6);
     QVERIFY(QTest::qWaitForWindowActive(&s.main));
+}
+
+void KeyboardTest::listsChooseByEnterAndUploadWhatIsChosen() {
+    Linked s;
+    s.main.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&s.main));
+    // A category: Down moves the highlight, Enter opens it.
+    s.main.lstCategory->setFocus(Qt::TabFocusReason);
+    s.main.lstCategory->setCurrentRow(0);
+    QTest::keyClick(s.main.lstCategory, Qt::Key_Down);
+    QCOMPARE(s.main.lstCategory->currentRow(), 1);
+    QTest::keyClick(s.main.lstCategory, Qt::Key_Return);
+    QCOMPARE(s.editor->state.selectedCategory, QStringLiteral("Modulation"));
+    // An algorithm: the highlight alone changes nothing; Space chooses it as a click does.
+    s.main.lstEffects->setFocus(Qt::TabFocusReason);
+    const QString held = s.editor->state.currentEffectName;
+    QTest::keyClick(s.main.lstEffects, Qt::Key_Down);
+    const QString highlighted = s.main.lstEffects->currentItem()->text();
+    QCOMPARE(s.editor->state.currentEffectName, held);
+    QTest::keyClick(s.main.lstEffects, Qt::Key_Space);
+    QCOMPARE(s.editor->state.currentEffectName, highlighted);
+    QVERIFY(s.panel.windowTitle().startsWith(highlighted));
+    // Upload offers the chosen algorithm, not the one clicked last.
+    s.editor.dialogs->answers.push_back(false);
+    QTest::keyClick(s.main.lstEffects, Qt::Key_U, Qt::ControlModifier);
+    QCOMPARE(s.editor.dialogs->confirmations.size(), 1);
+    QVERIFY2(s.editor.dialogs->confirmations.first().contains(highlighted), qPrintable(s.editor.dialogs->confirmations.first()));
 }
 
 void KeyboardTest::potKeysSendAsADragDoes_data() {
