@@ -278,6 +278,12 @@ void Editor::holdInput(bool hold) {
     } else {
         QApplication::restoreOverrideCursor();
     }
+    if (hold) {
+        focusBeforeHold_.clear();
+        for (QWidget* window : {static_cast<QWidget*>(formMain_.get()), static_cast<QWidget*>(formFXParameters_.get())}) {
+            if (window && window->focusWidget()) focusBeforeHold_.emplace_back(window->focusWidget());
+        }
+    }
     // Disabling a container keeps each control's own enabled state for when it is enabled again.
     std::vector<QWidget*> surfaces;
     if (formMain_) surfaces.insert(surfaces.end(), {formMain_->centralWidget(), formMain_->menuBar()});
@@ -292,6 +298,13 @@ void Editor::holdInput(bool hold) {
     }
     for (QWidget* surface : surfaces) {
         if (surface) surface->setEnabled(!hold);
+    }
+    if (!hold) {
+        // Without the window's activation: a window the conversation closed or greyed keeps none.
+        for (const QPointer<QWidget>& control : std::as_const(focusBeforeHold_)) {
+            if (control && control->isVisible() && control->isEnabled()) control->setFocus(Qt::OtherFocusReason);
+        }
+        focusBeforeHold_.clear();
     }
     // A menu entry's shortcut would reach past the held menu bar: the keys are taken off while
     // the hold lasts and given back after.

@@ -12,6 +12,7 @@
 #include "link/driver.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +20,8 @@
 #include <memory>
 #include <optional>
 #include <vector>
+
+class QWidget;
 
 namespace qeltx::session {
 struct PedalLine;
@@ -153,6 +156,9 @@ private:
     std::unique_ptr<EditHistory> history_;
     std::unique_ptr<StoredSoundCompare> compare_;
     bool inputHeld_ = false;
+    // The controls that had the keyboard in the main window and the panel when input was held:
+    // holding takes it from them, and it goes back when the hold ends.
+    std::vector<QPointer<QWidget>> focusBeforeHold_;
     bool refusalPending_ = false;
     bool ended_ = false;
     // The conversation the pedal was lost in, until the player has been told.

@@ -337,6 +337,19 @@ void TformFXParameters::OnClose() {
 
 void TformFXParameters::EnableDisableControls(bool AEnable) {
     for (QWidget* child : area_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) child->setEnabled(AEnable);
+    if (AEnable) takeKeysIfNone();
+}
+
+void TformFXParameters::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // The editor holds the whole window while it talks to the pedal.
+    if (event->type() == QEvent::EnabledChange && isEnabled()) takeKeysIfNone();
+}
+
+void TformFXParameters::takeKeysIfNone() {
+    // A window shown with every control grey had nothing to give the keys to: once they are live,
+    // the first control takes them, so the arrows move a pot without a click first.
+    if (!focusWidget()) focusNextChild();
 }
 
 bool TformFXParameters::bypass(bool setBypass) { return sendLive(core::bypassCommand(setBypass)); }

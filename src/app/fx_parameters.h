@@ -140,10 +140,13 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // Gives the keyboard to the first live control when no control of the window has it.
+    void takeKeysIfNone();
     void clearPanel();
     // The parameter addresses in the header of the algorithm's image `base`.
     std::vector<std::uint16_t> readAddresses(const std::string& base);

@@ -47,6 +47,7 @@ private slots:
     void buttonEntriesFollowTheirButtonsAndClickThem();
     void f6BringsTheParameterWindowForwardAndBack();
     void listsChooseByEnterAndUploadWhatIsChosen();
+    void keysReachTheFirstPotOnceTheValuesAreRead();
     void potKeysSendAsADragDoes_data();
     void potKeysSendAsADragDoes();
 };
@@ -185,6 +186,26 @@ void KeyboardTest::listsChooseByEnterAndUploadWhatIsChosen() {
     QTest::keyClick(s.main.lstEffects, Qt::Key_U, Qt::ControlModifier);
     QCOMPARE(s.editor.dialogs->confirmations.size(), 1);
     QVERIFY2(s.editor.dialogs->confirmations.first().contains(highlighted), qPrintable(s.editor.dialogs->confirmations.first()));
+}
+
+void KeyboardTest::keysReachTheFirstPotOnceTheValuesAreRead() {
+    Linked s;
+    if (s.main.menuReadValuesAutomatically->isChecked()) s.main.menuReadValuesAutomatically->trigger();
+    // Get FX Stored on Pedal shows the panel grey, waiting for Request: no control takes keys.
+    s.main.btnOpenEffect->click();
+    s.panel.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&s.panel));
+    QVERIFY(!s.panel.potTrackBar(0)->isEnabled());
+    QVERIFY(!s.panel.focusWidget());
+    QTest::keyClick(&s.panel, Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(s.panel.focusWidget(), s.panel.potTrackBar(0));
+    QTest::keyClick(s.panel.focusWidget(), Qt::Key_End);
+    QCOMPARE(*s.pedal.controlValue(0), 1023u * 8192u);
+    // A conversation holds the window and takes the keys from its controls; they come back to
+    // the control that had them, not to the first.
+    s.panel.potTrackBar(1)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(&s.panel, Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(s.panel.focusWidget(), s.panel.potTrackBar(1));
 }
 
 void KeyboardTest::potKeysSendAsADragDoes_data() {
