@@ -321,6 +321,17 @@ void Editor::holdInput(bool hold) {
     }
 }
 
+void Editor::focusWhenFree(QWidget* control) {
+    if (!inputHeld_) {
+        control->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    std::erase_if(focusBeforeHold_, [control](const QPointer<QWidget>& held) {
+        return !held || held->window() == control->window();
+    });
+    focusBeforeHold_.emplace_back(control);
+}
+
 void Editor::guard(const std::function<void()>& handler, Source source) {
     if (ended_) return;
     if (source == Source::UserInput && line_->insideWait() && line_->busy()) {

@@ -97,6 +97,9 @@ public:
     StoredSoundCompare& compare() { return *compare_; }
     // Runs `work` (guarded) now, or when the running conversation has ended.
     void whenIdle(std::function<void()> work);
+    // Gives `control` the keyboard in its window; while a conversation holds the controls, when
+    // the hold ends (instead of the control that had it before).
+    void focusWhenFree(QWidget* control);
     // The in-process virtual pedal, when the editor was started with it.
     pedal_sim::PedalModel* virtualPedal() { return pedalModel_.get(); }
     const QString& serverAddress() const { return serverAddress_; }

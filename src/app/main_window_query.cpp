@@ -110,7 +110,7 @@ void TformMain::show_stored_effect(std::uint32_t number, std::optional<std::uint
     editor_.state.currentEffectName = name;
     editor_.state.panelShowsHeldAlgorithm = true;
     btnRequest->setEnabled(true);
-    btnRequest->setFocus();
+    editor_.focusWhenFree(btnRequest);
 }
 
 void TformMain::forgetHeldAlgorithm() {

@@ -66,6 +66,16 @@ void TformMain::RequestParameters(const std::function<void()>& meanwhile) {
         numReadbacks = static_cast<std::size_t>(panel->numReadbacks());
     }
     session::LatencyLowered latency(editor_.usb());
+    // Request is greyed while the answer comes in, and the keyboard would move on to the next
+    // button (Store Settings, where a second Space would store): it comes back to Request.
+    struct KeysBackToRequest {
+        Editor& editor;
+        QPushButton* button;
+        bool had;
+        ~KeysBackToRequest() {
+            if (had) editor.focusWhenFree(button);
+        }
+    } keysBack{editor_, btnRequest, focusWidget() == btnRequest};
     // The session's own Request, as qeltx-cli asks it; the words of its failures are the window's.
     session::PedalLine line = editor_.pedalLine();
     session::AnswerReport report;

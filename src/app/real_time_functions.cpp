@@ -89,6 +89,9 @@ void TformMain::uploadComplete() {
     const auto uploaded = editor_.pedal().uploadConfirmed();
     if (!uploaded || uploaded->name != editor_.state.currentEffectName) return;
     editor_.state.panelShowsHeldAlgorithm = true;
+    // The panel no longer previews: it shows what the pedal holds (its version is known again
+    // at the next query).
+    editor_.formFXParameters()->setCaption(uploaded->name);
     btnRequest->setEnabled(true);
     readPedalValuesAutomatically();
 }
@@ -114,7 +117,7 @@ void TformMain::select_reported_effect(std::uint16_t number) {
     editor_.state.currentEffectName = name;
     editor_.state.panelShowsHeldAlgorithm = true;
     btnRequest->setEnabled(true);
-    btnRequest->setFocus();
+    editor_.focusWhenFree(btnRequest);
     show_parameter_window(version ? name + QStringLiteral(" v") + QString::number(*version) : name, false);
     editor_.formFXParameters()->EnableDisableControls(false);
     btnRequest->setEnabled(true);

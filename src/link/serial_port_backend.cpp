@@ -417,7 +417,12 @@ FtStatus SerialPortDriver::purge(FtHandle handle, std::uint32_t mask) {
     if (const FtStatus status = usable(handle, port); status != FT_OK) return status;
     QSerialPort::Directions directions;
     if (mask & kPurgeRx) directions |= QSerialPort::Input;
-    if (mask & kPurgeTx) directions |= QSerialPort::Output;
+    // The transmit queue is what this port still holds unwritten. What a write handed over is on
+    // its way to the pedal: the system's flush would take it back from the far end's input (on a
+    // pseudo-terminal, or from the adapter's kernel buffer), so a parameter sent just before a
+    // query or Request could vanish unseen. Writes wait until they are handed over, so this is
+    // empty but for a write cut short.
+    if ((mask & kPurgeTx) && port->serial->bytesToWrite() > 0) directions |= QSerialPort::Output;
     if (!directions) return FT_OK;
     return port->serial->clear(directions) ? FT_OK : FT_IO_ERROR;
 }

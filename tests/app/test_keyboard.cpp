@@ -191,14 +191,20 @@ void KeyboardTest::listsChooseByEnterAndUploadWhatIsChosen() {
 void KeyboardTest::keysReachTheFirstPotOnceTheValuesAreRead() {
     Linked s;
     if (s.main.menuReadValuesAutomatically->isChecked()) s.main.menuReadValuesAutomatically->trigger();
-    // Get FX Stored on Pedal shows the panel grey, waiting for Request: no control takes keys.
+    // Get FX Stored on Pedal shows the panel grey, waiting for Request: no control takes keys
+    // there, and the main window's are on Request.
+    s.main.btnOpenEffect->setFocus(Qt::TabFocusReason);
     s.main.btnOpenEffect->click();
+    QCOMPARE(s.main.focusWidget(), s.main.btnRequest);
     s.panel.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&s.panel));
     QVERIFY(!s.panel.potTrackBar(0)->isEnabled());
     QVERIFY(!s.panel.focusWidget());
     QTest::keyClick(&s.panel, Qt::Key_R, Qt::ControlModifier);
     QCOMPARE(s.panel.focusWidget(), s.panel.potTrackBar(0));
+    // Request, greyed while the answer came in, keeps the main window's keys (the next button
+    // is Store Settings).
+    QCOMPARE(s.main.focusWidget(), s.main.btnRequest);
     QTest::keyClick(s.panel.focusWidget(), Qt::Key_End);
     QCOMPARE(*s.pedal.controlValue(0), 1023u * 8192u);
     // A conversation holds the window and takes the keys from its controls; they come back to

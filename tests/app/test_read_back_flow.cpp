@@ -119,6 +119,8 @@ void ReadBackFlowTest::afterUploadCompleteTheNewAlgorithmIsRead() {
     const std::size_t mark = pedal.received().size();
     main.Timer_USB_readTimer();  // the poll takes "Upload complete"
     QCOMPARE(main.lblStatus->text(), QStringLiteral("Upload complete"));
+    // What the panel shows is the pedal's now, no preview.
+    QCOMPARE(panel.windowTitle(), QStringLiteral("Copper Fuzz"));
     const std::vector<std::uint8_t> after(pedal.received().begin() + static_cast<std::ptrdiff_t>(mark), pedal.received().end());
     QCOMPARE(requestsIn(after, panel.numControls()), automatic ? 1 : 0);
     QCOMPARE(panel.potTrackBar(0)->isEnabled(), automatic);

@@ -206,6 +206,21 @@ TEST_F(SerialPortBackendTest, PurgeDropsWhatWasReceived) {
     EXPECT_EQ(byte, 6);
 }
 
+TEST_F(SerialPortBackendTest, PurgingTheTransmitQueueKeepsWhatWasWritten) {
+    // A parameter written just before a query's purge reaches the pedal even when the pedal
+    // reads it only after the purge.
+    const FtHandle handle = openPty();
+    const std::vector<std::uint8_t> parameter{0x01, 0x00, 0x7E, 0x00, 0x7F, 0xE0, 0x00};
+    std::uint32_t written = 0;
+    ASSERT_EQ(driver.write(handle, parameter.data(), static_cast<std::uint32_t>(parameter.size()), written), core::FT_OK);
+    EXPECT_EQ(driver.purge(handle, kPurgeTx), core::FT_OK);
+    const std::vector<std::uint8_t> query{0x06, 0x00};
+    ASSERT_EQ(driver.write(handle, query.data(), 2, written), core::FT_OK);
+    std::vector<std::uint8_t> both = parameter;
+    both.insert(both.end(), query.begin(), query.end());
+    EXPECT_EQ(pty.receive(both.size()), both);
+}
+
 TEST_F(SerialPortBackendTest, FarEndGoneClosesThePortAndEveryCallSaysIoError) {
     const FtHandle handle = openPty();
     pty.closeMaster();
