@@ -116,7 +116,10 @@ void TformMain::menuConnectClick() {
     bool valuesRequested = false;
     editor_.guard([this, &valuesRequested] { valuesRequested = query_stored_effect(true); });
     // The pedal runs its bootloader: nothing of a normal link applies to it.
-    if (bootloaderAnsweredAtLink) return;
+    if (bootloaderAnsweredAtLink) {
+        if (!editor_.state.firmwareUpgradeMode) showPedalInBootloader();
+        return;
+    }
     setMenuEnabled(menuMIDI, true);
     setMenuEnabled(menuMode, true);
     lblLive->setEnabled(true);

@@ -308,7 +308,11 @@ public:
     // Link's query got no answer: tries the bootloader's synchronisation once (at even parity,
     // put back when nothing answers). When the bootloader answers, says so and offers Upgrade
     // Mode (taken: the editor is in upgrade mode and shows the firmware upgrade window); true then.
-    bool bootloaderAnswersAtLink();
+    // `synchronised`: the query's answer was the bootloader's already, so it is not greeted again.
+    bool bootloaderAnswersAtLink(bool synchronised = false);
+    // Linked to a pedal in its bootloader, Upgrade Mode declined: none of the pedal's normal
+    // conversations can be held, and the main window says what to do.
+    void showPedalInBootloader();
     // For the Link that is running: the bootloader was asked, and it answered.
     bool bootloaderAskedAtLink = false;
     bool bootloaderAnsweredAtLink = false;

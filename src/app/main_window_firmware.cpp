@@ -143,13 +143,18 @@ void TformMain::greetBootloader() {
     }
 }
 
-bool TformMain::bootloaderAnswersAtLink() {
+bool TformMain::bootloaderAnswersAtLink(bool synchronised) {
     if (std::exchange(bootloaderAskedAtLink, true)) return false;
     link::D2XXUnit& usb = editor_.usb();
-    editor_.printToConsole(QStringLiteral("no answer to the query: asking the bootloader"));
     usb.SetPortParameters(link::portModeBootloader);
     usb.SetFTDeviceDataCharacteristics();
-    const bool answered = synchroniseBootloader() == kBootloaderAck;
+    bool answered = synchronised;
+    if (synchronised) {
+        editor_.printToConsole(QStringLiteral("the bootloader answered the query"));
+    } else {
+        editor_.printToConsole(QStringLiteral("no answer to the query: asking the bootloader"));
+        answered = synchroniseBootloader() == kBootloaderAck;
+    }
     bootloaderAnsweredAtLink = answered;
     if (answered && editor_.dialogs().messageOffering(kBootloaderAtLink, kOfferUpgradeMode)) {
         // As after Upgrade Mode's own greeting: the bootloader is synchronised and waits.
@@ -167,6 +172,13 @@ bool TformMain::bootloaderAnswersAtLink() {
     usb.SetPortParameters(link::portModeNormal);
     usb.SetFTDeviceDataCharacteristics();
     return answered;
+}
+
+void TformMain::showPedalInBootloader() {
+    for (QPushButton* button : {btnOpenEffect, btnRequest, btnAssign, btnStoreSettingsOnPedal, btnUpload}) {
+        button->setEnabled(false);
+    }
+    lblStatus->setText(QStringLiteral("The pedal is in its bootloader: use Upgrade Mode, or restart it."));
 }
 
 QString TformMain::synchroniseBootloader() {

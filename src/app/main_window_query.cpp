@@ -58,6 +58,11 @@ bool TformMain::query_stored_effect(bool readValues) {
             case session::AnswerProblem::ConnectionFailed:
                 text = noAnswerMessage(session::DrainOutcome::DriverFailed);
                 break;
+            case session::AnswerProblem::FromBootloader:
+                // Greeted at an earlier Link: it says so itself.
+                if (editor_.line().running() == session::ConversationKind::Link && bootloaderAnswersAtLink(true)) return false;
+                text = QString::fromStdString(parsed.reason());
+                break;
             default:
                 text = QString::fromStdString(parsed.reason());
                 break;

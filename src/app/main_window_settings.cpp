@@ -105,6 +105,7 @@ void TformMain::RequestParameters(const std::function<void()>& meanwhile) {
             fail(QStringLiteral("The pedal could not be read: the connection failed."));
             return;
         case session::AnswerProblem::NotUnderstood:
+        case session::AnswerProblem::FromBootloader:  // only the query tells the bootloader's byte apart
             fail(QString::fromStdString(block.reason()));
             return;
         case session::AnswerProblem::WrongLength:

@@ -1,6 +1,7 @@
 // Reading the pedal's settings into a backup and restoring them.
 #include "session/settings_conversation.h"
 
+#include "core/bootloader_frames.h"
 #include "core/catalogue_lists.h"
 #include "core/impulse_response.h"
 #include "core/pedal_messages.h"
@@ -69,6 +70,14 @@ core::Refusable<core::StoredEffectReply> queryStoredEffect(PedalLine& line, Answ
     if (reply.bytes.empty() || reply.outcome == DrainOutcome::DriverFailed) {
         told.problem = reply.outcome == DrainOutcome::DriverFailed ? AnswerProblem::ConnectionFailed : AnswerProblem::NoAnswer;
         return refused<core::StoredEffectReply>(noReply(reply.outcome, QStringLiteral("the stored-effect query")));
+    }
+    // A bootloader that was greeted before takes the query for a command it refuses (or, when
+    // the command byte happened to complete one, accepts) with one byte.
+    if (reply.bytes.size() == 1 && core::classifyBootloaderReply(reply.bytes) != core::BootloaderReply::Unexpected) {
+        told.problem = AnswerProblem::FromBootloader;
+        return Result::refused(
+            "The pedal answered as its bootloader does: it waits for a firmware upgrade. Choose Upgrade Mode to "
+            "upgrade its firmware, or switch it off and on without holding B2 (SAVE) to play it.");
     }
     const auto parsed = core::parse_stored_effect_reply(std::span<const std::uint8_t>(reply.bytes));
     if (!parsed) {

@@ -42,6 +42,7 @@ enum class AnswerProblem {
     ConnectionFailed,  // the driver failed while waiting
     NotUnderstood,     // the answer is not what the pedal answers
     WrongLength,       // Request: more or fewer numbers than the parameter block holds
+    FromBootloader,    // a lone acknowledgement byte: the pedal runs its bootloader, synchronised
 };
 
 // What a front end hears of a question beside the console lines.

@@ -773,6 +773,22 @@ void FirmwareUpgradeTest::linkToAPedalInItsBootloaderOffersUpgradeMode() {
     QVERIFY(!main.lblLive->isEnabled());
     if (!offerTaken) {
         QCOMPARE(editor->usb().portParity, link::kParityNone);
+        // No conversation of the firmware is offered, and the window says why.
+        for (QPushButton* button : {main.btnOpenEffect, main.btnRequest, main.btnUpload, main.btnStoreSettingsOnPedal}) {
+            QVERIFY2(!button->isEnabled(), qPrintable(button->text()));
+        }
+        QVERIFY(main.lblStatus->text().contains(QStringLiteral("bootloader")));
+        // Linked again, the greeted bootloader answers the query with its one byte: the same
+        // single offer, not an answer "not understood".
+        main.menuDisconnect->trigger();
+        editor.dialogs->messages.clear();
+        editor.dialogs->offersTaken.push_back(false);
+        main.menuConnect->trigger();
+        QCOMPARE(editor.dialogs->messages.size(), 1);
+        QVERIFY2(editor.dialogs->messages.first().contains(QStringLiteral("its bootloader answered")),
+                 qPrintable(editor.dialogs->messages.first()));
+        QCOMPARE(std::count(sent.begin(), sent.end(), core::bootloader::kSync), 1);
+        QVERIFY(!main.btnRequest->isEnabled());
         return;
     }
     QVERIFY(!main.btnRequest->isEnabled() && !main.btnUpload->isEnabled());

@@ -2,6 +2,7 @@
 #include "app/fx_parameters.h"
 #include "app/main_window.h"
 #include "app/preferences.h"
+#include "pedal_sim/pedal_model.h"
 #include "resources/resource_store.h"
 #include "support/test_seams.h"
 
@@ -231,6 +232,13 @@ void PreferencesTest::everyLookShowsTheStatusTextsWhole() {
     editor->guard([&] { m.effectListItemClicked(room); });
     keep(panel.findChild<QLabel*>(QStringLiteral("lblPanelStatus")));
     m.btnUpload->click();
+    keep(m.lblStatus);
+    // Linked to a pedal in its bootloader, Upgrade Mode declined.
+    m.menuDisconnect->trigger();
+    pedal_sim::PedalModel& pedal = *editor->virtualPedal();
+    pedal.setButton(pedal_sim::control::kB2, true);
+    pedal.powerCycle();
+    m.menuConnect->trigger();
     keep(m.lblStatus);
     for (const auto& [label, text] : shown) QVERIFY2(!text.isEmpty(), qPrintable(label->objectName()));
 
