@@ -3,6 +3,7 @@
 
 #include "app/editor.h"
 #include "app/main_window.h"
+#include "app/window_placement.h"
 #include "core/catalogue_lists.h"
 #include "core/resource_names.h"
 #include "core/text_lines.h"
@@ -93,6 +94,13 @@ TformPresetLibrary::TformPresetLibrary(Editor& editor, TformMain& main, QWidget*
 QString TformPresetLibrary::folder() const { return main_.presetFolder(); }
 
 void TformPresetLibrary::showEvent(QShowEvent* event) {
+    if (!placed_) {
+        // The first time over the main window, where the player is looking, and wholly on its
+        // screen; where the player moves it afterwards is kept.
+        placed_ = true;
+        move(main_.frameGeometry().center() - rect().center());
+        keepOnScreen(*this, &main_);
+    }
     QWidget::showEvent(event);
     const QString path = folder();
     if (!watcher_.directories().contains(path)) {

@@ -57,6 +57,7 @@ private:
     TformMain& main_;
     QFileSystemWatcher watcher_;
     bool filling_ = false;
+    bool placed_ = false;
 };
 
 }  // namespace qeltx::app

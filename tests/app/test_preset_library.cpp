@@ -205,9 +205,13 @@ void PresetLibraryTest::opensFromTheMenuAndShowsTheFolder() {
     Library l;
     QCOMPARE(l.main.menuPresetLibrary->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
     QVERIFY(l.main.menuPresetLibrary->text().contains(QLatin1Char('&')));
+    l.main.move(300, 200);
     l.main.menuPresetLibrary->trigger();
     QVERIFY(l.library.isVisible());
     QCOMPARE(l.library.objectName(), QStringLiteral("formPresetLibrary"));
+    // It opens over the main window, not at the screen's corner.
+    QVERIFY2(l.main.frameGeometry().contains(l.library.geometry().center()),
+             qPrintable(QStringLiteral("library at %1,%2").arg(l.library.x()).arg(l.library.y())));
     l.library.btnShowPresetFolder->click();
     QCOMPARE(l.editor.platform->openedUrls, QStringList{QUrl::fromLocalFile(l.folder).toString()});
     // The folder is the editor's own, under the documents folder the platform gives.
