@@ -98,8 +98,9 @@ void BM_LoadResampleMerge96k10min(benchmark::State& state) {
     }
 }
 
-// The window's layout of the long file (its spectra and the trace's envelope), made once per
-// size, and then a paint from it, as every repaint of the window is.
+// The window's layout of the long file: whole (its spectra and the trace's envelope), as at the
+// first paint after the file is loaded; again at a new size or fade, the whole response's
+// spectrum kept; and then a paint from it, as every repaint of the window is.
 ir_plot::IrPlotData longFileData() {
     const auto audio = session::readAudioFile(longFilePath);
     const auto prepared = core::prepareImpulseResponse(audio->firstChannel, audio->format.sampleRate, 912, {});
@@ -110,6 +111,14 @@ ir_plot::IrPlotData longFileData() {
 void BM_LayoutImpulseResponseWindow10min(benchmark::State& state) {
     const ir_plot::IrPlotData data = longFileData();
     for (auto _ : state) benchmark::DoNotOptimize(ir_plot::layoutIrPlot(data, ir_plot::kDefaultPlotSize).envelope.data());
+}
+
+void BM_RelayoutImpulseResponseWindow10min(benchmark::State& state) {
+    const ir_plot::IrPlotData data = longFileData();
+    const ir_plot::ResponseSpectrum whole = ir_plot::responseSpectrumOf(data.response, data.responseRate);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ir_plot::layoutIrPlot(data, whole, ir_plot::kDefaultPlotSize).envelope.data());
+    }
 }
 
 void BM_DrawImpulseResponseWindow10min(benchmark::State& state) {
@@ -140,6 +149,8 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark("BM_LoadResampleMerge96k10min", BM_LoadResampleMerge96k10min)
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark("BM_LayoutImpulseResponseWindow10min", BM_LayoutImpulseResponseWindow10min)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("BM_RelayoutImpulseResponseWindow10min", BM_RelayoutImpulseResponseWindow10min)
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark("BM_DrawImpulseResponseWindow10min", BM_DrawImpulseResponseWindow10min)
             ->Unit(benchmark::kMillisecond);

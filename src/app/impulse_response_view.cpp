@@ -25,7 +25,13 @@ IrPlotWidget::IrPlotWidget(QWidget* parent) : QWidget(parent) {
     setMinimumSize(ir_plot::kDefaultPlotSize / 1.5);
 }
 
-void IrPlotWidget::setData(std::optional<ir_plot::IrPlotData> data) {
+void IrPlotWidget::setData(std::optional<ir_plot::IrPlotData> data, std::optional<ir_plot::ResponseSpectrum> whole) {
+    const bool sameResponse = data && data_ && data->responseRate == data_->responseRate && data->response == data_->response;
+    if (whole) {
+        whole_ = std::move(whole);
+    } else if (!sameResponse) {
+        whole_.reset();
+    }
     data_ = std::move(data);
     layout_.reset();
     update();
@@ -42,7 +48,11 @@ void IrPlotWidget::paintEvent(QPaintEvent*) {
         painter.fillRect(rect(), Qt::white);
         return;
     }
-    if (!layout_) layout_ = ir_plot::layoutIrPlot(*data_, size());
+    if (!whole_) {
+        whole_ = ir_plot::responseSpectrumOf(data_->response, data_->responseRate);
+        ++spectraMade_;
+    }
+    if (!layout_) layout_ = ir_plot::layoutIrPlot(*data_, *whole_, size());
     ir_plot::drawIrPlot(painter, *data_, *layout_, size());
 }
 
@@ -100,9 +110,10 @@ ImpulseResponseView::ImpulseResponseView(Editor& editor) : QWidget(nullptr), edi
     showResponse(std::nullopt);
 }
 
-void ImpulseResponseView::showResponse(std::optional<ir_plot::IrPlotData> data) {
+void ImpulseResponseView::showResponse(std::optional<ir_plot::IrPlotData> data,
+                                       std::optional<ir_plot::ResponseSpectrum> whole) {
     const bool loaded = data.has_value();
-    plot->setData(std::move(data));
+    plot->setData(std::move(data), std::move(whole));
     plot->setVisible(loaded);
     lblNothingLoaded->setVisible(!loaded);
 }

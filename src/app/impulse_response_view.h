@@ -21,8 +21,13 @@ class Editor;
 class IrPlotWidget : public QWidget {
 public:
     explicit IrPlotWidget(QWidget* parent);
-    void setData(std::optional<ir_plot::IrPlotData> data);
+    // `whole`: the response's spectrum when it was made elsewhere; without it, the one made
+    // before is kept while the response is the same.
+    void setData(std::optional<ir_plot::IrPlotData> data, std::optional<ir_plot::ResponseSpectrum> whole = std::nullopt);
     const std::optional<ir_plot::IrPlotData>& data() const { return data_; }
+    // How many times the whole response's spectrum was made here (at most once per response
+    // shown; never when it came with the response).
+    int spectraMade() const { return spectraMade_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -30,7 +35,11 @@ protected:
 
 private:
     std::optional<ir_plot::IrPlotData> data_;
+    // Kept while the response stays the same: a new size or another fade or normalisation of
+    // the same file changes only the layout and the kept taps' spectrum.
+    std::optional<ir_plot::ResponseSpectrum> whole_;
     std::optional<ir_plot::IrPlotLayout> layout_;
+    int spectraMade_ = 0;
 };
 
 class ImpulseResponseView : public QWidget {
@@ -38,7 +47,7 @@ public:
     explicit ImpulseResponseView(Editor& editor);
 
     // Shows `data`, or says that no impulse response is loaded yet.
-    void showResponse(std::optional<ir_plot::IrPlotData> data);
+    void showResponse(std::optional<ir_plot::IrPlotData> data, std::optional<ir_plot::ResponseSpectrum> whole = std::nullopt);
 
     IrPlotWidget* plot = nullptr;
     QDoubleSpinBox* spnFadeMs = nullptr;

@@ -7,6 +7,7 @@
 #include "core/ir_preparation.h"
 #include "core/pedal_messages.h"
 #include "core/support_report.h"
+#include "ir_plot/ir_plot.h"
 #include "session/audio_file.h"
 #include "session/line_owner.h"
 
@@ -411,6 +412,9 @@ public:
         core::TapGeometry geometry;
         std::string catalogueImage;
         core::PreparedIr prepared;
+        // The whole response's spectrum, made on Load IR's thread; none once a reshaping has
+        // changed the response (the window makes it again then).
+        std::optional<ir_plot::ResponseSpectrum> wholeSpectrum;
     };
     std::optional<LoadedImpulseResponse> loadedIr;
     // What Load IR's thread makes of a file: the reading, then (read, and not cancelled) the
@@ -418,6 +422,7 @@ public:
     struct IrReadWork {
         std::optional<core::Refusable<session::AudioFile>> audio;
         std::optional<core::Refusable<core::PreparedIr>> prepared;
+        std::optional<ir_plot::ResponseSpectrum> wholeSpectrum;
         std::atomic<bool> cancelled{false};
     };
     // Reads and prepares `path` off the window's thread; null when the player cancelled.

@@ -89,7 +89,8 @@ void TformMain::refreshImpulseResponseView() {
     if (!loadedIr) return view->showResponse(std::nullopt);
     const QString title = loadedIr->fileName + QStringLiteral(" in ") + QString::fromUtf8(loadedIr->geometry.effectName.data(),
                                                                                           static_cast<qsizetype>(loadedIr->geometry.effectName.size()));
-    view->showResponse(ir_plot::plotDataFor(loadedIr->prepared, title, ir_plot::captionFor(loadedIr->prepared, loadedIr->format.sampleRate)));
+    view->showResponse(ir_plot::plotDataFor(loadedIr->prepared, title, ir_plot::captionFor(loadedIr->prepared, loadedIr->format.sampleRate)),
+                       loadedIr->wholeSpectrum);
 }
 
 void TformMain::reshapeImpulseResponse() {
@@ -99,6 +100,7 @@ void TformMain::reshapeImpulseResponse() {
     if (!prepared) return editor_.dialogs().message(QString::fromStdString(prepared.reason()), session::MessageKind::Error);
     const auto merged = core::mergeTaps(loadedIr->catalogueImage, loadedIr->geometry, prepared->taps.words);
     if (!merged) return editor_.dialogs().message(QString::fromStdString(merged.reason()), session::MessageKind::Error);
+    if (prepared->response != loadedIr->prepared.response) loadedIr->wholeSpectrum.reset();
     loadedIr->prepared = *prepared;
     irImage = QString::fromStdString(*merged);
     editor_.printToConsole(QStringLiteral("IR reshaped: ") + ir_plot::captionFor(loadedIr->prepared, loadedIr->format.sampleRate));
@@ -123,6 +125,11 @@ std::shared_ptr<const TformMain::IrReadWork> TformMain::readAndPrepareOffWindow(
         if (work->cancelled.load() || !*work->audio) return;
         const session::AudioFile& audio = **work->audio;
         work->prepared = core::prepareImpulseResponse(audio.firstChannel, audio.format.sampleRate, taps, shaping);
+        // The picture's costly part (an FFT of up to a minute of samples) is made here too, so
+        // the window does not stop at its first paint.
+        if (work->cancelled.load() || !*work->prepared) return;
+        const core::PreparedIr& ir = **work->prepared;
+        work->wholeSpectrum = ir_plot::responseSpectrumOf(ir.response, ir.outcome.responseRate);
     }));
     QEventLoop loop;
     connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
@@ -219,7 +226,7 @@ void TformMain::loadImpulseResponse() {
     loadedIr = LoadedImpulseResponse{fileName,        static_cast<std::uint64_t>(audio->bytes.size()),
                                      audio->format,   audio->firstChannel,
                                      *geometry,       image,
-                                     *prepared};
+                                     *prepared,       work->wholeSpectrum};
     refreshImpulseResponseView();
 
     const QString summary = QString::fromStdString(core::irSummaryText(summaryOf(*loadedIr)));

@@ -244,7 +244,19 @@ std::vector<ColumnExtremes> columnEnvelope(std::span<const double> samples, doub
     return envelope;
 }
 
+ResponseSpectrum responseSpectrumOf(std::span<const double> response, int rate) {
+    ResponseSpectrum whole;
+    for (const double v : response) whole.peak = std::max(whole.peak, std::abs(v));
+    whole.frequencies = core::logFrequencies(kLowestHz, kHighestHz, kSpectrumPoints);
+    whole.db = core::magnitudeResponseDb(response, rate, whole.frequencies);
+    return whole;
+}
+
 IrPlotLayout layoutIrPlot(const IrPlotData& data, QSize size) {
+    return layoutIrPlot(data, responseSpectrumOf(data.response, data.responseRate), size);
+}
+
+IrPlotLayout layoutIrPlot(const IrPlotData& data, const ResponseSpectrum& whole, QSize size) {
     IrPlotLayout l;
     const double width = size.width() - kMarginLeft - kMarginRight;
     const double plots = size.height() - kHeaderHeight - kGapBetweenPlots - kMarginBottom;
@@ -255,14 +267,14 @@ IrPlotLayout layoutIrPlot(const IrPlotData& data, QSize size) {
     const double keptMs = msOf(data.kept, data.responseRate);
     l.timeSpanMs = std::max(std::min(wholeMs, std::max(kShortestSpanMs, kSpanPerKept * keptMs)), keptMs);
     if (l.timeSpanMs <= 0) l.timeSpanMs = kShortestSpanMs;
-    for (const double v : data.response) l.peak = std::max(l.peak, std::abs(v));
+    l.peak = whole.peak;
     if (data.responseRate > 0) {
         l.envelope = columnEnvelope(data.response, l.timeSpanMs * data.responseRate / 1000.0,
                                     static_cast<int>(l.timeArea.width()));
     }
 
-    l.frequencies = core::logFrequencies(kLowestHz, kHighestHz, kSpectrumPoints);
-    l.wholeDb = core::magnitudeResponseDb(data.response, data.responseRate, l.frequencies);
+    l.frequencies = whole.frequencies;
+    l.wholeDb = whole.db;
     l.keptDb = core::magnitudeResponseDb(data.taps, core::kPedalSampleRate, l.frequencies);
     double top = -1e9;
     for (const double db : l.wholeDb) top = std::max(top, db);

@@ -71,7 +71,18 @@ struct IrPlotLayout {
     double yForDb(double db) const;
 };
 
-// The layout, with the spectra computed (FFTW3), for a picture of `size`.
+// The whole response's spectrum and largest magnitude: the costly part of a layout (an FFT of up
+// to a minute of samples), the same at every size and for every shaping of the same response.
+struct ResponseSpectrum {
+    std::vector<double> frequencies;  // of the spectrum's points
+    std::vector<double> db;           // the response at `frequencies`
+    double peak = 0;
+};
+ResponseSpectrum responseSpectrumOf(std::span<const double> response, int rate);
+
+// The layout for a picture of `size`, with the whole response's spectrum made before.
+IrPlotLayout layoutIrPlot(const IrPlotData& data, const ResponseSpectrum& whole, QSize size);
+// The same, the spectra computed (FFTW3) here.
 IrPlotLayout layoutIrPlot(const IrPlotData& data, QSize size);
 
 // Draws the whole picture into the rectangle (0, 0, size) of `painter`'s device.

@@ -190,8 +190,26 @@ void IrViewTest::fadeAndNormalisationMergeTheTapsAgain() {
     const QString asRecorded = f.main().irImage;
     QVERIFY(tap(asRecorded, 911) != 0);
 
+    // The whole response's spectrum is made on Load IR's thread, not by the window, and not
+    // again for a fade or a new size, which change only the kept taps and the layout.
+    app::IrPlotWidget* plot = f.view()->plot;
+    plot->grab();
+    QCOMPARE(plot->spectraMade(), 0);
+
     f.view()->spnFadeMs->setValue(2.0);  // 96 taps
     const QString faded = f.main().irImage;
+    f.view()->resize(f.view()->size() + QSize(40, 30));
+    plot->grab();
+    QCOMPARE(plot->spectraMade(), 0);
+    // Shown without one, the window makes it once and keeps it while the response stays.
+    const std::optional<ir_plot::IrPlotData> shown = plot->data();
+    plot->setData(std::nullopt);
+    plot->setData(shown);
+    plot->grab();
+    plot->setData(shown);
+    plot->resize(plot->size() + QSize(10, 10));
+    plot->grab();
+    QCOMPARE(plot->spectraMade(), 1);
     QCOMPARE(tap(faded, 911), 0);
     QCOMPARE(faded.left(kBasicTapsAt + 8 * (912 - 96)), asRecorded.left(kBasicTapsAt + 8 * (912 - 96)));
     QCOMPARE(faded.size(), asRecorded.size());
